@@ -1,0 +1,9 @@
+// Command-line parsing and dispatch of dravik-cli.
+#pragma once
+
+namespace cli {
+
+// Exit codes: 0 success, 1 bad usage, 2 the disk could not be opened or read, 3 some files not recovered.
+int Main(int argc, char** argv);
+
+}  // namespace cli
