@@ -1,0 +1,52 @@
+// The sector reader: bulk read with a per-sector fallback and retries.
+#include <algorithm>
+#include <cstring>
+
+#include "disk/bios_libraries.h"
+#include "disk/disk_state.h"
+
+namespace disk {
+
+namespace {
+
+int ReadSectorsN(DiskState& disk, std::uint64_t firstSector, std::uint32_t count, std::span<std::uint8_t> buffer)
+{
+    core::SectorSource* source = disk.driveHandle.get();
+    if (source == nullptr) {
+        return 0;
+    }
+    const std::size_t bytes = std::size_t{count} * core::kSectorSize;
+    if (buffer.size() < bytes) {
+        return 0;  // a caller's fault; never write past its buffer
+    }
+    const auto out = buffer.first(bytes);
+    if (source->ReadAt(core::SectorOffset(firstSector), out)) {
+        return 1;
+    }
+    // The bulk read failed: fetch each sector on its own so one bad sector does not lose the rest.
+    bool lastOk = false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const auto sector = out.subspan(std::size_t{i} * core::kSectorSize, core::kSectorSize);
+        bool ok = false;
+        for (std::uint16_t attempt = 0; attempt < disk.readRetryCount && !ok; ++attempt) {
+            ok = source->ReadAt(core::SectorOffset(firstSector + i), sector);
+        }
+        if (!ok) {
+            std::fill(sector.begin(), sector.end(), std::uint8_t{0});  // never leave stale bytes
+        }
+        lastOk = ok;
+    }
+    return lastOk ? 1 : 0;
+}
+
+}  // namespace
+
+int ReadSectors(DiskState& disk, std::uint64_t firstSector, std::uint32_t count, std::span<std::uint8_t> buffer)
+{
+    if (disk.accessMode == 'F') {
+        return ReadSectorsBios(disk, firstSector, count, buffer);
+    }
+    return ReadSectorsN(disk, firstSector, count, buffer);
+}
+
+}  // namespace disk
