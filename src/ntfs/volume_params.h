@@ -13,7 +13,7 @@ namespace ntfs {
 struct VolumeParams
 {
     core::FsTypeCode type = 0;               // 1  FsTypeCode of the volume
-    std::int32_t fatSectors = 0;             // 2  FAT: sectors per FAT; 0 for NTFS
+    std::uint32_t fatSectors = 0;            // 2  FAT: sectors per FAT; 0 for NTFS
     std::uint32_t sectorsPerCluster = 0;     // 3  1, 2, 4, ..., 128
     std::uint32_t rootDirSectors = 0;        // 4  FAT16: sectors of the fixed root directory
     std::uint32_t rootDirStart = 0;          // 5  FAT16: first root sector; FAT32: root cluster
