@@ -21,4 +21,7 @@ inline constexpr FsTypeCode kFsFat16 = 100;
 inline constexpr FsTypeCode kFsFat32 = 200;
 inline constexpr FsTypeCode kFsNtfs = 300;
 
+// Handle of an item of a left-pane tree; folder entries keep it and the list shows it as "ID".
+using TreeItemId = std::uint32_t;
+
 }  // namespace core
