@@ -19,4 +19,23 @@ inline constexpr std::string_view kVexaCorrupted = "Vexa32.dll is corrupted";
 inline constexpr std::string_view kVexbNotFound = "Vexb2.dll is corrupted or not found.";
 inline constexpr std::string_view kVexbCorrupted = "Vexb2.dll is corrupted";
 
+// Partition table walk and quick search.
+inline constexpr std::string_view kFsNameFat16 = "FAT16";
+inline constexpr std::string_view kFsNameFat32 = "FAT32";
+inline constexpr std::string_view kFsNameNtfs = "NTFS";
+inline constexpr std::string_view kPartitionItemPrefix = "Partition ";
+inline constexpr std::string_view kPartitionItemSeparator = " - ";
+inline constexpr std::string_view kPartitionTypeLabel = "Partition Type  ";
+inline constexpr std::string_view kPartitionStartLabel = "Partition Start    ";
+inline constexpr std::string_view kPartitionEndLabel = "Partition End      ";
+inline constexpr std::string_view kPartitionSizeLabel = "Partition Size     ";
+inline constexpr std::string_view kPartitionSizeSuffix = " MB ( Aprox )";
+inline constexpr std::string_view kNoPartitionsQuickSearch =
+    " No partitions found, going to make a quick search for missing partitions";
+inline constexpr std::string_view kSearchingForPartitions = "Searching For Partitions";
+inline constexpr std::string_view kNoPartitionStandard = "No partition found, use advance mode to recover the data";
+inline constexpr std::string_view kNoPartitionAdvance =
+    "No partition found, select file system type, and press next to search the full disk or you can define the "
+    "searching range";
+
 }  // namespace core::msg
