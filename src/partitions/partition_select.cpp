@@ -1,0 +1,80 @@
+// Partition selection and the partition rows of the information panel.
+#include "partitions/partition_select.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "core/messages.h"
+
+namespace partitions {
+
+namespace {
+
+constexpr std::uint32_t kSectorsPerMegabyte = 2048;
+
+// The last sector of a partition. Formed in 64 bits and kept within [start, last 32-bit sector],
+// so an empty partition or one reaching past 32-bit sectors never wraps into a range of billions
+// of sectors or an end before its start.
+core::Sector LastSector(core::Sector start, std::uint32_t count) noexcept
+{
+    if (count == 0) {
+        return start;
+    }
+    const std::uint64_t last = std::uint64_t{start} + count - 1;
+    return static_cast<core::Sector>(std::min<std::uint64_t>(last, std::numeric_limits<core::Sector>::max()));
+}
+
+}  // namespace
+
+PartitionInfo ShowPartitionInfo(const ntfs::ScanTarget& target)
+{
+    std::string size = std::to_string(target.scanSectorCount / kSectorsPerMegabyte);
+    size += core::msg::kPartitionSizeSuffix;
+    return PartitionInfo{{
+        {core::msg::kPartitionTypeLabel, std::string(FsTypeName(target.scanType))},
+        {core::msg::kPartitionStartLabel, std::to_string(target.scanStartSector)},
+        {core::msg::kPartitionEndLabel, std::to_string(target.scanEndSector)},
+        {core::msg::kPartitionSizeLabel, std::move(size)},
+    }};
+}
+
+std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, const PartitionList& list,
+                                                  core::TreeItemId item, bool advanceScan,
+                                                  std::uint32_t totalSectors, ntfs::ScanTarget& target)
+{
+    const PartitionTreeItem* selected = tree.Find(item);
+    if (selected == nullptr) {
+        return std::nullopt;
+    }
+    if (selected->id != tree.Root()) {
+        const std::uint32_t count = std::min(list.partitionCount, kMaxPartitions);
+        const auto begin = list.records.begin();
+        const auto end = begin + count;
+        const auto found = std::find_if(begin, end, [item](const auto& r) { return r.treeItem == item; });
+        if (found == end) {
+            return std::nullopt;
+        }
+        target.scanType = found->fsType;
+        target.scanStartSector = found->startSector;
+        target.scanSectorCount = found->sectorCount;
+        target.scanEndSector = LastSector(found->startSector, found->sectorCount);
+        target.scanPartitionTag = static_cast<std::uint16_t>(found - begin);
+    } else if (advanceScan) {
+        target.scanType = core::kFsFat32;
+        target.scanStartSector = 0;
+        target.scanPartitionTag = 0;
+        target.scanSectorCount = totalSectors;
+        target.scanEndSector = totalSectors;
+    } else {
+        return std::nullopt;
+    }
+
+    PartitionSelection selection;
+    selection.fileSystemListIndex = static_cast<std::size_t>(std::max(target.scanType / 100 - 1, 0));
+    selection.startSectorText = std::to_string(target.scanStartSector);
+    selection.endSectorText = std::to_string(target.scanEndSector);
+    selection.info = ShowPartitionInfo(target);
+    return selection;
+}
+
+}  // namespace partitions

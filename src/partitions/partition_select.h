@@ -1,0 +1,48 @@
+// Choosing a partition (or, in Advance mode, the whole disk) at the partition step, and the
+// partition rows of the information panel.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/types.h"
+#include "ntfs/volume_params.h"
+#include "partitions/partition_list.h"
+
+namespace partitions {
+
+// One row of the information panel: its label and its value.
+struct InfoRow
+{
+    std::string_view label;
+    std::string value;
+};
+
+using PartitionInfo = std::array<InfoRow, 4>;
+
+// The four partition rows (type, start, end, size in whole megabytes followed by " MB ( Aprox )")
+// for `target`; shown only while the wizard stands at the partition step.
+PartitionInfo ShowPartitionInfo(const ntfs::ScanTarget& target);
+
+// What the window shows after a selection.
+struct PartitionSelection
+{
+    std::size_t fileSystemListIndex = 0;  // entry of the "Select File System" list: scanType / 100 - 1
+    std::string startSectorText;          // "Start Sector" box
+    std::string endSectorText;            // "End Sector" box
+    PartitionInfo info;                   // the information panel's rows
+};
+
+// Handles a click on `item` of the partition tree. A partition item fills `target` from its
+// record; the disk's own item does so (the whole disk as FAT32) only when `advanceScan` is set,
+// with `totalSectors` from the drive table. Empty when the click selects nothing (the disk item
+// in Standard mode, an unknown item); then `target` is unchanged and Next stays as it was.
+std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, const PartitionList& list,
+                                                  core::TreeItemId item, bool advanceScan,
+                                                  std::uint32_t totalSectors, ntfs::ScanTarget& target);
+
+}  // namespace partitions

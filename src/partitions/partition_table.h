@@ -1,0 +1,53 @@
+// The partition table walk: the master boot record at a table sector and the extended chain it
+// links to, listing every FAT16, FAT32 and NTFS partition.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "core/types.h"
+#include "disk/disk_state.h"
+#include "partitions/partition_list.h"
+
+namespace partitions {
+
+// Where a table entry was found: the master boot record, or an extended boot record of the chain.
+enum class EntryKind
+{
+    Primary,
+    Logical,
+};
+
+// The file system of a partition whose first sector is `bootSector` (512 bytes; shorter buffers
+// read as zeros past their end) and whose table entry has type `typeByte`. The boot-sector texts
+// decide first ("FAT32" at 82, "FAT16" at 54, "NTFS" at 3), then the type byte. Empty: not listed.
+std::optional<core::FsTypeCode> ClassifyPartition(std::span<const std::uint8_t> bootSector, std::uint8_t typeByte,
+                                                  EntryKind kind) noexcept;
+
+enum class TableWalkOutcome
+{
+    NoTable,    // the table sector carries neither signature byte; nothing listed
+    Completed,  // every entry and every link was followed
+    ListFull,   // the walk ended when the 25th record was stored
+    ChainCut,   // the extended chain revisited a boot record, ran past 32-bit sectors or was too long
+};
+
+// Most extended boot records one walk visits.
+inline constexpr std::uint32_t kMaxChainLinks = 256;
+
+// Empties `list` (removing its items from `tree`), then reads the table at absolute sector
+// `tableSector` of the selected drive and the extended chain it links to, one sector at a time,
+// adding each recognised partition to `list` and `tree`. Unreadable sectors read as zeros.
+TableWalkOutcome ReadPartitionTables(disk::DiskState& disk, core::Sector tableSector, PartitionList& list,
+                                     PartitionTree& tree);
+
+// The table sectors tried in turn when the disk is chosen.
+inline constexpr std::array<core::Sector, 4> kTableSectorsToTry = {0, 0, 61, 62};
+
+// Walks the tables at sectors 0, 0, 61 and 62 in turn, stopping at the first walk that lists
+// something. Returns true when partitions were listed; false means the quick search is next.
+bool WalkPartitionTables(disk::DiskState& disk, PartitionList& list, PartitionTree& tree);
+
+}  // namespace partitions
