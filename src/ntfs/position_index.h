@@ -1,0 +1,128 @@
+// Index from a 32-bit key to the positions of the list entries carrying it, in list order.
+// The catalog keeps one per lookup so that a lookup costs O(1) plus the entries it returns,
+// and gives the same entries, in the same order, as a walk of the list from its head.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace ntfs {
+
+class PositionIndex
+{
+public:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+    // The positions holding one key, ascending. Valid until the index is next changed.
+    class Range
+    {
+    public:
+        class Iterator
+        {
+        public:
+            using value_type = std::size_t;
+            using difference_type = std::ptrdiff_t;
+
+            Iterator() = default;
+            std::size_t operator*() const noexcept { return m_current; }
+            Iterator& operator++() noexcept
+            {
+                m_current = m_current == m_tail ? kNone : (*m_next)[m_current];
+                return *this;
+            }
+            Iterator operator++(int) noexcept
+            {
+                Iterator before = *this;
+                ++*this;
+                return before;
+            }
+            bool operator==(const Iterator& other) const noexcept { return m_current == other.m_current; }
+
+        private:
+            friend class Range;
+            Iterator(const std::vector<std::uint32_t>* next, std::uint32_t current, std::uint32_t tail) noexcept
+                : m_next(next), m_current(current), m_tail(tail)
+            {
+            }
+            const std::vector<std::uint32_t>* m_next = nullptr;
+            std::uint32_t m_current = kNone;
+            std::uint32_t m_tail = kNone;
+        };
+
+        Range() = default;
+        Range(const std::vector<std::uint32_t>* next, std::uint32_t head, std::uint32_t tail) noexcept
+            : m_next(next), m_head(head), m_tail(tail)
+        {
+        }
+        Iterator begin() const noexcept { return {m_next, m_head, m_tail}; }
+        Iterator end() const noexcept { return {m_next, kNone, m_tail}; }
+        bool empty() const noexcept { return m_head == kNone; }
+        // The first position, or nothing for an empty range.
+        std::optional<std::size_t> First() const noexcept
+        {
+            return m_head == kNone ? std::nullopt : std::optional<std::size_t>(m_head);
+        }
+
+    private:
+        const std::vector<std::uint32_t>* m_next = nullptr;
+        std::uint32_t m_head = kNone;
+        std::uint32_t m_tail = kNone;
+    };
+
+    // Records that the entry at `position` carries `key`. Positions must rise from call to call
+    // (the entry of a list's tail); kNone is not a position. Throws std::bad_alloc when memory
+    // runs out.
+    void Append(std::uint32_t key, std::size_t position);
+
+    Range Find(std::uint32_t key) const noexcept;
+
+    // Forgets every key and releases the memory.
+    void Clear() noexcept;
+
+    // Forgets every key but keeps the memory, for a rebuild of the same list.
+    void Reset() noexcept;
+
+    // Heap bytes held (for the memory figures of the catalog).
+    std::size_t MemoryBytes() const noexcept;
+
+private:
+    struct Slot
+    {
+        std::uint32_t key;
+        std::uint32_t head;  // kNone: slot free
+        std::uint32_t tail;
+    };
+
+    std::size_t SlotFor(std::uint32_t key) const noexcept;
+    void Grow();
+
+    std::vector<Slot> m_slots;  // open addressing, linear probing, size a power of two
+    std::size_t m_used = 0;
+    // Successor of each position within its key's chain. Only positions that got a successor
+    // are ever read, so the vector stays empty until some key occurs twice and is sized lazily.
+    std::vector<std::uint32_t> m_next;
+    std::uint32_t m_lastPosition = kNone;
+};
+
+// Appends to a list, growing it by half its size instead of doubling (the lists are the bulk of
+// the memory of a large scan). Positions stay below PositionIndex::kNone; beyond that the list
+// is out of memory like any other allocation failure.
+template <typename T>
+void AppendToList(std::vector<T>& list, T&& entry)
+{
+    if (list.size() == list.capacity()) {
+        if (list.size() >= PositionIndex::kNone - 1)
+            throw std::bad_alloc();
+        std::size_t grown = list.size() + list.size() / 2 + 16;
+        if (grown > PositionIndex::kNone - 1)
+            grown = PositionIndex::kNone - 1;
+        list.reserve(grown);
+    }
+    list.push_back(std::move(entry));
+}
+
+}  // namespace ntfs
