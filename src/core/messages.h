@@ -38,4 +38,9 @@ inline constexpr std::string_view kNoPartitionAdvance =
     "No partition found, select file system type, and press next to search the full disk or you can define the "
     "searching range";
 
+// Opening a drive: why it failed.
+inline constexpr std::string_view kPermissionHint = " (run as root or join the `disk` group to read disks)";
+inline constexpr std::string_view kNoSuchDrive = "No such drive";
+inline constexpr std::string_view kNoDevicePath = "This drive has no device path (only drives 0 to 9 can be opened)";
+
 }  // namespace core::msg
