@@ -43,4 +43,9 @@ inline constexpr std::string_view kPermissionHint = " (run as root or join the `
 inline constexpr std::string_view kNoSuchDrive = "No such drive";
 inline constexpr std::string_view kNoDevicePath = "This drive has no device path (only drives 0 to 9 can be opened)";
 
+// Orphan pass and folder tree.
+inline constexpr std::string_view kSearchingForLostData = "Searching For Lost Data";
+inline constexpr std::string_view kCreatingDirectoryTree = "Creating Directory Tree";
+inline constexpr std::string_view kPlaceholderFolderPrefix = "Dir";
+
 }  // namespace core::msg

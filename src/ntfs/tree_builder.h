@@ -1,0 +1,44 @@
+// The orphan pass that hangs folders and files with a missing parent under placeholder folders,
+// and the building of the folder tree from the catalog's NTFS or FAT folder list.
+#pragma once
+
+#include <cstdint>
+
+#include "core/progress.h"
+#include "core/types.h"
+#include "ntfs/catalog.h"
+#include "ntfs/folder_tree.h"
+
+namespace ntfs {
+
+inline constexpr std::uint32_t kRootRecord = 5;   // the NTFS root directory
+inline constexpr std::uint32_t kFatRootCluster = 0;
+
+// The orphan pass, run after the MFT walk and before the tree is built. For each NTFS folder
+// entry in list order (and, with `includeFiles`, each file entry afterwards) whose parent is
+// not 5 and is no folder's own record, appends a placeholder folder "Dir<counter>" with
+// record = that parent, parent = 5, times 0, and raises the counter. Placeholders appended
+// during the pass are walked too. Reports "Searching For Lost Data" and progress 0..99; ends
+// early when `stop` is set, and clears `stop` when it ends. Returns the next counter.
+// Throws std::bad_alloc when memory runs out.
+std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, bool includeFiles, core::StopFlag& stop,
+                             core::ProgressSink& progress);
+
+// Places every NTFS folder whose parent is `parentRecord` under `item`, and their subfolders
+// below them, children in catalog order, each with its name, image 2 and selected image 1; the
+// item's id goes into the entry's treeItem. Reports progress min(99, 100 * placed / folderCount)
+// and expands the tree's root item at the end.
+//
+// After an Advance Scan two folder entries can share a record number; each of them then
+// receives the folders whose parent is that number. The build stays finite: each folder entry
+// is placed at most once, and a record already on the path from `parentRecord` down is not
+// descended into again (a folder is never placed inside its own subtree). Iterative, so the
+// depth of the tree is bounded only by memory. Returns the number of folders placed.
+std::uint32_t BuildNtfsTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
+                            core::ProgressSink& progress);
+
+// The same over the FAT folders, by parentCluster and cluster.
+std::uint32_t BuildFatTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
+                           core::ProgressSink& progress);
+
+}  // namespace ntfs
