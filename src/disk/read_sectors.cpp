@@ -1,5 +1,6 @@
 // The sector reader: bulk read with a per-sector fallback and retries.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "disk/bios_libraries.h"
@@ -20,6 +21,11 @@ int ReadSectorsN(DiskState& disk, std::uint64_t firstSector, std::uint32_t count
         return 0;  // a caller's fault; never write past its buffer
     }
     const auto out = buffer.first(bytes);
+    // Sector numbers whose byte offset does not fit 64 bits would wrap onto the start of the disk.
+    if (firstSector > UINT64_MAX / core::kSectorSize - count) {
+        std::fill(out.begin(), out.end(), std::uint8_t{0});
+        return 0;
+    }
     if (source->ReadAt(core::SectorOffset(firstSector), out)) {
         return 1;
     }
