@@ -48,4 +48,15 @@ inline constexpr std::string_view kSearchingForLostData = "Searching For Lost Da
 inline constexpr std::string_view kCreatingDirectoryTree = "Creating Directory Tree";
 inline constexpr std::string_view kPlaceholderFolderPrefix = "Dir";
 
+// Recovery snapshot files.
+inline constexpr std::string_view kUnableToOpenFile = "Unable to open the file";
+inline constexpr std::string_view kInvalidSnapshotTag = "    Invalid version of the file found : ";
+inline constexpr std::string_view kSnapshotVersionMismatch =
+    "              version of file does not match with current version 1.0";
+inline constexpr std::string_view kSnapshotDamaged = "The file is damaged or incomplete, nothing was loaded";
+inline constexpr std::string_view kSnapshotReadFailed = "Unable to read the file, nothing was loaded";
+inline constexpr std::string_view kSnapshotWriteFailed = "Unable to write the file, the snapshot is incomplete";
+inline constexpr std::string_view kSnapshotNameTooLong =
+    "A name is longer than 255 characters, the snapshot was not saved";
+
 }  // namespace core::msg
