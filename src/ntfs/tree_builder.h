@@ -22,7 +22,16 @@ inline constexpr std::uint32_t kFatRootCluster = 0;
 // early when `stop` is set, and clears `stop` when it ends. Returns the next counter.
 // Throws std::bad_alloc when memory runs out.
 std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, bool includeFiles, core::StopFlag& stop,
-                             core::ProgressSink& progress);
+                               core::ProgressSink& progress);
+
+// What a tree build did: folders placed, lookups of a parent's children, and child positions
+// walked. The last two stay linear in the folder list whatever the records hold.
+struct TreeBuildCounts
+{
+    std::uint32_t placed = 0;
+    std::uint64_t childLookups = 0;
+    std::uint64_t entriesVisited = 0;
+};
 
 // Places every NTFS folder whose parent is `parentRecord` under `item`, and their subfolders
 // below them, children in catalog order, each with its name, image 2 and selected image 1; the
@@ -30,15 +39,16 @@ std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, bool inclu
 // and expands the tree's root item at the end.
 //
 // After an Advance Scan two folder entries can share a record number; each of them then
-// receives the folders whose parent is that number. The build stays finite: each folder entry
-// is placed at most once, and a record already on the path from `parentRecord` down is not
-// descended into again (a folder is never placed inside its own subtree). Iterative, so the
-// depth of the tree is bounded only by memory. Returns the number of folders placed.
-std::uint32_t BuildNtfsTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
-                            core::ProgressSink& progress);
+// receives the folders whose parent is that number. The build stays finite and linear: each
+// folder entry is placed at most once (under the first of them to be reached), and the children
+// of a record are looked up only once, so a record already on the path from `parentRecord` down
+// is not descended into again and a folder is never placed inside its own subtree. Iterative,
+// so the depth of the tree is bounded only by memory. Throws std::bad_alloc when memory runs out.
+TreeBuildCounts BuildNtfsTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
+                              core::ProgressSink& progress);
 
 // The same over the FAT folders, by parentCluster and cluster.
-std::uint32_t BuildFatTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
-                           core::ProgressSink& progress);
+TreeBuildCounts BuildFatTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
+                             core::ProgressSink& progress);
 
 }  // namespace ntfs
