@@ -59,4 +59,16 @@ inline constexpr std::string_view kSnapshotWriteFailed = "Unable to write the fi
 inline constexpr std::string_view kSnapshotNameTooLong =
     "A name is longer than 255 characters, the snapshot was not saved";
 
+// Standard Scan.
+inline constexpr std::string_view kCalculatingPartitionParameters = "Calculating partition parameters";
+inline constexpr std::string_view kReadingSectorPrefix = "Reading Sector ";
+inline constexpr std::string_view kReadingSectorOf = " Of ";
+inline constexpr std::string_view kStandardScanNotPossible = "Recovery is not possible in Standard scan, use Sdvance scan";
+inline constexpr std::string_view kRecoveryAbortedByUser = "Recovery procedure aborted by user";
+inline constexpr std::string_view kStandardScanDone =
+    "If you don't find your file(s) or folder(s) here, you can use \"Advance scan\"";
+inline constexpr std::string_view kFatPartitionStandard =
+    "This is FAT partition. If earlier it was NTFS partition and you want to recover it use Advance Scan OR "
+    "download the Dravik for FAT.";
+
 }  // namespace core::msg
