@@ -1,16 +1,104 @@
 // Command-line parsing and dispatch of dravik-cli.
 #include "cli/cli_app.h"
 
+#include <charconv>
 #include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/commands.h"
 
 namespace cli {
 
+namespace {
+
+struct Command
+{
+    std::string_view name;
+    CommandFn run;
+    std::string_view usage;
+};
+
+// One line per command.
+constexpr Command kCommands[] = {
+    {"drives", RunDrives, "drives [--json]                 the drives offered, with model and geometry"},
+    {"read", RunRead, "read --drive N SECTOR [COUNT]   hex dump of COUNT sectors (default 1)"},
+};
+
+void PrintUsage(std::FILE* to)
+{
+    std::fputs("usage: dravik-cli [--image FILE]... [--images-only] COMMAND [ARGS]\n"
+               "  --image FILE      a disk image, offered as the next drive (before the machine's disks)\n"
+               "  --images-only     do not offer the machine's disks\n"
+               "  --platform-id N   identify the OS as N (1: legacy BIOS libraries)\n"
+               "  --bios-dir DIR    where the BIOS libraries are (default: beside this program)\n"
+               "commands:\n",
+               to);
+    for (const Command& c : kCommands) {
+        std::fprintf(to, "  %.*s\n", static_cast<int>(c.usage.size()), c.usage.data());
+    }
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> ParseUnsigned(const std::string& text)
+{
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 int Main(int argc, char** argv)
 {
-    (void)argc;
-    (void)argv;
-    std::fputs("usage: dravik-cli [--image FILE]... COMMAND\n", stderr);
-    return 1;
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+    CliContext context;
+    std::size_t i = 0;
+    for (; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--image" && hasValue) {
+            context.options.images.push_back(args[++i]);
+        } else if (a == "--images-only") {
+            context.options.imagesOnly = true;
+        } else if (a == "--platform-id" && hasValue) {
+            const auto id = ParseUnsigned(args[++i]);
+            if (!id || *id > 255) {
+                std::fputs("dravik-cli: --platform-id needs a small number\n", stderr);
+                return kExitUsage;
+            }
+            context.options.platformId = static_cast<int>(*id);
+        } else if (a == "--bios-dir" && hasValue) {
+            context.options.biosDir = args[++i];
+        } else if (a == "--help" || a == "-h") {
+            PrintUsage(stdout);
+            return kExitOk;
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "dravik-cli: unknown or incomplete option '%s'\n", a.c_str());
+            PrintUsage(stderr);
+            return kExitUsage;
+        } else {
+            break;
+        }
+    }
+    if (i >= args.size()) {
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+    for (const Command& c : kCommands) {
+        if (c.name == args[i]) {
+            const int code = c.run(context, std::span<const std::string>(args).subspan(i + 1));
+            std::fflush(stdout);
+            return code;
+        }
+    }
+    std::fprintf(stderr, "dravik-cli: unknown command '%s'\n", args[i].c_str());
+    PrintUsage(stderr);
+    return kExitUsage;
 }
 
 }  // namespace cli

@@ -169,7 +169,10 @@ std::optional<DriveIdentity> IdentifyDrive(const DriveLocation& drive, const Dis
         if (!std::filesystem::exists(sys, ec)) {
             return std::nullopt;
         }
-        const std::string vendor = ReadAttribute(sys / "device" / "vendor");
+        std::string vendor = ReadAttribute(sys / "device" / "vendor");
+        if (StartsWith(vendor, "0x")) {
+            vendor.clear();  // virtio shows its PCI vendor number here, not a name
+        }
         const std::string model = ReadAttribute(sys / "device" / "model");
         id.model = vendor.empty() ? model : (model.empty() ? vendor : vendor + " " + model);
         id.usb = OnUsbBus(sys);
