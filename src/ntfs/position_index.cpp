@@ -1,5 +1,5 @@
-// Index from a 32-bit key to list positions: open addressing with the head and tail of each key's
-// chain, and a successor table that exists only once some key repeats.
+// Index from a 32-bit key to list positions: open addressing with the tail of each key's ring of
+// positions, and a successor table that exists only once some key repeats.
 #include "ntfs/position_index.h"
 
 #include <cassert>
@@ -28,17 +28,17 @@ std::size_t PositionIndex::SlotFor(std::uint32_t key) const noexcept
 {
     const std::size_t mask = m_slots.size() - 1;
     std::size_t i = Mix(key) & mask;
-    while (m_slots[i].head != kNone && m_slots[i].key != key)
+    while (m_slots[i].tail != kNone && m_slots[i].key != key)
         i = (i + 1) & mask;
     return i;
 }
 
 void PositionIndex::Grow()
 {
-    std::vector<Slot> old(m_slots.empty() ? kMinSlots : m_slots.size() * 2, Slot{0, kNone, kNone});
+    std::vector<Slot> old(m_slots.empty() ? kMinSlots : m_slots.size() * 2, Slot{0, kNone});
     old.swap(m_slots);
     for (const Slot& slot : old) {
-        if (slot.head != kNone)
+        if (slot.tail != kNone)
             m_slots[SlotFor(slot.key)] = slot;
     }
 }
@@ -53,20 +53,29 @@ void PositionIndex::Append(std::uint32_t key, std::size_t position)
     if ((m_used + 1) * 4 > m_slots.size() * 3)
         Grow();
     Slot& slot = m_slots[SlotFor(key)];
-    if (slot.head == kNone) {
-        slot = Slot{key, pos, pos};
+    if (slot.tail == kNone) {
+        slot = Slot{key, pos};
         ++m_used;
     } else {
-        if (m_next.size() <= slot.tail) {
-            std::size_t wanted = position + 1;
+        const std::uint32_t head = HeadOf(slot.tail);
+        if (m_next.size() <= position) {
+            const std::size_t wanted = position + 1;
             if (m_next.capacity() < wanted)
                 m_next.reserve(wanted + wanted / 2);
             m_next.resize(wanted, kNone);
         }
         m_next[slot.tail] = pos;
+        m_next[pos] = head;
         slot.tail = pos;
     }
     m_lastPosition = pos;
+}
+
+std::uint32_t PositionIndex::HeadOf(std::uint32_t tail) const noexcept
+{
+    if (tail < m_next.size() && m_next[tail] != kNone)
+        return m_next[tail];
+    return tail;
 }
 
 PositionIndex::Range PositionIndex::Find(std::uint32_t key) const noexcept
@@ -74,9 +83,9 @@ PositionIndex::Range PositionIndex::Find(std::uint32_t key) const noexcept
     if (m_slots.empty())
         return {};
     const Slot& slot = m_slots[SlotFor(key)];
-    if (slot.head == kNone)
+    if (slot.tail == kNone)
         return {};
-    return {&m_next, slot.head, slot.tail};
+    return {&m_next, HeadOf(slot.tail), slot.tail};
 }
 
 void PositionIndex::Clear() noexcept
@@ -90,7 +99,7 @@ void PositionIndex::Clear() noexcept
 void PositionIndex::Reset() noexcept
 {
     for (Slot& slot : m_slots)
-        slot.head = kNone;
+        slot.tail = kNone;
     m_next.clear();
     m_used = 0;
     m_lastPosition = kNone;

@@ -93,17 +93,19 @@ private:
     struct Slot
     {
         std::uint32_t key;
-        std::uint32_t head;  // kNone: slot free
-        std::uint32_t tail;
+        std::uint32_t tail;  // last position with the key; kNone: slot free
     };
 
     std::size_t SlotFor(std::uint32_t key) const noexcept;
+    std::uint32_t HeadOf(std::uint32_t tail) const noexcept;
     void Grow();
 
     std::vector<Slot> m_slots;  // open addressing, linear probing, size a power of two
     std::size_t m_used = 0;
-    // Successor of each position within its key's chain. Only positions that got a successor
-    // are ever read, so the vector stays empty until some key occurs twice and is sized lazily.
+    // Each key's positions form a ring: m_next of a position is the next one with its key, and
+    // m_next of the tail is the head. A key seen once has no ring (kNone, or beyond the end), so
+    // the vector stays empty until some key repeats and is sized lazily; indexes of unique keys
+    // cost only their slot.
     std::vector<std::uint32_t> m_next;
     std::uint32_t m_lastPosition = kNone;
 };
