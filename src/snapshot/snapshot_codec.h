@@ -1,0 +1,81 @@
+// Recovery snapshots in memory: the catalog written as snapshot bytes, and snapshot bytes parsed
+// and validated as a whole into a staging structure that then replaces the catalog's contents.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ntfs/catalog.h"
+#include "ntfs/volume_params.h"
+
+namespace snapshot {
+
+// Everything a snapshot file holds, validated, not yet in the catalog.
+struct SnapshotContents
+{
+    ntfs::ScanTarget scanTarget;
+    ntfs::VolumeParams volumeParams;  // rootDirStart is not stored in the file and is 0 here
+    std::int16_t selectedFileSystem = 0;
+    // Filled by type: NTFS (300) the NTFS lists, FAT16/FAT32 (100, 200) the FAT lists, any
+    // other type none. treeItem is 0 everywhere; FAT file serials are dropped (0).
+    std::vector<ntfs::NtfsFolderEntry> ntfsFolders;
+    std::vector<ntfs::NtfsFileEntry> ntfsFiles;
+    std::vector<ntfs::FatFolderEntry> fatFolders;
+    std::vector<ntfs::FatFileEntry> fatFiles;
+};
+
+enum class ParseOutcome
+{
+    Parsed,
+    BadTag,      // the first seven bytes are not "dnx4.02" in any case
+    BadVersion,  // the next three are not "1.0"
+    Damaged,     // tag and version fit but the rest does not follow the format (see Defect)
+};
+
+enum class Defect
+{
+    None,
+    Truncated,       // the file ends inside the header or inside a count or record
+    RecordTooShort,  // a record length below the fixed part of its record type
+    NameTooLong,     // a record length that leaves more than 255 bytes for the name
+    CountPastEnd,    // a count that cannot fit in the bytes that remain, even with empty names
+    TrailingBytes,   // bytes after the last record the type calls for
+};
+
+struct ParseResult
+{
+    ParseOutcome outcome = ParseOutcome::Damaged;
+    Defect defect = Defect::None;
+    // BadTag: the bytes read in place of the tag (at most seven, up to the first zero byte).
+    std::string tagRead;
+    // Parsed: the file's contents.
+    SnapshotContents contents;
+};
+
+// Parses a whole snapshot file. Nothing outside the result is touched, whatever the bytes.
+// Throws std::bad_alloc only when memory runs out (reservations never exceed what the file's
+// size can hold).
+ParseResult ParseSnapshot(std::span<const std::uint8_t> bytes);
+
+enum class SerializeOutcome
+{
+    Serialized,
+    NameTooLong,  // a catalog name longer than 255 bytes: no reader would accept the file
+};
+
+// Writes the catalog as snapshot bytes into `out` (replacing its contents): the header from
+// scanTarget, volumeParams and selectedFileSystem, then by volumeParams.type the NTFS lists
+// (300), the FAT lists (100, 200) or nothing. Each list is preceded by its length, which the
+// catalog's folderCount/fileCount equal after every scan. On NameTooLong `out` is empty.
+SerializeOutcome SerializeSnapshot(const ntfs::Catalog& catalog, std::vector<std::uint8_t>& out);
+
+// Replaces the catalog's contents with a parsed snapshot: ClearFatLists and ClearNtfsLists,
+// scanTarget, volumeParams (rootDirStart keeps its value), selectedFileSystem, then the entries
+// through the catalog's add operations, raising fileCount after each file as a scan does (so
+// FAT files are numbered anew from 0, and a FAT folder whose cluster is listed already is
+// skipped). The sweep lists are not touched.
+void ApplySnapshot(SnapshotContents&& contents, ntfs::Catalog& catalog);
+
+}  // namespace snapshot

@@ -1,0 +1,536 @@
+// Snapshot format, saving and loading: exact bytes, round trips, the tag and version checks, and
+// refusal of damaged files without touching the catalog.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "core/messages.h"
+#include "core/types.h"
+#include "ntfs/catalog.h"
+#include "snapshot/snapshot_codec.h"
+#include "snapshot/snapshot_file.h"
+#include "snapshot/snapshot_layout.h"
+
+namespace snapshot {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+class TempDir
+{
+public:
+    TempDir()
+    {
+        std::string tmpl = (fs::temp_directory_path() / "dravik-snapshot-XXXXXX").string();
+        m_path = ::mkdtemp(tmpl.data());
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+Bytes ReadFile(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& p, const Bytes& bytes)
+{
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes Serialize(const ntfs::Catalog& catalog)
+{
+    Bytes out;
+    EXPECT_EQ(SerializeSnapshot(catalog, out), SerializeOutcome::Serialized);
+    return out;
+}
+
+std::uint32_t U32At(const Bytes& b, std::size_t off)
+{
+    return static_cast<std::uint32_t>(b.at(off) | b.at(off + 1) << 8 | b.at(off + 2) << 16 | b.at(off + 3) << 24);
+}
+std::uint16_t U16At(const Bytes& b, std::size_t off) { return static_cast<std::uint16_t>(b.at(off) | b.at(off + 1) << 8); }
+void PutU16(Bytes& b, std::size_t off, std::uint16_t v)
+{
+    b.at(off) = static_cast<std::uint8_t>(v);
+    b.at(off + 1) = static_cast<std::uint8_t>(v >> 8);
+}
+void PutU32(Bytes& b, std::size_t off, std::uint32_t v)
+{
+    PutU16(b, off, static_cast<std::uint16_t>(v));
+    PutU16(b, off + 2, static_cast<std::uint16_t>(v >> 16));
+}
+
+void SetHeader(ntfs::Catalog& c, core::FsTypeCode type)
+{
+    c.scanTarget = {type, 63, 204800, 204862, 2};
+    c.volumeParams.type = type;
+    c.volumeParams.fatSectors = type == core::kFsNtfs ? 0 : 200;
+    c.volumeParams.sectorsPerCluster = 8;
+    c.volumeParams.rootDirSectors = 32;
+    c.volumeParams.rootDirStart = 999;  // not stored
+    c.volumeParams.reservedSectors = 4;
+    c.volumeParams.clusterBase = 63;
+    c.volumeParams.fat1Start = 67;
+    c.volumeParams.fat2Start = 267;
+    c.volumeParams.mftSector = -5;  // a sector of 2^31 or above, as its bit pattern
+    c.volumeParams.mftMirrSector = 1000;
+    c.volumeParams.sectorsPerFileRecord = 2;
+    c.volumeParams.indexRecordSectors = 8;
+    c.volumeParams.endSector = 204862;
+    c.selectedFileSystem = 3;
+}
+
+void AddNtfsFile(ntfs::Catalog& c, std::string name, std::uint32_t record, std::uint32_t parent, std::uint64_t size,
+                 std::uint32_t deleted = 0)
+{
+    c.AddNtfsFile({std::move(name), record, parent, 0x01D0000000000001ULL, 0x01D0000000000002ULL, size, deleted,
+                   record * 2 + 100});
+    ++c.fileCount;
+}
+
+void AddFatFile(ntfs::Catalog& c, std::string name, std::uint32_t cluster, std::uint32_t parent, std::uint32_t size)
+{
+    c.AddFatFile({std::move(name), cluster, parent, 0x3267, 0x3268, size, 1, 0});
+    ++c.fileCount;
+}
+
+// An NTFS catalog as a Standard Scan leaves it: a folder, a subfolder, a placeholder, files.
+void FillNtfs(ntfs::Catalog& c)
+{
+    SetHeader(c, core::kFsNtfs);
+    c.AddNtfsFolder({"DOCS", 40, 5, 11, 12, 0, 0, 0});
+    c.AddNtfsFolder({"2005", 41, 40, 13, 14, 0, 1, 0});
+    c.AddNtfsFolder({"Dir0", 77, 5, 0, 0, 0, 0, 0});
+    AddNtfsFile(c, "a.doc", 50, 41, 0x1'0000'0001ULL);
+    AddNtfsFile(c, "", 51, 5, 0, 1);  // an empty name still occupies a record
+    AddNtfsFile(c, std::string(255, 'x'), 52, 77, 7);
+}
+
+void FillFat(ntfs::Catalog& c, core::FsTypeCode type)
+{
+    SetHeader(c, type);
+    c.AddFatFolder({"DOCS", 3, 0, 0x3261, 0x3262, 0, 0, 0});
+    c.AddFatFolder({"OLD", 9, 3, 0x3263, 0x3264, 0, 1, 0});
+    AddFatFile(c, "README.TXT", 20, 0, 1234);
+    AddFatFile(c, "X.BIN", 21, 9, 0xFFFFFFFFu);
+}
+
+// Everything a load may change, as text, to see that a refused load changed nothing.
+std::string Fingerprint(const ntfs::Catalog& c)
+{
+    std::ostringstream s;
+    const auto& t = c.scanTarget;
+    const auto& v = c.volumeParams;
+    s << t.scanType << ',' << t.scanStartSector << ',' << t.scanSectorCount << ',' << t.scanEndSector << ','
+      << t.scanPartitionTag << '|' << v.type << ',' << v.fatSectors << ',' << v.sectorsPerCluster << ','
+      << v.rootDirSectors << ',' << v.rootDirStart << ',' << v.reservedSectors << ',' << v.clusterBase << ','
+      << v.fat1Start << ',' << v.fat2Start << ',' << v.mftSector << ',' << v.mftMirrSector << ','
+      << v.sectorsPerFileRecord << ',' << v.indexRecordSectors << ',' << v.endSector << '|' << c.selectedFileSystem
+      << '|' << c.folderCount << ',' << c.fileCount << '|';
+    for (const auto& e : c.NtfsFolders()) {
+        s << e.name << ',' << e.record << ',' << e.parent << ',' << e.treeItem << ';';
+    }
+    for (const auto& e : c.NtfsFiles()) {
+        s << e.name << ',' << e.record << ',' << e.size << ';';
+    }
+    for (const auto& e : c.FatFolders()) {
+        s << e.name << ',' << e.cluster << ';';
+    }
+    for (const auto& e : c.FatFiles()) {
+        s << e.name << ',' << e.serial << ';';
+    }
+    return s.str();
+}
+
+// A catalog holding both kinds of lists, as no load could leave it.
+void FillBeforeLoad(ntfs::Catalog& c)
+{
+    FillFat(c, core::kFsFat16);
+    c.AddNtfsFolder({"KEEP", 90, 5, 1, 2, 4, 0, 0});
+    AddNtfsFile(c, "keep.txt", 91, 90, 5);
+}
+
+TEST(SnapshotFormat, EmptyNtfsCatalogIsHeaderAndTwoCounts)
+{
+    ntfs::Catalog c;
+    SetHeader(c, core::kFsNtfs);
+    const Bytes b = Serialize(c);
+    ASSERT_EQ(b.size(), 86u);
+    EXPECT_EQ(std::string(b.begin(), b.begin() + 10), "dnx4.021.0");
+    EXPECT_EQ(U16At(b, kScanTypeOffset), 300);
+    EXPECT_EQ(U32At(b, kScanStartSectorOffset), 63u);
+    EXPECT_EQ(U16At(b, kScanPartitionTagOffset), 2);
+    EXPECT_EQ(U16At(b, kVolumeTypeOffset), 300);
+    EXPECT_EQ(U32At(b, kFatSectorsOffset), 0u);
+    EXPECT_EQ(U32At(b, kReservedSectorsOffset), 4u);  // rootDirStart is skipped
+    EXPECT_EQ(U32At(b, kMftSectorOffset), 0xFFFFFFFBu);
+    EXPECT_EQ(U32At(b, kEndSectorOffset), 204862u);
+    EXPECT_EQ(U16At(b, kSelectedFileSystemOffset), 3);
+    EXPECT_EQ(U32At(b, 78), 0u);
+    EXPECT_EQ(U32At(b, 82), 0u);
+}
+
+TEST(SnapshotFormat, RecordLengthsCountNameAndFixedPart)
+{
+    ntfs::Catalog c;
+    SetHeader(c, core::kFsNtfs);
+    c.AddNtfsFolder({"Dir0", 77, 5, 0, 0, 0, 1, 0});
+    AddNtfsFile(c, "a.txt", 50, 77, 3);
+    const Bytes b = Serialize(c);
+    ASSERT_EQ(b.size(), 78u + 4 + 2 + 31 + 4 + 2 + 42);
+    EXPECT_EQ(U32At(b, 78), 1u);
+    EXPECT_EQ(U16At(b, 82), 31);
+    EXPECT_EQ(std::string(b.begin() + 84, b.begin() + 88), "Dir0");
+    EXPECT_EQ(U32At(b, 88), 77u);
+    EXPECT_EQ(b.at(84 + 4 + 24), 1);  // deleted, one byte
+    EXPECT_EQ(U32At(b, 115), 1u);
+    EXPECT_EQ(U16At(b, 119), 42);
+    EXPECT_EQ(U32At(b, 121), 200u);  // dataRecordSector comes before the name
+    EXPECT_EQ(std::string(b.begin() + 125, b.begin() + 130), "a.txt");
+}
+
+TEST(SnapshotFormat, FatTypesWriteFatListsOtherTypesNoBody)
+{
+    ntfs::Catalog fat;
+    FillFat(fat, core::kFsFat32);
+    const Bytes b = Serialize(fat);
+    EXPECT_EQ(U32At(b, 78), 2u);
+    EXPECT_EQ(U16At(b, 82), 4 + 15);
+    const std::size_t filesAt = 78 + 4 + (2 + 19) + (2 + 18);
+    EXPECT_EQ(U32At(b, filesAt), 2u);
+    EXPECT_EQ(U16At(b, filesAt + 4), 10 + 21);
+    EXPECT_EQ(U32At(b, b.size() - 4), 1u);  // the second file's serial
+
+    ntfs::Catalog none;
+    SetHeader(none, 0);
+    none.AddNtfsFolder({"X", 6, 5, 0, 0, 0, 0, 0});
+    EXPECT_EQ(Serialize(none).size(), kHeaderSize);
+}
+
+TEST(SnapshotRoundTrip, NtfsSaveLoadSaveGivesTheSameBytes)
+{
+    ntfs::Catalog source;
+    FillNtfs(source);
+    const Bytes first = Serialize(source);
+
+    ntfs::Catalog loaded;
+    FillBeforeLoad(loaded);
+    loaded.volumeParams.rootDirStart = 4242;
+    const LoadResult r = LoadSnapshotBytes(first, loaded);
+    ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.message;
+    EXPECT_TRUE(r.message.empty());
+    EXPECT_EQ(Serialize(loaded), first);
+
+    EXPECT_TRUE(loaded.FatFolders().empty());
+    EXPECT_TRUE(loaded.FatFiles().empty());
+    EXPECT_EQ(loaded.folderCount, 3u);
+    EXPECT_EQ(loaded.fileCount, 3u);
+    EXPECT_EQ(loaded.volumeParams.rootDirStart, 4242u);
+    ASSERT_EQ(loaded.NtfsFolders().size(), 3u);
+    EXPECT_EQ(loaded.NtfsFolders()[1].deleted, 1u);
+    EXPECT_EQ(loaded.NtfsFolders()[0].treeItem, 0u);
+    EXPECT_EQ(loaded.NtfsFiles()[0].size, 0x1'0000'0001ULL);
+    EXPECT_EQ(loaded.NtfsFiles()[2].name.size(), 255u);
+    EXPECT_EQ(loaded.NtfsFolderWithRecord(41), 1u);  // indexes follow the load
+}
+
+TEST(SnapshotRoundTrip, FatSaveLoadSaveGivesTheSameBytesAndRenumbersFiles)
+{
+    for (const core::FsTypeCode type : {core::kFsFat16, core::kFsFat32}) {
+        ntfs::Catalog source;
+        FillFat(source, type);
+        Bytes first = Serialize(source);
+
+        ntfs::Catalog loaded;
+        FillBeforeLoad(loaded);
+        ASSERT_EQ(LoadSnapshotBytes(first, loaded).outcome, LoadOutcome::Loaded);
+        EXPECT_EQ(Serialize(loaded), first);
+        EXPECT_TRUE(loaded.NtfsFolders().empty());
+        EXPECT_EQ(loaded.folderCount, 2u);
+        EXPECT_EQ(loaded.fileCount, 2u);
+
+        // Stored serials are dropped; the catalog numbers the files from 0 as they are added.
+        PutU32(first, first.size() - 4, 77);
+        ntfs::Catalog renumbered;
+        ASSERT_EQ(LoadSnapshotBytes(first, renumbered).outcome, LoadOutcome::Loaded);
+        EXPECT_EQ(renumbered.FatFiles()[1].serial, 1u);
+    }
+}
+
+TEST(SnapshotRoundTrip, OtherTypeLoadsHeaderAndEmptiesTheLists)
+{
+    ntfs::Catalog source;
+    SetHeader(source, 0);
+    ntfs::Catalog loaded;
+    FillBeforeLoad(loaded);
+    ASSERT_EQ(LoadSnapshotBytes(Serialize(source), loaded).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(loaded.folderCount, 0u);
+    EXPECT_TRUE(loaded.NtfsFiles().empty());
+    EXPECT_TRUE(loaded.FatFolders().empty());
+    EXPECT_EQ(loaded.selectedFileSystem, 3);
+}
+
+TEST(SnapshotChecks, TagIsComparedWithoutCaseAndReportedWhenWrong)
+{
+    ntfs::Catalog source;
+    FillNtfs(source);
+    Bytes b = Serialize(source);
+    for (const char* tag : {"DNX4.02", "Dnx4.02"}) {
+        std::copy(tag, tag + 7, b.begin());
+        ntfs::Catalog loaded;
+        EXPECT_EQ(LoadSnapshotBytes(b, loaded).outcome, LoadOutcome::Loaded) << tag;
+    }
+
+    std::copy_n("dnx4.03", 7, b.begin());
+    ntfs::Catalog c;
+    FillBeforeLoad(c);
+    const std::string before = Fingerprint(c);
+    LoadResult r = LoadSnapshotBytes(b, c);
+    EXPECT_EQ(r.outcome, LoadOutcome::BadTag);
+    EXPECT_EQ(r.message, "    Invalid version of the file found : dnx4.03");
+    EXPECT_EQ(Fingerprint(c), before);
+
+    r = LoadSnapshotBytes(Bytes{'a', 'b'}, c);  // fewer than seven bytes: those that were read
+    EXPECT_EQ(r.message, std::string(core::msg::kInvalidSnapshotTag) + "ab");
+    r = LoadSnapshotBytes(Bytes{'x', 0, 'y', 'z', 'z', 'z', 'z'}, c);  // text ends at a zero byte
+    EXPECT_EQ(r.message, std::string(core::msg::kInvalidSnapshotTag) + "x");
+}
+
+TEST(SnapshotChecks, VersionMustBeOnePointZero)
+{
+    ntfs::Catalog source;
+    FillNtfs(source);
+    for (const std::string bad : {"1.1", "10.", "1.0"}) {
+        Bytes b = Serialize(source);
+        std::copy(bad.begin(), bad.end(), b.begin() + kVersionOffset);
+        if (bad == "1.0") {
+            b.resize(9);  // the version itself cut short
+        }
+        ntfs::Catalog c;
+        FillBeforeLoad(c);
+        const std::string before = Fingerprint(c);
+        const LoadResult r = LoadSnapshotBytes(b, c);
+        EXPECT_EQ(r.outcome, LoadOutcome::BadVersion) << bad;
+        EXPECT_EQ(r.message, "              version of file does not match with current version 1.0");
+        EXPECT_EQ(Fingerprint(c), before);
+    }
+}
+
+TEST(SnapshotChecks, EveryTruncationIsRefusedAndLeavesTheCatalogAlone)
+{
+    for (const core::FsTypeCode type : {core::kFsNtfs, core::kFsFat32}) {
+        ntfs::Catalog source;
+        type == core::kFsNtfs ? FillNtfs(source) : FillFat(source, type);
+        const Bytes full = Serialize(source);
+        ntfs::Catalog c;
+        FillBeforeLoad(c);
+        const std::string before = Fingerprint(c);
+        for (std::size_t n = 0; n < full.size(); ++n) {
+            const Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
+            const LoadResult r = LoadSnapshotBytes(cut, c);
+            ASSERT_NE(r.outcome, LoadOutcome::Loaded) << "length " << n;
+            ASSERT_FALSE(r.message.empty());
+            if (n >= kHeaderSize) {
+                ASSERT_EQ(r.outcome, LoadOutcome::Damaged) << "length " << n;
+                ASSERT_EQ(r.message, core::msg::kSnapshotDamaged);
+            }
+            ASSERT_EQ(Fingerprint(c), before) << "length " << n;
+        }
+    }
+}
+
+struct DamageCase
+{
+    const char* what;
+    Defect defect;
+    void (*damage)(Bytes&);
+};
+
+// The file of one folder "Dir0" (record at 82) and one file "a.txt" (count at 115, record at 119).
+Bytes OneFolderOneFile()
+{
+    ntfs::Catalog c;
+    SetHeader(c, core::kFsNtfs);
+    c.AddNtfsFolder({"Dir0", 77, 5, 0, 0, 0, 0, 0});
+    AddNtfsFile(c, "a.txt", 50, 77, 3);
+    return Serialize(c);
+}
+
+const DamageCase kDamageCases[] = {
+    {"folder record below its fixed part", Defect::RecordTooShort, [](Bytes& b) { PutU16(b, 82, 26); }},
+    {"file record below its fixed part", Defect::RecordTooShort, [](Bytes& b) { PutU16(b, 119, 36); }},
+    {"folder name of 256 bytes", Defect::NameTooLong, [](Bytes& b) { PutU16(b, 82, 256 + 27); }},
+    {"file name of 65498 bytes", Defect::NameTooLong, [](Bytes& b) { PutU16(b, 119, 0xFFFF); }},
+    {"record longer than the file", Defect::Truncated, [](Bytes& b) { PutU16(b, 119, 42 + 8); }},
+    {"folder count past the end", Defect::CountPastEnd, [](Bytes& b) { PutU32(b, 78, 0xFFFFFFFFu); }},
+    {"file count past the end", Defect::CountPastEnd, [](Bytes& b) { PutU32(b, 115, 2); }},
+    {"one trailing byte", Defect::TrailingBytes, [](Bytes& b) { b.push_back(0); }},
+    {"body behind a type without one", Defect::TrailingBytes, [](Bytes& b) { PutU16(b, kVolumeTypeOffset, 400); }},
+};
+
+class SnapshotDamage : public ::testing::TestWithParam<DamageCase>
+{
+};
+
+TEST_P(SnapshotDamage, IsRefusedWithoutTouchingTheCatalog)
+{
+    Bytes b = OneFolderOneFile();
+    GetParam().damage(b);
+    ntfs::Catalog c;
+    FillBeforeLoad(c);
+    const std::string before = Fingerprint(c);
+    const LoadResult r = LoadSnapshotBytes(b, c);
+    EXPECT_EQ(r.outcome, LoadOutcome::Damaged);
+    EXPECT_EQ(r.defect, GetParam().defect);
+    EXPECT_EQ(r.message, core::msg::kSnapshotDamaged);
+    EXPECT_EQ(Fingerprint(c), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SnapshotDamage, ::testing::ValuesIn(kDamageCases),
+                         [](const auto& info) {
+                             std::string n;
+                             for (const char* p = info.param.what; *p; ++p) {
+                                 n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             }
+                             return n;
+                         });
+
+TEST(SnapshotChecks, SoundFileStillLoadsAndLongestNameIsAccepted)
+{
+    Bytes b = OneFolderOneFile();
+    ntfs::Catalog c;
+    EXPECT_EQ(LoadSnapshotBytes(b, c).outcome, LoadOutcome::Loaded);
+
+    ntfs::Catalog longest;
+    SetHeader(longest, core::kFsFat16);
+    longest.AddFatFolder({std::string(255, 'N'), 3, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(LoadSnapshotBytes(Serialize(longest), c).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(c.FatFolders().at(0).name.size(), 255u);
+}
+
+TEST(SnapshotNaming, ExtensionIsAppendedUnlessTheNameEndsInCapitalQdn)
+{
+    EXPECT_EQ(SnapshotFileName("/tmp/scan.QDN"), "/tmp/scan.QDN");
+    EXPECT_EQ(SnapshotFileName("/tmp/scan.qdn"), "/tmp/scan.qdn.QDN");
+    EXPECT_EQ(SnapshotFileName("/tmp/scan.QDNX"), "/tmp/scan.QDNX.QDN");
+    EXPECT_EQ(SnapshotFileName("scan"), "scan.QDN");
+    EXPECT_EQ(SnapshotFileName("QDN"), "QDN.QDN");
+}
+
+TEST(SnapshotFile, SaveWritesTheNamedFileAndLoadReadsItBack)
+{
+    TempDir dir;
+    ntfs::Catalog source;
+    FillNtfs(source);
+    const SaveResult s = SaveSnapshot(source, (dir.path() / "disk1").string());
+    ASSERT_EQ(s.outcome, SaveOutcome::Saved) << s.message;
+    EXPECT_EQ(s.path, (dir.path() / "disk1.QDN").string());
+    EXPECT_EQ(ReadFile(s.path), Serialize(source));
+
+    ntfs::Catalog loaded;
+    ASSERT_EQ(LoadSnapshot(s.path, loaded).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(Serialize(loaded), Serialize(source));
+
+    // Saving again over the file truncates it.
+    ntfs::Catalog empty;
+    SetHeader(empty, core::kFsNtfs);
+    ASSERT_EQ(SaveSnapshot(empty, s.path).outcome, SaveOutcome::Saved);
+    EXPECT_EQ(ReadFile(s.path).size(), 86u);
+}
+
+TEST(SnapshotFile, ReadOnlySnapshotLoads)
+{
+    TempDir dir;
+    ntfs::Catalog source;
+    FillFat(source, core::kFsFat16);
+    const fs::path file = dir.path() / "ro.QDN";
+    WriteFile(file, Serialize(source));
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    // As root, permission bits do not stop an open for writing, so the load runs as nobody.
+    EXPECT_EXIT(
+        {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+                std::_Exit(3);
+            }
+            ntfs::Catalog loaded;
+            const LoadResult r = LoadSnapshot(file.string(), loaded);
+            std::_Exit(r.outcome == LoadOutcome::Loaded && loaded.fileCount == 2 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(SnapshotFile, OpenFailuresAreReportedAndChangeNothing)
+{
+    TempDir dir;
+    ntfs::Catalog c;
+    FillBeforeLoad(c);
+    const std::string before = Fingerprint(c);
+
+    LoadResult r = LoadSnapshot((dir.path() / "missing.QDN").string(), c);
+    EXPECT_EQ(r.outcome, LoadOutcome::OpenFailed);
+    EXPECT_EQ(r.message, "Unable to open the file");
+    r = LoadSnapshot(dir.path().string(), c);  // a directory is no snapshot
+    EXPECT_EQ(r.outcome, LoadOutcome::OpenFailed);
+    EXPECT_EQ(Fingerprint(c), before);
+
+    const SaveResult s = SaveSnapshot(c, (dir.path() / "no" / "such" / "dir").string());
+    EXPECT_EQ(s.outcome, SaveOutcome::OpenFailed);
+    EXPECT_EQ(s.message, "Unable to open the file");
+}
+
+TEST(SnapshotFile, ShortWriteIsNotReportedAsSuccess)
+{
+    if (!fs::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    TempDir dir;
+    const fs::path link = dir.path() / "full.QDN";
+    fs::create_symlink("/dev/full", link);
+    ntfs::Catalog c;
+    FillNtfs(c);
+    const SaveResult s = SaveSnapshot(c, link.string());
+    EXPECT_EQ(s.outcome, SaveOutcome::WriteFailed);
+    EXPECT_EQ(s.message, core::msg::kSnapshotWriteFailed);
+}
+
+TEST(SnapshotFile, NameOverTheLimitIsNotSavedAndKeepsAnExistingFile)
+{
+    TempDir dir;
+    const fs::path file = dir.path() / "keep.QDN";
+    WriteFile(file, Bytes{1, 2, 3});
+    ntfs::Catalog c;
+    SetHeader(c, core::kFsNtfs);
+    AddNtfsFile(c, std::string(256, 'L'), 60, 5, 1);
+    const SaveResult s = SaveSnapshot(c, file.string());
+    EXPECT_EQ(s.outcome, SaveOutcome::NameTooLong);
+    EXPECT_EQ(s.message, core::msg::kSnapshotNameTooLong);
+    EXPECT_EQ(ReadFile(file), (Bytes{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace snapshot
