@@ -1,0 +1,413 @@
+#!/usr/bin/env bash
+# Builds the fixture disk images of tests/data (and demo/demo.tar.xz) with the stock Linux NTFS and
+# FAT tools, then writes each image's manifest and The Sleuth Kit's / ntfs-3g's listings of it.
+#
+# Needs root and FUSE (ntfs-3g mounts the volumes) and these Debian packages:
+#   ntfs-3g sleuthkit fdisk dosfstools mtools attr xz-utils python3
+#
+# Usage: sudo bash tests/data/make-fixtures.sh [ntfs_basic|multi_part|mft_runs|reformatted|demo ...]
+# With no argument every image is built. Scratch files go to $FIXTURE_WORK (default /tmp/fixtures-work).
+#
+# File contents are stamped: every 512-byte sector of a file holds the line
+# "<path> offset <10-digit byte offset of the sector>\n" repeated, so a misplaced sector shows in a
+# diff and the images compress well. mkntfs runs with -T and sfdisk scripts carry a label-id, so the
+# boot sectors and tables are reproducible; file times written through ntfs-3g are not.
+set -euo pipefail
+export LC_ALL=C.UTF-8 TZ=UTC
+
+DATA=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+ROOT=$(cd "$DATA/../.." && pwd)
+WORK=${FIXTURE_WORK:-/tmp/fixtures-work}
+MNT=$WORK/mnt
+ORACLE=$DATA/oracle
+mkdir -p "$WORK" "$MNT" "$ORACLE"
+
+[[ $(id -u) -eq 0 ]] || { echo "make-fixtures.sh: needs root (ntfs-3g FUSE mounts)" >&2; exit 1; }
+for tool in mkntfs ntfs-3g ntfsls ntfsinfo sfdisk mkfs.vfat mcopy mmd setfattr fls istat icat mmls xz python3; do
+    command -v "$tool" >/dev/null || { echo "make-fixtures.sh: $tool not found" >&2; exit 1; }
+done
+
+cleanup() { mountpoint -q "$MNT" && umount "$MNT" || true; }
+trap cleanup EXIT
+
+# ---------------------------------------------------------------------------------------------
+# Python helper: stamped contents, interleaved appends, manifest rows.
+FT=$WORK/ft.py
+cat >"$FT" <<'PY'
+import hashlib, os, sys
+
+SECTOR = 512
+
+def pattern(label, sector):
+    line = f"{label} offset {sector * SECTOR:010d}\n".encode()
+    return (line * (SECTOR // len(line) + 1))[:SECTOR]
+
+def stamped(label, start, count):
+    """Bytes [start, start+count) of the stamped content of `label`."""
+    out = bytearray()
+    pos = start
+    end = start + count
+    while pos < end:
+        sec = pos // SECTOR
+        chunk = pattern(label, sec)[pos % SECTOR:]
+        take = min(len(chunk), end - pos)
+        out += chunk[:take]
+        pos += take
+    return bytes(out)
+
+def append(path, count, label, zeros=False):
+    with open(path, "ab") as f:
+        start = f.tell()
+        f.write(bytes(count) if zeros else stamped(label, start, count))
+        f.flush()
+        os.fsync(f.fileno())
+
+def cmd_stamp(path, size, label):
+    with open(path, "wb") as f:
+        f.write(stamped(label, 0, int(size)))
+
+def cmd_append(path, count, label):
+    append(path, int(count), label)
+
+def cmd_write_at(path, offset, count, label):
+    offset, count = int(offset), int(count)
+    with open(path, "r+b") as f:
+        f.seek(offset)
+        f.write(stamped(label, offset, count))
+
+def cmd_interleave(a, la, b, lb, rounds, chunk, bmode):
+    """Alternate appends to a and b, flushed to disk each time, so their runs interleave."""
+    for _ in range(int(rounds)):
+        append(a, int(chunk), la)
+        append(b, int(chunk), lb, zeros=(bmode == "zeros"))
+
+def sha256(path):
+    h = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            h.update(block)
+    return h.hexdigest()
+
+def names_of(path):
+    try:
+        os.getxattr(path, "system.ntfs_dos_name")
+        return "win32"
+    except OSError:
+        return "posix"
+
+def row(mount, rel, part, start, deleted, fs):
+    full = os.path.join(mount, rel)
+    st = os.lstat(full)
+    kind = "d" if os.path.isdir(full) else "f"
+    size = st.st_size if kind == "f" else 0
+    digest = sha256(full) if kind == "f" else "-"
+    names = names_of(full) if fs == "ntfs" else "-"
+    record = str(st.st_ino) if fs == "ntfs" else "-"
+    return [part, start, kind, rel, str(size), digest, deleted, "-", record, names]
+
+def cmd_walk(mount, sub, part, start, deleted, fs):
+    """Rows for `sub` (a path under mount, "" for everything) and all below it."""
+    rows = []
+    base = os.path.join(mount, sub) if sub else mount
+    if sub:
+        rows.append(row(mount, sub, part, start, deleted, fs))
+    if os.path.isdir(base):
+        for dirpath, dirnames, filenames in os.walk(base):
+            dirnames.sort()
+            for name in sorted(dirnames) + sorted(filenames):
+                rel = os.path.relpath(os.path.join(dirpath, name), mount)
+                if fs == "ntfs" and rel.startswith("$"):
+                    continue
+                rows.append(row(mount, rel, part, start, deleted, fs))
+    for r in rows:
+        print("\t".join(r))
+
+def cmd_dosname(path):
+    """Give a file or folder an 8.3 alias the way Windows would (NAME~N.EXT), making its long name Win32."""
+    parent, name = os.path.split(path)
+    base, dot, ext = name.rpartition(".")
+    if not dot:
+        base, ext = name, ""
+    ok = lambda s: "".join(c for c in s.upper() if c.isascii() and (c.isalnum() or c in "_-"))
+    if (len(base) <= 8 and len(ext) <= 3 and ok(base) == base.upper() and ok(ext) == ext.upper()
+            and base):
+        short = name.upper()
+    else:
+        existing = set()
+        for other in os.listdir(parent or "."):
+            try:
+                existing.add(os.getxattr(os.path.join(parent, other), "system.ntfs_dos_name").decode())
+            except OSError:
+                pass
+        stem = ok(base)[:6] or "FILE"
+        e = ok(ext)[:3]
+        n = 1
+        while True:
+            short = f"{stem}~{n}" + (f".{e}" if e else "")
+            if short not in existing:
+                break
+            n += 1
+            if n > 9:
+                stem = stem[:5]
+    os.setxattr(path, "system.ntfs_dos_name", short.encode())
+
+def cmd_sha(path):
+    print(sha256(path))
+
+cmd = sys.argv[1]
+globals()["cmd_" + cmd.replace("-", "_")](*sys.argv[2:])
+PY
+ft() { python3 "$FT" "$@"; }
+
+# ---------------------------------------------------------------------------------------------
+# Volumes and disks.
+
+# new_ntfs FILE SECTORS PART_START CLUSTER LABEL — a fresh NTFS volume in its own file.
+new_ntfs() {
+    rm -f "$1"
+    truncate -s $(($2 * 512)) "$1"
+    mkntfs -F -Q -T -q -s 512 -c "$4" -p "$3" -H 255 -S 63 -L "$5" "$1" 2>/dev/null
+}
+mount_ntfs() { ntfs-3g "$1" "$MNT"; }
+umount_ntfs() { sync; umount "$MNT"; }
+
+# new_disk FILE SECTORS — an empty disk image, then `sfdisk` reads the table script from stdin.
+new_disk() {
+    rm -f "$1"
+    truncate -s $(($2 * 512)) "$1"
+    sfdisk -q --no-reread --no-tell-kernel "$1" >/dev/null
+}
+# put_volume DISK VOLUME START_SECTOR
+put_volume() { dd if="$2" of="$1" bs=512 seek="$3" conv=notrunc,sparse status=none; }
+
+# Every file written through these helpers gets stamped content labelled with its path.
+# stamp REL SIZE (inside the mounted volume)
+stamp() { mkdir -p "$(dirname "$MNT/$1")"; ft stamp "$MNT/$1" "$2" "$1"; }
+# win REL... — give Windows-style 8.3 aliases (long name becomes Win32)
+win() { local p; for p in "$@"; do ft dosname "$MNT/$p"; done; }
+# wstamp REL SIZE — stamped file with a Windows-style name, folders on the way included
+wstamp() {
+    stamp "$1" "$2"
+    local d; d=$(dirname "$1")
+    while [[ $d != . ]]; do
+        getfattr -n system.ntfs_dos_name "$MNT/$d" >/dev/null 2>&1 || win "$d"
+        d=$(dirname "$d")
+    done
+    win "$1"
+}
+
+# Manifest rows collect in $ROWS; deleted ones are captured before they are removed.
+# live_rows PART START FS, del_rows PART START FS REL
+live_rows() { ft walk "$MNT" "" "$1" "$2" 0 "$3" >>"$ROWS"; }
+del_rows() { ft walk "$MNT" "$4" "$1" "$2" 1 "$3" >>"$DELROWS"; }
+# delete PART START REL — capture then rm -r
+delete() { del_rows "$1" "$2" ntfs "$3"; rm -rf "${MNT:?}/$3"; }
+
+# check_deleted DISK — fill in the state column of deleted rows from the image itself:
+#   intact         the MFT record is free and still names the file; its data reads back unchanged
+#   overwritten    the record is free, but clusters it names were reused (data differs)
+#   record-reused  the MFT record now belongs to another file
+check_deleted() {
+    local disk=$1 part start kind path size sha del state rec names alloc now
+    while IFS=$'\t' read -r part start kind path size sha del state rec names; do
+        alloc=$(istat -o "$start" "$disk" "$rec" 2>/dev/null | grep -m1 -E '^(Not )?Allocated' || true)
+        if [[ $alloc == Allocated* ]]; then
+            state=record-reused
+        elif [[ $kind == d ]]; then
+            state=intact
+        else
+            now=$(icat -o "$start" "$disk" "$rec" 2>/dev/null | head -c "$size" | sha256sum | cut -d' ' -f1)
+            if [[ $now == "$sha" ]]; then state=intact; else state=overwritten; fi
+        fi
+        printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$part" "$start" "$kind" "$path" "$size" "$sha" "$del" "$state" "$rec" "$names"
+    done <"$DELROWS" >>"$ROWS"
+}
+
+# write_manifest NAME — header + rows, live first then deleted, each sorted by partition and path
+write_manifest() {
+    {
+        printf 'part\tstart\ttype\tpath\tsize\tsha256\tdeleted\tstate\trecord\tnames\n'
+        sort -t$'\t' -k7,7n -k1,1n -k4,4 "$ROWS"
+    } >"$DATA/$1.manifest.tsv"
+}
+
+# oracles NAME DISK "PART:START:FS[:VOLFILE] ..." — TSK and ntfs-3g listings
+oracles() {
+    local name=$1 disk=$2 spec part start fs vol
+    mmls "$disk" >"$ORACLE/$name.mmls.txt" 2>&1 || true
+    for spec in $3; do
+        IFS=: read -r part start fs vol <<<"$spec"
+        fls -r -p -l -o "$start" "$disk" >"$ORACLE/$name.p$part.fls.txt" 2>&1 || true
+        fls -r -p -d -l -o "$start" "$disk" >"$ORACLE/$name.p$part.fls-deleted.txt" 2>&1 || true
+        fsstat -o "$start" "$disk" >"$ORACLE/$name.p$part.fsstat.txt" 2>&1 || true
+        if [[ $fs == ntfs && -n $vol ]]; then
+            ntfsls -a -R -i -F "$vol" >"$ORACLE/$name.p$part.ntfsls.txt" 2>&1 || true
+        fi
+    done
+}
+
+# pack NAME DISK DESTDIR — DESTDIR/NAME.tar.xz holding NAME.img
+pack() {
+    local dir; dir=$(dirname "$2")
+    [[ $(basename "$2") == "$1.img" ]] || { echo "pack: $2 must be named $1.img" >&2; exit 1; }
+    tar -C "$dir" --sort=name --owner=0 --group=0 --numeric-owner --mtime=@0 --sparse -cf - "$1.img" \
+        | xz -9e -T1 >"$3/$1.tar.xz"
+    ls -l "$3/$1.tar.xz"
+}
+
+istat_runs() { istat -o "$1" "$2" "$3" | awk '/^Type: \$DATA|^Type: \$ATTRIBUTE_LIST/{p=1} p'; }
+
+die() { echo "make-fixtures.sh: $*" >&2; exit 1; }
+# attr_list_kind START DISK RECORD -> Resident / Non-Resident / none
+attr_list_kind() {
+    istat -o "$1" "$2" "$3" | awk '/^Type: \$ATTRIBUTE_LIST/{ if ($0 ~ /Non-Resident/) print "Non-Resident"; else print "Resident"; f=1 } END{ if (!f) print "none" }'
+}
+# data_extent_records START DISK RECORD -> number of FILE records holding pieces of the unnamed $DATA
+data_extent_records() {
+    istat -o "$1" "$2" "$3" | awk '/^Type: 128-[0-9]+ +\tMFT Entry:|^Type: 128-/{ for(i=1;i<=NF;i++) if ($i=="Entry:") print $(i+1) }' | sort -u | wc -l
+}
+# run_count VOLUME RECORD -> data runs of the unnamed $DATA (from ntfsinfo's runlist dump)
+run_count() { ntfsinfo -v -i "$2" "$1" 2>/dev/null | awk '/Dumping attribute \$DATA/{d=1} /Dumping attribute/ && !/\$DATA/{d=0} d && /^\t\t\t0x/{n++} END{print n+0}'; }
+inode_of() { stat -c %i "$MNT/$1"; }
+
+# ---------------------------------------------------------------------------------------------
+# ntfs_basic: one primary NTFS partition (4 KiB clusters) at sector 2048 with most of what a
+# scan meets on a real volume.
+build_ntfs_basic() {
+    local W=$WORK/ntfs_basic START=2048 SECTORS=49152
+    mkdir -p "$W"; ROWS=$W/rows; DELROWS=$W/delrows; : >"$ROWS"; : >"$DELROWS"
+    new_ntfs "$W/vol.img" $SECTORS $START 4096 BASIC
+    mount_ntfs "$W/vol.img"
+
+    # Created first so that its MFT record is the lowest user record: it is deleted at the end and
+    # the record handed to a new file, leaving its deleted children without their parent.
+    mkdir "$MNT/Temp Build"; win "Temp Build"
+    wstamp "Temp Build/build.log" 420
+    wstamp "Temp Build/obj/main.o.txt" 7000
+    wstamp "Temp Build/obj/deep/util.o.txt" 300
+    local orphan_parent; orphan_parent=$(inode_of "Temp Build")
+
+    # Nested folders, resident and non-resident files, Windows-style names.
+    wstamp "Documents/Reports/2023/Q4/summary.txt" 10000
+    wstamp "Documents/Reports/2023/Q4/notes.txt" 300
+    wstamp "Documents/Reports/2023/Q4/Archive/2019/old summary.txt" 2600
+    wstamp "Documents/Reports/readme.txt" 690
+    wstamp "Documents/Long file name for Windows.txt" 1500
+    wstamp "Documents/letter.txt" 5000
+    wstamp "Documents/big.txt" 200000
+    wstamp "small/tiny.txt" 1
+    wstamp "small/resident_100.txt" 100
+    wstamp "small/resident_600.txt" 600
+    wstamp "small/exactly_4096.txt" 4096
+    wstamp "small/empty.txt" 0
+    wstamp "README.TXT" 800
+    # Latin-1 names.
+    wstamp "Café/menú del día.txt" 1200
+    wstamp "Über/Größe.txt" 9000
+    wstamp "España/niño año.txt" 450
+    wstamp "résumé.txt" 3000
+    # Names as Linux writes them: POSIX namespace only, no 8.3 alias.
+    stamp "posix/Mixed.txt" 700
+    stamp "posix/mixed.txt" 710
+    stamp "posix/linux only name.txt" 5000
+    stamp "posix/façade.txt" 260
+    stamp "posix/sub/deeper/leaf.txt" 12000
+
+    # Two files appended to in turn (flushed each time) so their runs interleave.
+    mkdir -p "$MNT/frag"; win frag
+    ft interleave "$MNT/frag/interleave_a.txt" frag/interleave_a.txt "$MNT/frag/interleave_b.txt" frag/interleave_b.txt 12 8192 text
+    win frag/interleave_a.txt frag/interleave_b.txt
+    # Two more files in 150 single-cluster runs each (the most ntfs-3g writes before it starts
+    # allocating a file contiguously again).
+    ft interleave "$MNT/frag/many_runs.txt" frag/many_runs.txt "$MNT/frag/many_runs_partner.txt" frag/many_runs_partner.txt 150 4096 text
+    win frag/many_runs.txt frag/many_runs_partner.txt
+
+    # Hard links with long names: 150 $FILE_NAME attributes spread over extension records, listed by
+    # a non-resident $ATTRIBUTE_LIST. The first name is Win32 + DOS, the links are POSIX.
+    wstamp "links/original.txt" 3000
+    local i long; long=$(printf 'n%.0s' {1..110})
+    for i in $(seq -w 0 149); do ln "$MNT/links/original.txt" "$MNT/links/link_${i}_$long.txt"; done
+    # Two links with 200-character names overflow the base record: a short attribute list, one
+    # $FILE_NAME in an extension record (ntfs-3g writes every attribute list non-resident).
+    wstamp "links/few/base.txt" 2000
+    long=$(printf 'm%.0s' {1..200})
+    ln "$MNT/links/few/base.txt" "$MNT/links/few/a_$long.txt"
+    ln "$MNT/links/few/base.txt" "$MNT/links/few/b_$long.txt"
+
+    # Sparse: 1 MiB long, 16 KiB of data at 512 KiB, the rest never written.
+    mkdir -p "$MNT/sparse"; win sparse
+    truncate -s 1048576 "$MNT/sparse/sparse.bin"
+    ft write-at "$MNT/sparse/sparse.bin" 524288 16384 sparse/sparse.bin
+    win sparse/sparse.bin
+
+    # Files and a folder tree that will be deleted.
+    wstamp "Documents/deleted_resident.txt" 500
+    wstamp "Documents/deleted_big.txt" 50000
+    wstamp "Café/borrado ñ.txt" 3000
+    stamp "posix/deleted posix.txt" 6000
+    wstamp "Old Project/src/main.c.txt" 4000
+    wstamp "Old Project/src/lib/util.c.txt" 650
+    wstamp "Old Project/src/lib/util.h.txt" 9000
+    wstamp "Old Project/docs/manual.txt" 30000
+    wstamp "Old Project/docs/img/logo.txt" 2048
+    sync
+
+    delete 1 $START "Documents/deleted_resident.txt"
+    delete 1 $START "Documents/deleted_big.txt"
+    delete 1 $START "Café/borrado ñ.txt"
+    delete 1 $START "posix/deleted posix.txt"
+    delete 1 $START "Old Project"
+    delete 1 $START "Temp Build"
+    umount_ntfs
+
+    # A new mount allocates MFT records from the lowest free one: the new file takes the record of
+    # the deleted "Temp Build" folder.
+    mount_ntfs "$W/vol.img"
+    wstamp "new after delete.txt" 600
+    [[ $(inode_of "new after delete.txt") == "$orphan_parent" ]] \
+        || die "new file did not reuse record $orphan_parent of the deleted folder"
+    : >"$ROWS"; live_rows 1 $START ntfs
+    local rec_extreme rec_links rec_few rec_ia
+    rec_extreme=$(inode_of frag/many_runs.txt); rec_links=$(inode_of links/original.txt)
+    rec_few=$(inode_of links/few/base.txt); rec_ia=$(inode_of frag/interleave_a.txt)
+    umount_ntfs
+
+    local disk=$W/ntfs_basic.img
+    new_disk "$disk" $((START + SECTORS + 2048)) <<SF
+label: dos
+label-id: 0x4e544601
+unit: sectors
+
+start=$START, size=$SECTORS, type=7, bootable
+SF
+    put_volume "$disk" "$W/vol.img" $START
+
+    # Check the structures this image exists for.
+    (( $(run_count "$W/vol.img" "$rec_extreme") >= 100 )) || die "many_runs.txt: too few runs"
+    [[ $(attr_list_kind $START "$disk" "$rec_links") == Non-Resident ]] || die "links/original.txt: attribute list not non-resident"
+    [[ $(attr_list_kind $START "$disk" "$rec_few") != none ]] || die "links/few/base.txt: no attribute list"
+    (( $(run_count "$W/vol.img" "$rec_ia") >= 6 )) || die "interleave_a.txt: too few runs"
+
+    check_deleted "$disk"
+    write_manifest ntfs_basic
+    oracles ntfs_basic "$disk" "1:$START:ntfs:$W/vol.img"
+    istat -o $START "$disk" "$rec_extreme" >"$ORACLE/ntfs_basic.p1.istat-many_runs.txt"
+    istat -o $START "$disk" "$rec_links" >"$ORACLE/ntfs_basic.p1.istat-links.txt"
+    istat -o $START "$disk" "$rec_few" >"$ORACLE/ntfs_basic.p1.istat-few-links.txt"
+    istat -o $START "$disk" "$rec_ia" >"$ORACLE/ntfs_basic.p1.istat-interleave_a.txt"
+    istat -o $START "$disk" "$(awk -F'\t' '$4=="sparse/sparse.bin"{print $9}' "$DATA/ntfs_basic.manifest.tsv")" \
+        >"$ORACLE/ntfs_basic.p1.istat-sparse.txt"
+    pack ntfs_basic "$disk" "$DATA"
+}
+
+# ---------------------------------------------------------------------------------------------
+main() {
+    local targets=("$@")
+    (( ${#targets[@]} )) || targets=(ntfs_basic multi_part mft_runs reformatted demo)
+    local t
+    for t in "${targets[@]}"; do
+        echo "== $t"
+        "build_$t"
+    done
+}
+main "$@"
