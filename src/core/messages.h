@@ -71,4 +71,23 @@ inline constexpr std::string_view kFatPartitionStandard =
     "This is FAT partition. If earlier it was NTFS partition and you want to recover it use Advance Scan OR "
     "download the Dravik for FAT.";
 
+// Recovery settings dialog and the matching command-line options.
+inline constexpr std::string_view kRecoverySettingsCaption = "Recovery Settings";
+inline constexpr std::string_view kSectorsGroup = "Sectors to read in single attempt";
+inline constexpr std::string_view kSectorsLabel = "Sectors to read in single attempt";
+inline constexpr std::string_view kDuplicateGroup = "Setting of duplicate file(s)";
+inline constexpr std::string_view kRenameDuplicates = "Rename duplicate file(s)";
+inline constexpr std::string_view kOverwriteDuplicates = "Overwrite duplicate file(s)";
+inline constexpr std::string_view kSkipDuplicates = "Skip duplicate file(s)";
+inline constexpr std::string_view kDeletedGroup = "Setting for deleted file(s)";
+inline constexpr std::string_view kIncludeDeleted = "Include deleted file(s)";
+inline constexpr std::string_view kOnlyDeleted = "Recover only deleted file(s)";
+inline constexpr std::string_view kExcludeDeleted = "Exclude deleted file(s)";
+inline constexpr std::string_view kBadSectorsGroup = "Setting for bad sectors";
+inline constexpr std::string_view kRetriesLabel = "Number of retries on bad sector(s)";
+inline constexpr std::string_view kSettingsOk = "OK";
+inline constexpr std::string_view kSettingsCancel = "Cancel";
+inline constexpr std::string_view kChunkOptionRange = "--chunk takes a number of sectors from 1 to 100";
+inline constexpr std::string_view kRetriesOptionRange = "--retries takes a number of retries from 1 to 10";
+
 }  // namespace core::msg
