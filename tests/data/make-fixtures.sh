@@ -151,6 +151,34 @@ def cmd_dosname(path):
                 stem = stem[:5]
     os.setxattr(path, "system.ntfs_dos_name", short.encode())
 
+def chs(lba):
+    c, rem = divmod(lba, 255 * 63)
+    h, sec = divmod(rem, 63)
+    if c > 1023:
+        c, h, sec = 1023, 254, 62
+    return bytes([h, ((c >> 2) & 0xC0) | (sec + 1), c & 0xFF])
+
+def entry(typ, first, count, rel):
+    import struct
+    return bytes([0]) + chs(first) + bytes([typ]) + chs(first + count - 1) + struct.pack("<II", rel, count)
+
+def cmd_ebr_chain(disk, ext_start, *logicals):
+    """Write the extended chain: for each "ebr:type:start:count" an EBR at `ebr` whose first entry
+    is the logical (start relative to the EBR) and whose second links the next EBR (relative to
+    the extended partition's start, type 0x05)."""
+    ext_start = int(ext_start)
+    parts = [tuple(int(x, 0) for x in l.split(":")) for l in logicals]
+    with open(disk, "r+b") as f:
+        for i, (ebr, typ, start, count) in enumerate(parts):
+            sector = bytearray(512)
+            sector[446:462] = entry(typ, start, count, start - ebr)
+            if i + 1 < len(parts):
+                nebr, _, nstart, ncount = parts[i + 1]
+                sector[462:478] = entry(0x05, nebr, nstart + ncount - nebr, nebr - ext_start)
+            sector[510:512] = b"\x55\xaa"
+            f.seek(ebr * 512)
+            f.write(sector)
+
 def cmd_sha(path):
     print(sha256(path))
 
@@ -398,6 +426,110 @@ SF
     istat -o $START "$disk" "$(awk -F'\t' '$4=="sparse/sparse.bin"{print $9}' "$DATA/ntfs_basic.manifest.tsv")" \
         >"$ORACLE/ntfs_basic.p1.istat-sparse.txt"
     pack ntfs_basic "$disk" "$DATA"
+}
+
+# new_fat FILE SECTORS PART_START BITS LABEL SERIAL SECTORS_PER_CLUSTER
+new_fat() {
+    rm -f "$1"
+    mkfs.vfat -C --invariant -F "$4" -S 512 -s "$7" -g 255/63 -h "$3" -n "$5" -i "$6" "$1" $(($2 / 2)) >/dev/null
+}
+# fat_put VOLUME STAGE REL SIZE — stamped file staged locally, then copied in with mtools
+fat_put() {
+    mkdir -p "$(dirname "$2/$3")"
+    ft stamp "$2/$3" "$4" "$3"
+    local d="" part
+    IFS=/ read -ra parts <<<"$(dirname "$3")"
+    for part in "${parts[@]}"; do
+        [[ $part == . ]] && continue
+        d="$d/$part"
+        mdir -i "$1" "::$d" >/dev/null 2>&1 || mmd -i "$1" "::$d"
+    done
+    mcopy -i "$1" "$2/$3" "::/$3"
+}
+
+# ---------------------------------------------------------------------------------------------
+# multi_part: primary NTFS at 63, primary FAT32, and an extended chain with two logical NTFS and a
+# logical FAT16. Every boot sector sits where a 255-head, 63-sector cylinder walk looks.
+build_multi_part() {
+    local W=$WORK/multi_part C=16065
+    mkdir -p "$W"; ROWS=$W/rows; DELROWS=$W/delrows; : >"$ROWS"; : >"$DELROWS"
+    local P1=63 P1N=$((C - 63))                       # NTFS, 512 B clusters
+    local P2=$C P2N=$((5 * C))                        # FAT32
+    local EXT=$((6 * C)) EXTN=$((3 * C))              # extended partition
+    local L1=$((6 * C + 63)) L2=$((7 * C + 63)) L3=$((8 * C + 63)) LN=$((C - 63))
+    local disk=$W/multi_part.img
+
+    new_ntfs "$W/p1.img" $P1N $P1 512 MULTI1
+    mount_ntfs "$W/p1.img"
+    wstamp "Primary/first.txt" 3000
+    wstamp "Primary/Nested/deeper/third.txt" 700
+    wstamp "Primary/resident.txt" 200
+    wstamp "Primary/to delete.txt" 5000
+    wstamp "root file.txt" 12345
+    live_rows 1 $P1 ntfs
+    delete 1 $P1 "Primary/to delete.txt"
+    : >"$ROWS"; live_rows 1 $P1 ntfs
+    umount_ntfs
+
+    new_fat "$W/p2.img" $P2N $P2 32 MULTI_FAT32 4e544632 1
+    rm -rf "$W/stage2"; mkdir -p "$W/stage2"
+    fat_put "$W/p2.img" "$W/stage2" "FAT32DIR/ONE.TXT" 1500
+    fat_put "$W/p2.img" "$W/stage2" "FAT32DIR/SUB/TWO.TXT" 40000
+    fat_put "$W/p2.img" "$W/stage2" "Long FAT32 name.txt" 777
+    # A file removed after a later one was written leaves a hole; the next file fills it and
+    # continues after the later one, so its cluster chain jumps.
+    fat_put "$W/p2.img" "$W/stage2" "HOLE.TXT" 3000
+    fat_put "$W/p2.img" "$W/stage2" "AFTER.TXT" 2000
+    mdel -i "$W/p2.img" ::/HOLE.TXT; rm "$W/stage2/HOLE.TXT"
+    fat_put "$W/p2.img" "$W/stage2" "CHAIN.TXT" 9000
+    ft walk "$W/stage2" "" 2 $P2 0 fat >>"$ROWS"
+
+    new_ntfs "$W/l1.img" $LN $L1 2048 LOGICAL1
+    mount_ntfs "$W/l1.img"
+    wstamp "Logical One/alpha.txt" 8000
+    wstamp "Logical One/beta.txt" 100
+    wstamp "Logical One/Sub/gamma.txt" 20000
+    live_rows 3 $L1 ntfs
+    umount_ntfs
+
+    new_ntfs "$W/l2.img" $LN $L2 4096 LOGICAL2
+    mount_ntfs "$W/l2.img"
+    wstamp "Logical Two/delta.txt" 50000
+    wstamp "Logical Two/epsilon.txt" 640
+    stamp "Logical Two/posix name.txt" 1000
+    live_rows 4 $L2 ntfs
+    umount_ntfs
+
+    new_fat "$W/l3.img" $LN $L3 16 MULTI_FAT16 4e544616 2
+    rm -rf "$W/stage5"; mkdir -p "$W/stage5"
+    fat_put "$W/l3.img" "$W/stage5" "FAT16DIR/THREE.TXT" 2500
+    fat_put "$W/l3.img" "$W/stage5" "FAT16DIR/DEEP/FOUR.TXT" 30000
+    fat_put "$W/l3.img" "$W/stage5" "FIVE.TXT" 0
+    ft walk "$W/stage5" "" 5 $L3 0 fat >>"$ROWS"
+
+    new_disk "$disk" $((9 * C)) <<SF
+label: dos
+label-id: 0x4e544602
+unit: sectors
+
+start=$P1, size=$P1N, type=7, bootable
+start=$P2, size=$P2N, type=c
+start=$EXT, size=$EXTN, type=f
+SF
+    ft ebr-chain "$disk" $EXT "$EXT:0x07:$L1:$LN" "$((7 * C)):0x07:$L2:$LN" "$((8 * C)):0x06:$L3:$LN"
+    put_volume "$disk" "$W/p1.img" $P1
+    put_volume "$disk" "$W/p2.img" $P2
+    put_volume "$disk" "$W/l1.img" $L1
+    put_volume "$disk" "$W/l2.img" $L2
+    put_volume "$disk" "$W/l3.img" $L3
+
+    mmls "$disk" | grep -q "0000128583   0000144584   0000016002   DOS FAT16" || die "multi_part: chain not as planned"
+    check_deleted "$disk"
+    write_manifest multi_part
+    oracles multi_part "$disk" "1:$P1:ntfs:$W/p1.img 2:$P2:fat 3:$L1:ntfs:$W/l1.img 4:$L2:ntfs:$W/l2.img 5:$L3:fat"
+    istat -o $P2 "$disk" "$(fls -r -p -o $P2 "$disk" | awk -F'\t' '$2=="CHAIN.TXT"{split($1,a," "); sub(":","",a[2]); print a[2]}')" \
+        >"$ORACLE/multi_part.p2.istat-chain.txt"
+    pack multi_part "$disk" "$DATA"
 }
 
 # ---------------------------------------------------------------------------------------------
