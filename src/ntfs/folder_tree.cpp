@@ -23,14 +23,17 @@ core::TreeItemId FolderTree::Insert(core::TreeItemId parent, std::string text, i
     if (Find(parent) == nullptr || m_items.size() >= 0xFFFFFFFFu)
         return 0;
     const auto id = static_cast<core::TreeItemId>(m_items.size() + 1);
-    m_items[parent - 1].children.reserve(m_items[parent - 1].children.size() + 1);
+    // Room for the new child first, so that a failed allocation leaves the tree as it was.
+    std::vector<core::TreeItemId>& siblings = m_items[parent - 1].children;
+    if (siblings.size() == siblings.capacity())
+        siblings.reserve(std::max<std::size_t>(4, 2 * siblings.size()));
     TreeItem item;
     item.id = id;
     item.parent = parent;
     item.text = std::move(text);
     item.image = image;
     item.selectedImage = selectedImage;
-    m_items.push_back(std::move(item));
+    m_items.push_back(std::move(item));  // may move the items; `siblings` is not used past here
     m_items[parent - 1].children.push_back(id);
     return id;
 }
