@@ -95,7 +95,7 @@ TEST_F(CliDrives, ReadDumpsTheRequestedSectors)
 {
     const CliRun run = RunCli(Image() + " read --drive 0 1");
     EXPECT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_EQ(run.out.substr(0, 82),
+    EXPECT_EQ(run.out.substr(0, 83),
               "000000000200  53 45 43 54 4f 52 31 00  00 00 00 00 00 00 00 00  |SECTOR1.........|\n");
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 32);
 }
