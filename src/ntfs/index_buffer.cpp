@@ -53,7 +53,7 @@ std::optional<IndexEntryView> IndexEntryWalker::Next()
     entry.offset = e;
     entry.length = view.U16(e + kIeLength);
     entry.nameLength = view.U8(e + kIeKey + kFnNameLength);
-    if (!view.Ok() || entry.length == 0 || entry.nameLength == 0) {
+    if (!view.Ok() || entry.nameLength == 0) {
         return std::nullopt;
     }
     const std::size_t nameAt = e + kIeKey + kFnName;
@@ -68,8 +68,9 @@ std::optional<IndexEntryView> IndexEntryWalker::Next()
     entry.fileAttributes = view.U32(e + kIeKey + kFnFileAttributes);
     entry.nameSpace = view.U8(e + kIeKey + kFnNamespace);
     entry.name = core::NameFromUtf16Low(m_buffer.subspan(nameAt), entry.nameLength);
+    // An entry length of 0 ends the walk after this entry.
     m_pos = e + entry.length;
-    m_done = m_pos >= m_buffer.size();
+    m_done = entry.length == 0 || m_pos >= m_buffer.size();
     return entry;
 }
 

@@ -48,8 +48,9 @@ struct IndexEntryView
 };
 
 // Walks index entries from `start`, advancing by each entry's length, until an entry whose key
-// has a name length of 0 (the end entry), an entry length of 0, an entry whose fixed fields or
-// name would lie beyond the buffer, or the end of the buffer. Stale entries that follow a last
+// has a name length of 0 (the end entry; not yielded), an entry whose fixed fields or name would
+// lie beyond the buffer (not yielded), an entry length of 0 (that entry is still yielded), or the
+// end of the buffer. Stale entries that follow a last
 // entry in the buffer's slack are walked like the others when their bytes allow it; `flags`
 // tells a caller which entry NTFS marked as the last one.
 class IndexEntryWalker
