@@ -179,6 +179,24 @@ def cmd_ebr_chain(disk, ext_start, *logicals):
             f.seek(ebr * 512)
             f.write(sector)
 
+def cmd_old_check(vol, cluster, size, digest, clusters):
+    """Does the old content still lie in `vol`? Non-resident: the listed clusters, in order;
+    resident (clusters "-"): the bytes anywhere in the volume."""
+    import hashlib
+    size, cluster = int(size), int(cluster)
+    with open(vol, "rb") as f:
+        if clusters == "-":
+            data = f.read()
+            want = None
+            print("yes" if any(hashlib.sha256(data[i:i + size]).hexdigest() == digest
+                               for i in range(0, len(data) - size, 8)) else "no")
+            return
+        out = bytearray()
+        for c in clusters.split(","):
+            f.seek(int(c) * cluster)
+            out += f.read(cluster)
+    print("yes" if hashlib.sha256(bytes(out[:size])).hexdigest() == digest else "no")
+
 def cmd_sha(path):
     print(sha256(path))
 
@@ -395,6 +413,9 @@ build_ntfs_basic() {
     [[ $(inode_of "new after delete.txt") == "$orphan_parent" ]] \
         || die "new file did not reuse record $orphan_parent of the deleted folder"
     : >"$ROWS"; live_rows 1 $START ntfs
+    # ntfs-3g hides the 8.3 alias of a file with several links; these two first names are Win32.
+    awk -F'\t' -v OFS='\t' '$4=="links/original.txt" || $4=="links/few/base.txt" { $10 = "win32" } 1' "$ROWS" >"$ROWS.t"
+    mv "$ROWS.t" "$ROWS"
     local rec_extreme rec_links rec_few rec_ia
     rec_extreme=$(inode_of frag/many_runs.txt); rec_links=$(inode_of links/original.txt)
     rec_few=$(inode_of links/few/base.txt); rec_ia=$(inode_of frag/interleave_a.txt)
@@ -476,8 +497,8 @@ build_multi_part() {
     fat_put "$W/p2.img" "$W/stage2" "FAT32DIR/ONE.TXT" 1500
     fat_put "$W/p2.img" "$W/stage2" "FAT32DIR/SUB/TWO.TXT" 40000
     fat_put "$W/p2.img" "$W/stage2" "Long FAT32 name.txt" 777
-    # A file removed after a later one was written leaves a hole; the next file fills it and
-    # continues after the later one, so its cluster chain jumps.
+    # A file removed after a later one was written leaves free clusters between used ones (mtools
+    # writes CHAIN.TXT after AFTER.TXT all the same; its chain is contiguous).
     fat_put "$W/p2.img" "$W/stage2" "HOLE.TXT" 3000
     fat_put "$W/p2.img" "$W/stage2" "AFTER.TXT" 2000
     mdel -i "$W/p2.img" ::/HOLE.TXT; rm "$W/stage2/HOLE.TXT"
@@ -530,6 +551,176 @@ SF
     istat -o $P2 "$disk" "$(fls -r -p -o $P2 "$disk" | awk -F'\t' '$2=="CHAIN.TXT"{split($1,a," "); sub(":","",a[2]); print a[2]}')" \
         >"$ORACLE/multi_part.p2.istat-chain.txt"
     pack multi_part "$disk" "$DATA"
+}
+
+# ---------------------------------------------------------------------------------------------
+# mft_runs: one NTFS partition whose $MFT had to grow into scattered free space (several runs).
+build_mft_runs() {
+    local W=$WORK/mft_runs START=2048 SECTORS=32768
+    mkdir -p "$W"; ROWS=$W/rows; DELROWS=$W/delrows; : >"$ROWS"; : >"$DELROWS"
+    new_ntfs "$W/vol.img" $SECTORS $START 4096 MFTRUNS
+    mount_ntfs "$W/vol.img"
+    # Fill the volume with 64 KiB files, then free every third one: the free space is now holes.
+    mkdir -p "$MNT/fill"; win fill
+    local i=0
+    while ft stamp "$MNT/fill/f$(printf %04d $i).txt" 65536 "fill/f$(printf %04d $i).txt" 2>/dev/null; do
+        i=$((i + 1))
+    done
+    rm -f "$MNT/fill/f$(printf %04d $i).txt"
+    for ((j = 0; j < i; j += 3)); do delete 1 $START "fill/f$(printf %04d $j).txt"; done
+    # Thousands of small files: each needs a FILE record, so the $MFT grows into the holes.
+    python3 - "$MNT" <<'PY2'
+import os, sys
+mnt = sys.argv[1]
+for d in range(12):
+    dd = os.path.join(mnt, f"many/d{d:02d}")
+    os.makedirs(dd, exist_ok=True)
+    for n in range(250):
+        rel = f"many/d{d:02d}/s{n:03d}.txt"
+        line = f"{rel} offset 0000000000\n".encode()
+        with open(os.path.join(mnt, rel), "wb") as f:
+            f.write(line * 3)
+PY2
+    : >"$ROWS"; live_rows 1 $START ntfs
+    umount_ntfs
+    local runs; runs=$(run_count "$W/vol.img" 0)
+    (( runs >= 3 )) || die "mft_runs: \$MFT has only $runs run(s)"
+    echo "mft_runs: \$MFT in $runs runs"
+
+    local disk=$W/mft_runs.img
+    new_disk "$disk" $((START + SECTORS + 2048)) <<SF
+label: dos
+label-id: 0x4e544603
+unit: sectors
+
+start=$START, size=$SECTORS, type=7
+SF
+    put_volume "$disk" "$W/vol.img" $START
+    check_deleted "$disk"
+    write_manifest mft_runs
+    oracles mft_runs "$disk" "1:$START:ntfs:$W/vol.img"
+    istat -o $START "$disk" 0 >"$ORACLE/mft_runs.p1.istat-mft.txt"
+    pack mft_runs "$disk" "$DATA"
+}
+
+# ---------------------------------------------------------------------------------------------
+# reformatted: a populated NTFS partition quick-formatted again (mkntfs -Q), then a few new files.
+# The manifest lists the new files as live and the old ones as deleted, with state "recoverable"
+# when their bytes still lie where the old volume put them, "lost" when new data or metadata
+# overwrote them.
+build_reformatted() {
+    local W=$WORK/reformatted START=2048 SECTORS=49152
+    mkdir -p "$W"; ROWS=$W/rows; DELROWS=$W/delrows; : >"$ROWS"; : >"$DELROWS"
+    new_ntfs "$W/vol.img" $SECTORS $START 4096 OLDVOL
+    mount_ntfs "$W/vol.img"
+    wstamp "Projects/Alpha/plan.txt" 15000
+    wstamp "Projects/Alpha/notes.txt" 400
+    wstamp "Projects/Beta/spec sheet.txt" 60000
+    wstamp "Projects/Beta/data/table.txt" 120000
+    wstamp "Mail/inbox.txt" 250000
+    wstamp "Mail/sent.txt" 33000
+    wstamp "Pictures/holiday.jpg" 180000
+    wstamp "Pictures/small.txt" 600
+    wstamp "top.txt" 7000
+    ft walk "$MNT" "" 1 $START 1 ntfs >"$W/old"
+    umount_ntfs
+    # Where each old file's bytes are: its clusters in order, or "-" when resident.
+    : >"$W/oldruns"
+    local part start kind path size sha del state rec names cl
+    while IFS=$'\t' read -r part start kind path size sha del state rec names; do
+        [[ $kind == f ]] || continue
+        if istat "$W/vol.img" "$rec" | grep -q '^Type: \$DATA.*Non-Resident'; then
+            cl=$(istat "$W/vol.img" "$rec" | awk '/^Type: \$DATA/{d=1; next} d && /^[0-9 ]+$/{for(i=1;i<=NF;i++) printf "%s%s", (n++ ? "," : ""), $i}')
+        else
+            cl=-
+        fi
+        printf '%s\t%s\n' "$path" "$cl" >>"$W/oldruns"
+    done <"$W/old"
+
+    mkntfs -F -Q -T -q -s 512 -c 4096 -p $START -H 255 -S 63 -L NEWVOL "$W/vol.img" 2>/dev/null
+    mount_ntfs "$W/vol.img"
+    wstamp "New Folder/after format.txt" 90000
+    wstamp "New Folder/small new.txt" 300
+    wstamp "fresh.txt" 20000
+    : >"$ROWS"; live_rows 1 $START ntfs
+    umount_ntfs
+
+    while IFS=$'\t' read -r part start kind path size sha del state rec names; do
+        if [[ $kind == f ]]; then
+            cl=$(awk -F'\t' -v p="$path" '$1==p{print $2}' "$W/oldruns")
+            if [[ $(ft old-check "$W/vol.img" 4096 "$size" "$sha" "$cl") == yes ]]; then state=recoverable; else state=lost; fi
+        else
+            state=-
+        fi
+        printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$part" "$start" "$kind" "$path" "$size" "$sha" 1 "$state" "$rec" "$names"
+    done <"$W/old" >>"$ROWS"
+
+    local disk=$W/reformatted.img
+    new_disk "$disk" $((START + SECTORS + 2048)) <<SF
+label: dos
+label-id: 0x4e544604
+unit: sectors
+
+start=$START, size=$SECTORS, type=7
+SF
+    put_volume "$disk" "$W/vol.img" $START
+    write_manifest reformatted
+    oracles reformatted "$disk" "1:$START:ntfs:$W/vol.img"
+    pack reformatted "$disk" "$DATA"
+}
+
+# ---------------------------------------------------------------------------------------------
+# demo: a small disk to try the program on: two NTFS partitions, a few folders, deleted files.
+build_demo() {
+    local W=$WORK/demo P1=2048 P1N=32768 P2=34816 P2N=16384
+    mkdir -p "$W"; ROWS=$W/rows; DELROWS=$W/delrows; : >"$ROWS"; : >"$DELROWS"
+    new_ntfs "$W/p1.img" $P1N $P1 4096 DEMO
+    mount_ntfs "$W/p1.img"
+    wstamp "Documents/Budget 2024.txt" 12000
+    wstamp "Documents/Letters/To the bank.txt" 2500
+    wstamp "Documents/Letters/Thank you.txt" 600
+    wstamp "Documents/Recipes/Crêpes.txt" 1800
+    wstamp "Photos/Summer/beach_01.jpg" 150000
+    wstamp "Photos/Summer/beach_02.jpg" 140000
+    wstamp "Photos/Winter/snow.jpg" 90000
+    wstamp "Photos/portrait.png" 60000
+    wstamp "notes.txt" 300
+    wstamp "Documents/Old report.txt" 25000
+    wstamp "Photos/Summer/beach_03.jpg" 120000
+    wstamp "Photos/Trash/blurry_01.jpg" 40000
+    wstamp "Photos/Trash/blurry_02.jpg" 45000
+    delete 1 $P1 "Documents/Old report.txt"
+    delete 1 $P1 "Photos/Summer/beach_03.jpg"
+    delete 1 $P1 "Photos/Trash"
+    live_rows 1 $P1 ntfs
+    umount_ntfs
+
+    new_ntfs "$W/p2.img" $P2N $P2 4096 BACKUP
+    mount_ntfs "$W/p2.img"
+    wstamp "Backup/Documents/Budget 2023.txt" 11000
+    wstamp "Backup/Photos/old_camera.jpg" 70000
+    wstamp "Backup/readme.txt" 200
+    wstamp "Backup/removed.txt" 8000
+    delete 2 $P2 "Backup/removed.txt"
+    live_rows 2 $P2 ntfs
+    umount_ntfs
+
+    local disk=$W/demo.img
+    new_disk "$disk" $((P2 + P2N + 2048)) <<SF
+label: dos
+label-id: 0x4e544605
+unit: sectors
+
+start=$P1, size=$P1N, type=7, bootable
+start=$P2, size=$P2N, type=7
+SF
+    put_volume "$disk" "$W/p1.img" $P1
+    put_volume "$disk" "$W/p2.img" $P2
+    check_deleted "$disk"
+    write_manifest demo
+    oracles demo "$disk" "1:$P1:ntfs:$W/p1.img 2:$P2:ntfs:$W/p2.img"
+    mkdir -p "$ROOT/demo"
+    pack demo "$disk" "$ROOT/demo"
 }
 
 # ---------------------------------------------------------------------------------------------
