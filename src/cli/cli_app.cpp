@@ -24,6 +24,9 @@ struct Command
 constexpr Command kCommands[] = {
     {"drives", RunDrives, "drives [--json]                 the drives offered, with model and geometry"},
     {"read", RunRead, "read --drive N SECTOR [COUNT]   hex dump of COUNT sectors (default 1)"},
+    {"partitions", RunPartitions, "partitions [--drive N] [--json]   the listed partitions (quick search when none)"},
+    {"search-partitions", RunSearchPartitions, "search-partitions [--drive N] [--json]   the lost-partition quick search"},
+    {"scan", RunScan, "scan [--drive N] --partition K [--json] [--tree]   Standard Scan of partition K"},
 };
 
 void PrintUsage(std::FILE* to)

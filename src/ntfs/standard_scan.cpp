@@ -755,7 +755,7 @@ StandardScanResult StandardScan(disk::DiskState& disk, Catalog& catalog, MftRunT
     // Finished or stopped, what was found is hung under the root and shown.
     catalog.scanStopFlag.Clear();
     sink.Progress(0);
-    SearchLostData(catalog, 0, true, catalog.scanStopFlag, sink);
+    result.placeholders = SearchLostData(catalog, 0, true, catalog.scanStopFlag, sink);
     sink.Progress(0);
     sink.Status(core::msg::kCreatingDirectoryTree);
     BuildNtfsTree(catalog, tree, tree.Root(), kRootRecord, sink);

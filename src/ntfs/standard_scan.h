@@ -128,6 +128,7 @@ struct StandardScanResult
     StandardScanOutcome outcome = StandardScanOutcome::ParametersFailed;
     RunTableOutcome runTable = RunTableOutcome::NoRecord5;
     std::uint64_t recordsRead = 0;     // FILE-record slots examined along the runs
+    std::uint32_t placeholders = 0;    // "Dir<n>" folders the orphan pass added
     std::vector<ListRow> rootRows;     // the listing of the root (record 5) after the tree build
 };
 
