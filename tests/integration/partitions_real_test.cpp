@@ -7,7 +7,6 @@
 #include <fstream>
 #include <memory>
 #include <regex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "partitions/quick_search.h"
 #include "platform/drive_discovery.h"
 #include "platform/file_source.h"
+#include "support/damage.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -60,32 +60,6 @@ core::FsTypeCode CodeOfType(unsigned type, bool logical)
     default: return 0;
     }
 }
-
-// A source that reads the image but answers chosen sectors with zeros: a wiped table.
-class WipedSource : public core::SectorSource
-{
-public:
-    WipedSource(std::unique_ptr<core::SectorSource> inner, std::set<std::uint64_t> wiped)
-        : m_inner(std::move(inner)), m_wiped(std::move(wiped))
-    {
-    }
-    bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override
-    {
-        const bool ok = m_inner->ReadAt(offset, out);
-        for (std::size_t at = 0; at < out.size(); at += core::kSectorSize) {
-            if (m_wiped.count((offset + at) / core::kSectorSize) != 0) {
-                std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(at),
-                            std::min<std::size_t>(core::kSectorSize, out.size() - at), std::uint8_t{0});
-            }
-        }
-        return ok;
-    }
-    std::uint64_t SizeBytes() const override { return m_inner->SizeBytes(); }
-
-private:
-    std::unique_ptr<core::SectorSource> m_inner;
-    std::set<std::uint64_t> m_wiped;
-};
 
 class MultiPartTest : public ::testing::Test
 {
@@ -136,14 +110,20 @@ TEST_F(MultiPartTest, WalkListsThePartitionsInTableOrder)
 
 TEST_F(MultiPartTest, QuickSearchFindsThePartitionsAfterTheTableIsWiped)
 {
+    testing_support::DamagedImage damaged(testing_support::FixturePath(kImage));
+    ASSERT_TRUE(damaged.Ok());
+    ASSERT_TRUE(testing_support::WipePartitionTable(damaged));
+    auto opened = platform::OpenReadOnly(damaged.Path().string());
+    ASSERT_TRUE(opened.source) << opened.reason;
     disk::DiskState disk;
-    disk.driveHandle = std::make_unique<WipedSource>(std::move(source), std::set<std::uint64_t>{0});
+    disk.driveHandle = std::move(opened.source);
     EXPECT_FALSE(partitions::WalkPartitionTables(disk, list, tree));
 
     const platform::Geometry g = platform::TranslatedGeometry(sizeBytes);
     const partitions::ReportedGeometry reported{static_cast<std::uint32_t>(g.cylinders), g.heads, g.sectorsPerTrack};
     core::StopFlag stop;
-    partitions::QuickSearchPartitions(disk, reported, list, tree, stop, core::NullSink());
+    EXPECT_EQ(partitions::QuickSearchPartitions(disk, reported, list, tree, stop, core::NullSink()),
+              partitions::QuickSearchOutcome::Completed);
 
     // Only boot sectors at the two probe places of a cylinder can be found.
     std::vector<MmlsPartition> expected;
