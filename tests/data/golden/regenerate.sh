@@ -1,0 +1,20 @@
+#!/bin/sh
+# Regenerates the stored dravik-cli outputs the golden tests compare with.
+# Usage: tests/data/golden/regenerate.sh BUILD_DIR   (the build dir holds src/cli/dravik-cli and fixtures/)
+# Review the diff before committing: a change here is a change of the tool's output.
+set -eu
+build=${1:?usage: regenerate.sh BUILD_DIR}
+here=$(cd "$(dirname "$0")" && pwd)
+cli="$build/src/cli/dravik-cli"
+fx="$build/fixtures"
+
+run() { # out-file image args...
+    out=$1; image=$2; shift 2
+    "$cli" --images-only --image "$fx/$image" "$@" > "$here/$out" 2>/dev/null
+}
+
+run ntfs_basic.scan.txt ntfs_basic.img scan --partition 1 --tree
+run ntfs_basic.scan.json ntfs_basic.img scan --partition 1 --json
+run multi_part.partitions.txt multi_part.img partitions
+run multi_part.search-partitions.json multi_part.img search-partitions --json
+run multi_part.p4.scan.txt multi_part.img scan --partition 4 --tree

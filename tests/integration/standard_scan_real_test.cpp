@@ -1,0 +1,372 @@
+// The Standard Scan on the real fixture images, compared with their manifests: every live folder
+// and file at its path with its size, every deleted one whose FILE record survives (under a
+// placeholder where its folder's record is gone), the scan from the backup boot sector, the bulk
+// reads against the record-by-record walk, and the CLI's output against stored text.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/ntfs_names.h"
+#include "ntfs/standard_scan.h"
+#include "ntfs/tree_builder.h"
+#include "platform/file_source.h"
+#include "support/damage.h"
+#include "support/fixtures.h"
+
+namespace {
+
+using testing_support::DataDir;
+using testing_support::FixturePath;
+
+struct ManifestRow
+{
+    unsigned part = 0;
+    std::uint32_t start = 0;
+    bool folder = false;
+    std::string path;  // Latin-1, as the catalog holds names
+    std::uint64_t size = 0;
+    bool deleted = false;
+    std::string state;
+    std::uint32_t record = 0;
+};
+
+std::string Utf8ToLatin1(const std::string& utf8)
+{
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80 || i + 1 >= utf8.size()) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::vector<ManifestRow> ReadManifest(const std::string& name, unsigned part)
+{
+    std::ifstream in(DataDir() / (name + ".manifest.tsv"));
+    std::vector<ManifestRow> rows;
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        std::vector<std::string> f;
+        std::stringstream fields(line);
+        for (std::string cell; std::getline(fields, cell, '\t');) {
+            f.push_back(cell);
+        }
+        if (f.size() < 10 || std::stoul(f[0]) != part) {
+            continue;
+        }
+        ManifestRow row;
+        row.part = part;
+        row.start = static_cast<std::uint32_t>(std::stoul(f[1]));
+        row.folder = f[2] == "d";
+        row.path = "/" + Utf8ToLatin1(f[3]);
+        row.size = std::stoull(f[4]);
+        row.deleted = f[6] == "1";
+        row.state = f[7];
+        row.record = f[8] == "-" ? 0 : static_cast<std::uint32_t>(std::stoul(f[8]));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+struct ScannedImage
+{
+    disk::DiskState disk;
+    ntfs::Catalog catalog;
+    ntfs::MftRunTable table;
+    ntfs::FolderTree tree;
+    ntfs::StandardScanResult result;
+    std::vector<std::string> itemPaths;
+
+    bool Open(const std::filesystem::path& image)
+    {
+        auto opened = platform::OpenReadOnly(image.string());
+        if (!opened.source) {
+            return false;
+        }
+        disk.driveHandle = std::move(opened.source);
+        return true;
+    }
+    void Run(core::Sector start, std::uint32_t sectors, std::uint32_t readSectors = 2048)
+    {
+        catalog.scanTarget = {core::kFsNtfs, start, sectors, start + sectors - 1, 0};
+        ntfs::StandardScanOptions options;
+        options.readSectors = readSectors;
+        result = ntfs::StandardScan(disk, catalog, table, tree, core::NullSink(), options);
+        itemPaths.assign(tree.Size() + 1, "");
+        for (core::TreeItemId id = tree.Root() + 1; id <= tree.Size(); ++id) {
+            const ntfs::TreeItem* item = tree.Find(id);
+            itemPaths[id] = itemPaths[item->parent] + "/" + item->text;
+        }
+    }
+    std::string FolderPath(const ntfs::NtfsFolderEntry& f) const
+    {
+        return f.treeItem == 0 ? "?" : itemPaths[f.treeItem];
+    }
+    std::string FilePath(const ntfs::NtfsFileEntry& f) const
+    {
+        if (f.parent == ntfs::kRootRecord) {
+            return "/" + f.name;
+        }
+        const auto folder = catalog.NtfsFolderWithRecord(f.parent);
+        return folder ? FolderPath(catalog.NtfsFolders()[*folder]) + "/" + f.name : "?/" + f.name;
+    }
+};
+
+// A deleted entry found under a placeholder: its path is "/Dir<n>" followed by the tail of the
+// manifest path below the lost folder.
+bool UnderPlaceholder(const std::string& found, const std::string& expected)
+{
+    if (found.rfind("/Dir", 0) != 0) {
+        return false;
+    }
+    const auto slash = found.find('/', 1);
+    if (slash == std::string::npos) {
+        return false;
+    }
+    const std::string tail = found.substr(slash);
+    return expected.size() > tail.size() && expected.compare(expected.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Checks the catalog against the manifest rows of one partition. Hard links share one record,
+// of which the catalog lists one name: any name of the record will do.
+void CompareWithManifest(const ScannedImage& scan, const std::vector<ManifestRow>& rows)
+{
+    std::map<std::uint32_t, std::vector<std::string>> folderPaths;  // record -> paths found
+    std::map<std::uint32_t, std::vector<const ntfs::NtfsFileEntry*>> files;
+    std::map<std::uint32_t, const ntfs::NtfsFolderEntry*> folders;
+    for (const auto& f : scan.catalog.NtfsFolders()) {
+        folders.emplace(f.record, &f);
+    }
+    for (const auto& f : scan.catalog.NtfsFiles()) {
+        files[f.record].push_back(&f);
+    }
+    std::map<std::uint32_t, std::set<std::string>> namesOfRecord;
+    for (const ManifestRow& row : rows) {
+        namesOfRecord[row.record].insert(row.path);
+    }
+    std::size_t checked = 0;
+    for (const ManifestRow& row : rows) {
+        const bool recordSurvives = !row.deleted || row.state == "intact" || row.state == "overwritten";
+        if (!recordSurvives) {
+            continue;
+        }
+        ++checked;
+        SCOPED_TRACE(row.path);
+        if (row.folder) {
+            const auto it = folders.find(row.record);
+            ASSERT_NE(it, folders.end());
+            EXPECT_EQ(it->second->deleted != 0, row.deleted);
+            const std::string path = scan.FolderPath(*it->second);
+            EXPECT_TRUE(path == row.path || (row.deleted && UnderPlaceholder(path, row.path))) << path;
+            continue;
+        }
+        const auto it = files.find(row.record);
+        ASSERT_NE(it, files.end());
+        ASSERT_EQ(it->second.size(), 1u);
+        const ntfs::NtfsFileEntry& file = *it->second.front();
+        EXPECT_EQ(file.deleted != 0, row.deleted);
+        EXPECT_EQ(file.size, row.size);
+        EXPECT_NE(file.dataRecordSector, 0u);
+        const std::string path = scan.FilePath(file);
+        const auto& names = namesOfRecord[row.record];
+        EXPECT_TRUE(names.count(path) != 0 || (row.deleted && UnderPlaceholder(path, row.path))) << path;
+    }
+    EXPECT_GT(checked, 0u);
+}
+
+struct Volume
+{
+    const char* image;
+    unsigned part;
+    core::Sector start;
+    std::uint32_t sectors;
+};
+
+class StandardScanReal : public ::testing::TestWithParam<Volume>
+{
+};
+
+TEST_P(StandardScanReal, CatalogHoldsEveryLiveAndSurvivingDeletedEntryOfTheManifest)
+{
+    const Volume v = GetParam();
+    const auto image = FixturePath(v.image);
+    if (!std::filesystem::exists(image)) {
+        GTEST_SKIP() << image << " is not unpacked";
+    }
+    ScannedImage scan;
+    ASSERT_TRUE(scan.Open(image));
+    scan.Run(v.start, v.sectors);
+    ASSERT_EQ(scan.result.outcome, ntfs::StandardScanOutcome::Completed);
+    EXPECT_EQ(scan.result.runTable, ntfs::RunTableOutcome::Complete);
+    const std::string name = std::filesystem::path(v.image).stem().string();
+    CompareWithManifest(scan, ReadManifest(name, v.part));
+}
+
+TEST_P(StandardScanReal, BulkReadsMatchTheRecordByRecordWalk)
+{
+    const Volume v = GetParam();
+    const auto image = FixturePath(v.image);
+    if (!std::filesystem::exists(image)) {
+        GTEST_SKIP() << image << " is not unpacked";
+    }
+    ScannedImage pairs;
+    ScannedImage bulk;
+    ASSERT_TRUE(pairs.Open(image) && bulk.Open(image));
+    pairs.Run(v.start, v.sectors, 2);
+    bulk.Run(v.start, v.sectors, 2048);
+    ASSERT_EQ(pairs.catalog.NtfsFiles().size(), bulk.catalog.NtfsFiles().size());
+    ASSERT_EQ(pairs.catalog.NtfsFolders().size(), bulk.catalog.NtfsFolders().size());
+    for (std::size_t i = 0; i < bulk.catalog.NtfsFiles().size(); ++i) {
+        const auto& a = pairs.catalog.NtfsFiles()[i];
+        const auto& b = bulk.catalog.NtfsFiles()[i];
+        EXPECT_EQ(std::tie(a.name, a.record, a.parent, a.created, a.changed, a.size, a.deleted, a.dataRecordSector),
+                  std::tie(b.name, b.record, b.parent, b.created, b.changed, b.size, b.deleted, b.dataRecordSector));
+    }
+    for (std::size_t i = 0; i < bulk.catalog.NtfsFolders().size(); ++i) {
+        const auto& a = pairs.catalog.NtfsFolders()[i];
+        const auto& b = bulk.catalog.NtfsFolders()[i];
+        EXPECT_EQ(std::tie(a.name, a.record, a.parent, a.created, a.changed, a.deleted, a.treeItem),
+                  std::tie(b.name, b.record, b.parent, b.created, b.changed, b.deleted, b.treeItem));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, StandardScanReal,
+                         ::testing::Values(Volume{"ntfs_basic.img", 1, 2048, 49152},
+                                           Volume{"multi_part.img", 1, 63, 16002},
+                                           Volume{"multi_part.img", 3, 96453, 16002},
+                                           Volume{"multi_part.img", 4, 112518, 16002},
+                                           Volume{"mft_runs.img", 1, 2048, 32768},
+                                           Volume{"reformatted.img", 1, 2048, 49152}),
+                         [](const auto& info) {
+                             return std::filesystem::path(info.param.image).stem().string() + "_p" +
+                                    std::to_string(info.param.part);
+                         });
+
+TEST(StandardScanRealDamage, ZeroedBootSectorScansFromTheBackupAlike)
+{
+    const auto image = FixturePath("ntfs_basic.img");
+    if (!std::filesystem::exists(image)) {
+        GTEST_SKIP() << image << " is not unpacked";
+    }
+    testing_support::DamagedImage damaged(image);
+    ASSERT_TRUE(damaged.Ok());
+    ASSERT_TRUE(testing_support::ZeroBootSector(damaged, 2048));
+    ScannedImage intact;
+    ScannedImage fromBackup;
+    ASSERT_TRUE(intact.Open(image) && fromBackup.Open(damaged.Path()));
+    intact.Run(2048, 49152);
+    fromBackup.Run(2048, 49152);
+    ASSERT_EQ(fromBackup.result.outcome, ntfs::StandardScanOutcome::Completed);
+    EXPECT_EQ(fromBackup.catalog.volumeParams.clusterBase, 2048u);
+    EXPECT_EQ(fromBackup.catalog.volumeParams.mftSector, intact.catalog.volumeParams.mftSector);
+    EXPECT_EQ(fromBackup.catalog.NtfsFiles().size(), intact.catalog.NtfsFiles().size());
+    EXPECT_EQ(fromBackup.catalog.NtfsFolders().size(), intact.catalog.NtfsFolders().size());
+    CompareWithManifest(fromBackup, ReadManifest("ntfs_basic", 1));
+}
+
+// ---- CLI golden output ---------------------------------------------------------------------------
+
+std::string RunCli(const std::string& arguments, int& status)
+{
+    const std::string command = std::string(DRAVIK_CLI) + " --images-only " + arguments + " 2>/dev/null";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    std::string out;
+    if (pipe == nullptr) {
+        status = -1;
+        return out;
+    }
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        out.append(buffer, n);
+    }
+    status = pclose(pipe);
+    return out;
+}
+
+std::string ReadText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Golden
+{
+    const char* image;
+    const char* arguments;  // after --image IMAGE
+    const char* file;       // in tests/data/golden
+};
+
+class CliGolden : public ::testing::TestWithParam<Golden>
+{
+};
+
+// Regenerate with tests/data/golden/regenerate.sh <build dir>.
+TEST_P(CliGolden, OutputMatchesTheStoredText)
+{
+    const Golden g = GetParam();
+    const auto image = FixturePath(g.image);
+    if (!std::filesystem::exists(image)) {
+        GTEST_SKIP() << image << " is not unpacked";
+    }
+    int status = 0;
+    const std::string out = RunCli("--image " + image.string() + " " + g.arguments, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, ReadText(DataDir() / "golden" / g.file));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, CliGolden,
+    ::testing::Values(Golden{"ntfs_basic.img", "scan --partition 1 --tree", "ntfs_basic.scan.txt"},
+                      Golden{"ntfs_basic.img", "scan --partition 1 --json", "ntfs_basic.scan.json"},
+                      Golden{"multi_part.img", "partitions", "multi_part.partitions.txt"},
+                      Golden{"multi_part.img", "search-partitions --json", "multi_part.search-partitions.json"},
+                      Golden{"multi_part.img", "scan --partition 4 --tree", "multi_part.p4.scan.txt"}),
+    [](const auto& info) {
+        std::string name = info.param.file;
+        for (char& c : name) {
+            if (c == '.' || c == '-') {
+                c = '_';
+            }
+        }
+        return name;
+    });
+
+TEST(CliScan, FatPartitionGetsTheFatMessageAndExitOne)
+{
+    const auto image = FixturePath("multi_part.img");
+    if (!std::filesystem::exists(image)) {
+        GTEST_SKIP() << image << " is not unpacked";
+    }
+    const std::string command = std::string(DRAVIK_CLI) + " --images-only --image " + image.string() +
+                                " scan --partition 2 2>&1 >/dev/null";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string err;
+    char buffer[1024];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        err.append(buffer, n);
+    }
+    const int status = pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(err.find("[2] This is FAT partition. If earlier it was NTFS partition and you want to recover it use "
+                       "Advance Scan OR download the Dravik for FAT."),
+              std::string::npos)
+        << err;
+}
+
+}  // namespace
