@@ -27,6 +27,7 @@ constexpr Command kCommands[] = {
     {"partitions", RunPartitions, "partitions [--drive N] [--json]   the listed partitions (quick search when none)"},
     {"search-partitions", RunSearchPartitions, "search-partitions [--drive N] [--json]   the lost-partition quick search"},
     {"scan", RunScan, "scan [--drive N] --partition K [--json] [--tree]   Standard Scan of partition K"},
+    {"ls", RunLs, "ls [--drive N] --partition K [PATH] [--filter PATTERN]... [--json]   folder PATH (default the root) of partition K"},
 };
 
 void PrintUsage(std::FILE* to)

@@ -17,6 +17,7 @@ int RunRead(CliContext& context, std::span<const std::string> args);
 int RunPartitions(CliContext& context, std::span<const std::string> args);
 int RunSearchPartitions(CliContext& context, std::span<const std::string> args);
 int RunScan(CliContext& context, std::span<const std::string> args);
+int RunLs(CliContext& context, std::span<const std::string> args);
 
 // Strict decimal parse of a whole argument (no sign, no blanks); empty when it is not one.
 std::optional<std::uint64_t> ParseUnsigned(const std::string& text);

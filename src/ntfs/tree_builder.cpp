@@ -149,26 +149,32 @@ std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, bool inclu
     return counter;
 }
 
-TreeBuildCounts BuildNtfsTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
-                              core::ProgressSink& progress)
+std::uint32_t BuildNtfsTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
+                            core::ProgressSink& progress, TreeBuildCounts* counts)
 {
-    return BuildTree(
+    const TreeBuildCounts done = BuildTree(
         catalog.NtfsFolders(), catalog.folderCount, tree, item, parentRecord,
         [&catalog](std::uint32_t key) { return catalog.NtfsFoldersWithParent(key); },
         [](const NtfsFolderEntry& entry) { return entry.record; },
         [&catalog](std::size_t position, core::TreeItemId id) { catalog.SetNtfsFolderTreeItem(position, id); },
         progress);
+    if (counts != nullptr)
+        *counts = done;
+    return done.placed;
 }
 
-TreeBuildCounts BuildFatTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
-                             core::ProgressSink& progress)
+std::uint32_t BuildFatTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
+                           core::ProgressSink& progress, TreeBuildCounts* counts)
 {
-    return BuildTree(
+    const TreeBuildCounts done = BuildTree(
         catalog.FatFolders(), catalog.folderCount, tree, item, parentCluster,
         [&catalog](std::uint32_t key) { return catalog.FatFoldersWithParent(key); },
         [](const FatFolderEntry& entry) { return entry.cluster; },
         [&catalog](std::size_t position, core::TreeItemId id) { catalog.SetFatFolderTreeItem(position, id); },
         progress);
+    if (counts != nullptr)
+        *counts = done;
+    return done.placed;
 }
 
 }  // namespace ntfs

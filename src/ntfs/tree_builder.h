@@ -43,12 +43,13 @@ struct TreeBuildCounts
 // folder entry is placed at most once (under the first of them to be reached), and the children
 // of a record are looked up only once, so a record already on the path from `parentRecord` down
 // is not descended into again and a folder is never placed inside its own subtree. Iterative,
-// so the depth of the tree is bounded only by memory. Throws std::bad_alloc when memory runs out.
-TreeBuildCounts BuildNtfsTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
-                              core::ProgressSink& progress);
+// so the depth of the tree is bounded only by memory. Returns the number of folders placed;
+// `counts`, when given, receives what the build did. Throws std::bad_alloc when memory runs out.
+std::uint32_t BuildNtfsTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
+                            core::ProgressSink& progress, TreeBuildCounts* counts = nullptr);
 
 // The same over the FAT folders, by parentCluster and cluster.
-TreeBuildCounts BuildFatTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
-                             core::ProgressSink& progress);
+std::uint32_t BuildFatTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
+                           core::ProgressSink& progress, TreeBuildCounts* counts = nullptr);
 
 }  // namespace ntfs

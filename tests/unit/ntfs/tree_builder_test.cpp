@@ -129,7 +129,8 @@ TEST(BuildNtfsTree, NoFoldersGivesEmptyExpandedRoot)
     Catalog c;
     FolderTree tree;
     RecordingSink sink;
-    const TreeBuildCounts counts = BuildNtfsTree(c, tree, tree.Root(), kRootRecord, sink);
+    TreeBuildCounts counts;
+    BuildNtfsTree(c, tree, tree.Root(), kRootRecord, sink, &counts);
     EXPECT_EQ(counts.placed, 0u);
     EXPECT_EQ(tree.Size(), 1u);
     EXPECT_TRUE(tree.Find(tree.Root())->expanded);
@@ -146,7 +147,8 @@ TEST(BuildNtfsTree, ChildrenInCatalogOrderWithItemsStoredInEntries)
     AddFolder(c, "unreachable", 44, 999);
     FolderTree tree;
     RecordingSink sink;
-    const TreeBuildCounts counts = BuildNtfsTree(c, tree, tree.Root(), kRootRecord, sink);
+    TreeBuildCounts counts;
+    BuildNtfsTree(c, tree, tree.Root(), kRootRecord, sink, &counts);
     EXPECT_EQ(counts.placed, 4u);
     EXPECT_EQ(ChildTexts(tree, tree.Root()), (std::vector<std::string>{"zeta", "alpha", "beta"}));
     const auto& f = c.NtfsFolders();
@@ -177,7 +179,8 @@ TEST(BuildNtfsTree, SharedRecordsAndCyclesPlaceEachEntryOnce)
     AddFolder(c, "C", 30, 10);
     AddFolder(c, "self", 5, 5);  // an entry for the root itself
     FolderTree tree;
-    const TreeBuildCounts counts = BuildNtfsTree(c, tree, tree.Root(), kRootRecord, core::NullSink());
+    TreeBuildCounts counts;
+    BuildNtfsTree(c, tree, tree.Root(), kRootRecord, core::NullSink(), &counts);
     EXPECT_EQ(counts.placed, 5u);
     EXPECT_EQ(tree.Size(), 6u);
     const auto& f = c.NtfsFolders();
@@ -195,7 +198,8 @@ TEST(BuildNtfsTree, DeepChainDoesNotOverflowTheStack)
     for (std::uint32_t i = 0; i < kDepth; ++i)
         AddFolder(c, "d", 100 + i, i == 0 ? 5 : 99 + i);
     FolderTree tree;
-    const TreeBuildCounts counts = BuildNtfsTree(c, tree, tree.Root(), kRootRecord, core::NullSink());
+    TreeBuildCounts counts;
+    BuildNtfsTree(c, tree, tree.Root(), kRootRecord, core::NullSink(), &counts);
     EXPECT_EQ(counts.placed, kDepth);
     const core::TreeItemId deepest = c.NtfsFolders().back().treeItem;
     EXPECT_EQ(tree.Ancestors(deepest).size(), kDepth);
@@ -212,7 +216,8 @@ TEST(BuildNtfsTree, CostIsLinearEvenWhenManyEntriesShareARecord)
     for (std::uint32_t i = 0; i < kCount / 2; ++i)
         AddFolder(c, "child", 1000 + i, 10);
     FolderTree tree;
-    const TreeBuildCounts counts = BuildNtfsTree(c, tree, tree.Root(), kRootRecord, core::NullSink());
+    TreeBuildCounts counts;
+    BuildNtfsTree(c, tree, tree.Root(), kRootRecord, core::NullSink(), &counts);
     EXPECT_EQ(counts.placed, kCount);
     EXPECT_LE(counts.entriesVisited, kCount);
     EXPECT_LE(counts.childLookups, kCount / 2 + 2);
@@ -234,7 +239,8 @@ TEST(BuildFatTree, ByClusterFromTheRoot)
     addFat("LOOP", 4, 4);   // its own parent: never reached
     addFat("ROOTISH", 0, 0);  // claims the root's cluster: placed, not descended
     FolderTree tree;
-    const TreeBuildCounts counts = BuildFatTree(c, tree, tree.Root(), kFatRootCluster, core::NullSink());
+    TreeBuildCounts counts;
+    BuildFatTree(c, tree, tree.Root(), kFatRootCluster, core::NullSink(), &counts);
     EXPECT_EQ(counts.placed, 3u);
     EXPECT_EQ(ChildTexts(tree, tree.Root()), (std::vector<std::string>{"DOCS", "ROOTISH"}));
     EXPECT_EQ(ChildTexts(tree, c.FatFolders()[0].treeItem), (std::vector<std::string>{"OLD"}));
