@@ -90,4 +90,18 @@ inline constexpr std::string_view kSettingsCancel = "Cancel";
 inline constexpr std::string_view kChunkOptionRange = "--chunk takes a number of sectors from 1 to 100";
 inline constexpr std::string_view kRetriesOptionRange = "--retries takes a number of retries from 1 to 10";
 
+// Advance Scan: sweep, identification of the file systems, mount, and the range of the partition step.
+inline constexpr std::string_view kFileSystemsRoot = "File Systems";
+inline constexpr std::string_view kFoundFileSystemPrefix = "NTFS @";
+inline constexpr std::string_view kAssignMftNumbers = "Assign MFT numbers ";
+inline constexpr std::string_view kAssignMftNumbersOf = " \\ ";
+inline constexpr std::string_view kIdentifyFileSystems = "Identify the file system(s)";
+inline constexpr std::string_view kExtractingEntries = "Extracting entries for the file system";
+inline constexpr std::string_view kCreatingTreeStructure = "Creating Tree Structure";
+inline constexpr std::string_view kFileSystemSizeSuffix = " MB";
+inline constexpr std::string_view kStartSectorNotValid =
+    "      Start sector value is not valid, It should be a positive number";
+inline constexpr std::string_view kEndSectorNotValid = "      End sector value is not valid, It should be a positive number";
+inline constexpr std::string_view kEndBeforeStart = "      End sector should be bigger than start sector";
+
 }  // namespace core::msg
