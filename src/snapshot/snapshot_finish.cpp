@@ -1,0 +1,45 @@
+// The end of a snapshot load: run table, folder tree and root listing.
+#include "snapshot/snapshot_finish.h"
+
+#include <string>
+#include <string_view>
+
+#include "core/messages.h"
+#include "core/types.h"
+#include "ntfs/tree_builder.h"
+
+namespace snapshot {
+
+FinishResult FinishSnapshotLoad(disk::DiskState& disk, ntfs::Catalog& catalog, ntfs::MftRunTable& runTable,
+                                ntfs::FolderTree& tree, core::ProgressSink& sink, const FinishOptions& options)
+{
+    constexpr int kAdvanceScan = 2;
+    FinishResult result;
+    catalog.scanStopFlag.Clear();
+    tree = ntfs::FolderTree();
+
+    const ntfs::NameAdmitter admitAll = [](std::string_view) { return true; };
+    const ntfs::TypeDescriber noType = [](std::string_view) { return std::string(); };
+    const ntfs::NameAdmitter& admit = options.admit ? options.admit : admitAll;
+    const ntfs::TypeDescriber& describe = options.describe ? options.describe : noType;
+
+    const ntfs::VolumeParams& v = catalog.volumeParams;
+    if (v.type == core::kFsNtfs) {
+        result.runTable = ntfs::BuildMftRunTable(disk, v.clusterBase, ntfs::MftSectorOf(v.mftSector),
+                                                 v.sectorsPerCluster, runTable);
+        sink.Status(core::msg::kCreatingDirectoryTree);
+        result.foldersPlaced = ntfs::BuildNtfsTree(catalog, tree, tree.Root(), ntfs::kRootRecord, sink);
+        result.rootRows = options.scanMethod == kAdvanceScan
+                              ? ntfs::ListFoundFolder(catalog, ntfs::kRootRecord, admit, describe)
+                              : ntfs::ListNtfsFolder(catalog, ntfs::kRootRecord, admit, describe);
+    } else if (v.type == core::kFsFat16 || v.type == core::kFsFat32) {
+        runTable.Clear();
+        sink.Status(core::msg::kCreatingDirectoryTree);
+        result.foldersPlaced = ntfs::BuildFatTree(catalog, tree, tree.Root(), ntfs::kFatRootCluster, sink);
+        result.rootRows = ntfs::ListFatFolder(catalog, ntfs::kFatRootCluster, admit, describe);
+    }
+    sink.Progress(0);
+    return result;
+}
+
+}  // namespace snapshot
