@@ -28,6 +28,7 @@ constexpr Command kCommands[] = {
     {"search-partitions", RunSearchPartitions, "search-partitions [--drive N] [--json]   the lost-partition quick search"},
     {"scan", RunScan, "scan [--drive N] --partition K [--json] [--tree]   Standard Scan of partition K"},
     {"ls", RunLs, "ls [--drive N] --partition K [PATH] [--filter PATTERN]... [--json]   folder PATH (default the root) of partition K"},
+    {"find", RunFind, "find PATTERN ([--drive N] --partition K | --snapshot FILE) [--json]   files matching PATTERN"},
 };
 
 void PrintUsage(std::FILE* to)
