@@ -1,0 +1,57 @@
+// The Advance Scan worker: the range of sectors the partition step asks for, the sweep and the
+// analysis that lists the file systems found.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "advscan/analysis.h"
+#include "advscan/sweep.h"
+#include "core/progress.h"
+#include "core/types.h"
+#include "disk/disk_state.h"
+#include "ntfs/catalog.h"
+#include "ntfs/folder_tree.h"
+
+namespace advscan {
+
+enum class RangeCheck
+{
+    Valid,
+    StartNotValid,     // "Start Sector" is not an unsigned decimal number of 32 bits
+    EndNotValid,       // "End Sector" likewise
+    EndNotAfterStart,  // start >= end
+};
+
+struct ScanRange
+{
+    RangeCheck check = RangeCheck::StartNotValid;
+    core::Sector start = 0;
+    core::Sector end = 0;
+};
+
+// The checks of the "Start Sector" and "End Sector" boxes, in this order: each must be digits
+// only (no sign, no blanks) of a value up to 0xFFFFFFFF, and start must lie below end.
+ScanRange CheckScanRange(std::string_view startText, std::string_view endText);
+
+// The system's message for a failed check (empty for Valid).
+std::string_view RangeCheckMessage(RangeCheck check);
+
+// The scan target of an Advance Scan over [start, end): NTFS, scanSectorCount = end - start,
+// scanEndSector = end as entered.
+ntfs::ScanTarget AdvanceScanTarget(core::Sector start, core::Sector end);
+
+struct AdvanceScanResult
+{
+    SweepOutcome sweep = SweepOutcome::Completed;
+    std::uint16_t fileSystems = 0;  // fileSystemCount after the analysis
+};
+
+// The worker's work after the wizard emptied the sweep lists and set catalog.scanTarget: the
+// sweep (Stop ends it early), then the analysis on whatever was found, its "NTFS @" items going
+// under the root of `fileSystemTree`. The stop flag is clear on return. Throws std::bad_alloc
+// when memory runs out.
+AdvanceScanResult RunAdvanceScan(disk::DiskState& disk, ntfs::Catalog& catalog, ntfs::FolderTree& fileSystemTree,
+                                 core::ProgressSink& sink);
+
+}  // namespace advscan

@@ -1,0 +1,85 @@
+// Choosing a found file system and mounting it from its found folders.
+#include "advscan/mount.h"
+
+#include "core/messages.h"
+#include "ntfs/tree_builder.h"
+
+namespace advscan {
+
+namespace {
+
+constexpr std::uint32_t kSectorsPerMegabyte = 2048;
+constexpr std::uint32_t kRootRecord = 5;
+
+}  // namespace
+
+FileSystemPanel FileSystemPanelValues(const ntfs::VolumeParams& params)
+{
+    const core::Sector size = params.endSector >= params.clusterBase ? params.endSector - params.clusterBase : 0;
+    return {std::to_string(params.clusterBase), std::to_string(params.sectorsPerCluster),
+            std::to_string(static_cast<core::Sector>(params.mftSector)),
+            std::to_string(static_cast<core::Sector>(params.mftMirrSector)),
+            std::to_string(size / kSectorsPerMegabyte) + std::string(core::msg::kFileSystemSizeSuffix)};
+}
+
+std::optional<FileSystemPanel> SelectFileSystem(ntfs::Catalog& catalog, core::TreeItemId item,
+                                                core::ProgressSink& sink)
+{
+    const std::vector<ntfs::FileSystemRecord>& systems = catalog.FileSystems();
+    for (std::size_t i = 0; i < systems.size(); ++i) {
+        if (systems[i].key != item) {
+            continue;
+        }
+        if (!catalog.LoadFileSystemRecord(i + 1)) {
+            return std::nullopt;
+        }
+        FileSystemPanel panel = FileSystemPanelValues(catalog.volumeParams);
+        for (std::size_t row = 0; row < panel.size(); ++row) {
+            sink.PanelValue(static_cast<int>(row) + kPanelRowFileSystemStart, panel[row]);
+        }
+        return panel;
+    }
+    return std::nullopt;
+}
+
+MountCounts ExtractEntries(ntfs::Catalog& catalog, ntfs::FolderTree& tree, core::ProgressSink& sink)
+{
+    MountCounts counts;
+    catalog.ClearNtfsLists();
+    sink.Status(core::msg::kExtractingEntries);
+    const std::vector<ntfs::FoundFolderRecord>& found = catalog.FoundFolders();
+    for (const std::size_t position : catalog.FoundFoldersWithFsNumber(catalog.selectedFileSystem)) {
+        const ntfs::FoundFolderRecord& folder = found[position];
+        if (folder.record == kRootRecord || folder.name == ".") {
+            continue;
+        }
+        ntfs::NtfsFolderEntry entry;
+        entry.name = folder.name;
+        entry.record = folder.record;
+        entry.parent = folder.parent;
+        entry.created = folder.created;
+        entry.changed = folder.changed;
+        entry.deleted = folder.deleted;
+        catalog.AddNtfsFolder(std::move(entry));
+        ++counts.folders;
+    }
+    const std::uint32_t lostFolderCounter = 0;
+    counts.placeholders = ntfs::SearchLostData(catalog, lostFolderCounter, false, catalog.scanStopFlag, sink);
+    sink.Status(core::msg::kCreatingTreeStructure);
+    counts.placed = ntfs::BuildNtfsTree(catalog, tree, tree.Root(), kRootRecord, sink);
+    sink.Progress(0);
+    sink.Status("");
+    return counts;
+}
+
+MountResult MountFoundFileSystem(ntfs::Catalog& catalog, ntfs::FolderTree& tree, core::ProgressSink& sink,
+                                 const ntfs::NameAdmitter& admit, const ntfs::TypeDescriber& describe)
+{
+    MountResult result;
+    result.counts = ExtractEntries(catalog, tree, sink);
+    result.rootRows = ntfs::ListFoundFolder(catalog, kRootRecord, admit, describe);
+    catalog.scanStopFlag.Clear();
+    return result;
+}
+
+}  // namespace advscan
