@@ -104,4 +104,16 @@ inline constexpr std::string_view kStartSectorNotValid =
 inline constexpr std::string_view kEndSectorNotValid = "      End sector value is not valid, It should be a positive number";
 inline constexpr std::string_view kEndBeforeStart = "      End sector should be bigger than start sector";
 
+// File extraction and batch recovery.
+inline constexpr std::string_view kErrorCreatingFile = "Error creating file : ";
+inline constexpr std::string_view kContinueRecovery = ".  Continue Recovery ? ";
+inline constexpr std::string_view kCopyNamePrefix = "Copy (";
+inline constexpr std::string_view kCopyNameOf = " ) of ";
+inline constexpr std::string_view kSaveProgressCaption = "Saving the data please wait";
+inline constexpr std::string_view kSavePathLabel = "Path";
+inline constexpr std::string_view kSaveFileNameLabel = "File Name";
+inline constexpr std::string_view kSaveTotalFilesLabel = "Total Files";
+inline constexpr std::string_view kStopSaving = "&Stop Saving";
+inline constexpr std::string_view kSkipFile = "S&kip File";
+
 }  // namespace core::msg

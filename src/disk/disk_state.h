@@ -35,4 +35,11 @@ struct DiskState
 // Bytes that could not be read are zero, never stale.
 int ReadSectors(DiskState& disk, std::uint64_t firstSector, std::uint32_t count, std::span<std::uint8_t> buffer);
 
+// The same read, also telling how many of the `count` sectors stayed unreadable (and were
+// zeroed) after the retries: in mode N the sectors the per-sector fallback gave up on, in mode F
+// every sector of a failed request. With no open drive the buffer is zeroed and every sector
+// counts as unreadable. A buffer shorter than count * 512 bytes reads nothing and counts nothing.
+int ReadSectorsCounted(DiskState& disk, std::uint64_t firstSector, std::uint32_t count, std::span<std::uint8_t> buffer,
+                       std::uint32_t& unreadableSectors);
+
 }  // namespace disk

@@ -10,7 +10,8 @@ namespace disk {
 
 namespace {
 
-int ReadSectorsN(DiskState& disk, std::uint64_t firstSector, std::uint32_t count, std::span<std::uint8_t> buffer)
+int ReadSectorsN(DiskState& disk, std::uint64_t firstSector, std::uint32_t count, std::span<std::uint8_t> buffer,
+                 std::uint32_t& unreadable)
 {
     core::SectorSource* source = disk.driveHandle.get();
     if (source == nullptr) {
@@ -24,6 +25,7 @@ int ReadSectorsN(DiskState& disk, std::uint64_t firstSector, std::uint32_t count
     // Sector numbers whose byte offset does not fit 64 bits would wrap onto the start of the disk.
     if (firstSector > UINT64_MAX / core::kSectorSize - count) {
         std::fill(out.begin(), out.end(), std::uint8_t{0});
+        unreadable = count;
         return 0;
     }
     if (source->ReadAt(core::SectorOffset(firstSector), out)) {
@@ -39,6 +41,7 @@ int ReadSectorsN(DiskState& disk, std::uint64_t firstSector, std::uint32_t count
         }
         if (!ok) {
             std::fill(sector.begin(), sector.end(), std::uint8_t{0});  // never leave stale bytes
+            ++unreadable;
         }
         lastOk = ok;
     }
@@ -52,7 +55,34 @@ int ReadSectors(DiskState& disk, std::uint64_t firstSector, std::uint32_t count,
     if (disk.accessMode == 'F') {
         return ReadSectorsBios(disk, firstSector, count, buffer);
     }
-    return ReadSectorsN(disk, firstSector, count, buffer);
+    std::uint32_t unreadable = 0;
+    return ReadSectorsN(disk, firstSector, count, buffer, unreadable);
+}
+
+int ReadSectorsCounted(DiskState& disk, std::uint64_t firstSector, std::uint32_t count, std::span<std::uint8_t> buffer,
+                       std::uint32_t& unreadableSectors)
+{
+    unreadableSectors = 0;
+    const std::size_t bytes = std::size_t{count} * core::kSectorSize;
+    if (buffer.size() < bytes) {
+        return 0;
+    }
+    const bool noDrive = disk.accessMode == 'F' ? disk.bios == nullptr : disk.driveHandle == nullptr;
+    if (noDrive) {
+        std::fill_n(buffer.begin(), bytes, std::uint8_t{0});
+        unreadableSectors = count;
+        return 0;
+    }
+    if (disk.accessMode == 'F') {
+        const int ok = ReadSectorsBios(disk, firstSector, count, buffer);
+        if (ok == 0) {
+            // The library reports the whole request only; its failure leaves every sector zero.
+            std::fill_n(buffer.begin(), bytes, std::uint8_t{0});
+            unreadableSectors = count;
+        }
+        return ok;
+    }
+    return ReadSectorsN(disk, firstSector, count, buffer, unreadableSectors);
 }
 
 }  // namespace disk

@@ -1,0 +1,367 @@
+// File extraction: ExtractNtfsFile, ExtractFatFile and the batch admission.
+#include "recovery/file_extraction.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "core/checked_math.h"
+#include "core/le_view.h"
+#include "core/messages.h"
+#include "ntfs/ntfs_layout.h"
+#include "recovery/output_names.h"
+
+namespace recovery {
+
+namespace {
+
+// FAT entries per 512-byte sector, and the values that end a chain.
+constexpr std::uint32_t kFat32EntriesPerSector = 128;
+constexpr std::uint32_t kFat16EntriesPerSector = 256;
+constexpr std::uint32_t kFat32LastCluster = 0x0FFFFFFE;  // above: the end marker (the top bits are not masked)
+constexpr std::uint32_t kFat16End = 0xFFFF;
+constexpr std::uint32_t kFirstDataCluster = 2;
+// Most "Copy (n ) of" candidates tried before the name counts as not creatable.
+constexpr std::uint64_t kMaxCopyCandidates = 1000000;
+
+constexpr std::uint64_t kMaxReadBytes = std::uint64_t{kMaxReadSectors} * core::kSectorSize;
+
+int Percent(std::uint64_t written, std::uint64_t size) noexcept
+{
+    if (size == 0) {
+        return 0;
+    }
+    const std::uint64_t percent =
+        size <= std::numeric_limits<std::uint64_t>::max() / 100 ? written * 100 / size : written / (size / 100);
+    return static_cast<int>(std::min<std::uint64_t>(percent, 99));
+}
+
+}  // namespace
+
+Extractor::Extractor(disk::DiskState& disk, RecoveryState& state, ExtractionContext context)
+    : m_disk(disk), m_state(state), m_context(std::move(context))
+{
+}
+
+ClusterGeometry Extractor::Geometry() const noexcept
+{
+    return ClusterGeometry{m_context.volume.clusterBase, m_context.volume.sectorsPerCluster, m_context.lastSector};
+}
+
+bool Extractor::Admit(std::string_view latin1Name, int deleted, int batchMode, const std::filesystem::path& folder,
+                      ExtractResult& result)
+{
+    result.name = SafeOutputName(latin1Name);
+    result.path = folder / result.name;
+    if (batchMode == 0) {
+        return true;
+    }
+    if (m_context.admit && !m_context.admit(latin1Name)) {
+        result.outcome = ExtractOutcome::FilteredOut;
+        return false;
+    }
+    const DeletedPolicy deletedPolicy = m_context.settings.deletedPolicy;
+    if ((deletedPolicy == DeletedPolicy::OnlyDeleted && deleted == 0) ||
+        (deletedPolicy == DeletedPolicy::Exclude && deleted != 0)) {
+        result.outcome = ExtractOutcome::ExcludedDeleted;
+        return false;
+    }
+    if (!PathExists(result.path)) {
+        return true;
+    }
+    switch (m_context.settings.duplicatePolicy) {
+    case DuplicatePolicy::Skip:
+        result.outcome = ExtractOutcome::DuplicateSkipped;
+        return false;
+    case DuplicatePolicy::Overwrite:
+        return true;
+    case DuplicatePolicy::Rename:
+        break;
+    }
+    for (std::uint64_t n = 1; n <= kMaxCopyCandidates; ++n) {
+        std::string candidate = CopyCandidateName(n, result.name);
+        std::filesystem::path path = folder / candidate;
+        if (!PathExists(path)) {
+            result.name = std::move(candidate);
+            result.path = std::move(path);
+            result.renamed = true;
+            return true;
+        }
+    }
+    result.outcome = ExtractOutcome::CreateFailed;
+    return false;
+}
+
+bool Extractor::CreateOutput(ExtractResult& result)
+{
+    if (m_out.Create(result.path)) {
+        return true;
+    }
+    result.outcome = ExtractOutcome::CreateFailed;
+    result.result = 0;
+    std::string message(core::msg::kErrorCreatingFile);
+    message += result.path.string();
+    message += core::msg::kContinueRecovery;
+    const bool goOn = !m_context.askContinue || m_context.askContinue(message);
+    if (!goOn) {
+        m_state.stopRequested.store(true);
+    }
+    return false;
+}
+
+void Extractor::ShowFile(const ExtractResult& result)
+{
+    if (m_context.sink == nullptr) {
+        return;
+    }
+    m_context.sink->PanelValue(kSaveRowPath, result.path.string());
+    m_context.sink->PanelValue(kSaveRowFileName, result.name);
+    m_context.sink->PanelValue(kSaveRowTotalFiles, std::to_string(m_state.filesSaved.load()));
+    m_context.sink->Progress(0);
+    m_lastPercent = 0;
+}
+
+void Extractor::Progress(std::uint64_t written, std::uint64_t size, int batchMode)
+{
+    if (batchMode == 0 || m_context.sink == nullptr) {
+        return;
+    }
+    const int percent = Percent(written, size);
+    if (percent != m_lastPercent) {
+        m_lastPercent = percent;
+        m_context.sink->Progress(percent);
+    }
+}
+
+void Extractor::CopyPieces(const std::vector<DataPiece>& pieces, std::uint64_t size, std::uint64_t initializedSize,
+                           int batchMode, ExtractResult& result)
+{
+    const std::uint64_t clusterBytes = std::uint64_t{m_context.volume.sectorsPerCluster} * core::kSectorSize;
+    if (m_buffer.size() < kMaxReadBytes) {
+        m_buffer.resize(kMaxReadBytes);
+    }
+    std::uint64_t pos = 0;
+    const auto cut = [&]() -> bool {
+        if (m_state.stopRequested.load(std::memory_order_relaxed)) {
+            result.outcome = ExtractOutcome::CutByStop;
+            return true;
+        }
+        if (m_state.skipRequested.load(std::memory_order_relaxed)) {
+            result.outcome = ExtractOutcome::CutBySkip;
+            return true;
+        }
+        return false;
+    };
+    result.outcome = ExtractOutcome::Written;
+    for (const DataPiece& piece : pieces) {
+        const auto start = core::CheckedMul(piece.vcn, clusterBytes);
+        if (!start || *start >= size) {
+            break;
+        }
+        if (*start > pos) {
+            result.incomplete = true;  // VCNs no piece maps
+            m_out.Zeros(*start - pos);
+            pos = *start;
+        }
+        const auto pieceBytes = core::CheckedMul(piece.clusters, clusterBytes);
+        const std::uint64_t end = (!pieceBytes || *pieceBytes > size - *start) ? size : *start + *pieceBytes;
+        while (pos < end) {
+            if (cut()) {
+                return;
+            }
+            std::uint64_t take = std::min(end - pos, kMaxReadBytes);
+            if (piece.sparse || pos >= initializedSize) {
+                m_out.Zeros(take);
+            } else {
+                take = std::min(take, initializedSize - pos);
+                // Inside the volume: AppendExtentRuns checked every cluster of the piece.
+                const std::uint64_t sector = std::uint64_t{m_context.volume.clusterBase} +
+                                             piece.lcn * m_context.volume.sectorsPerCluster +
+                                             (pos - *start) / core::kSectorSize;
+                const auto count = static_cast<std::uint32_t>((take + core::kSectorSize - 1) / core::kSectorSize);
+                std::uint32_t unreadable = 0;
+                disk::ReadSectorsCounted(m_disk, sector, count, m_buffer, unreadable);
+                result.unreadableSectors += unreadable;
+                m_out.Write(std::span<const std::uint8_t>(m_buffer).first(static_cast<std::size_t>(take)));
+            }
+            if (m_out.Failed()) {
+                result.outcome = ExtractOutcome::WriteFailed;
+                return;
+            }
+            pos += take;
+            Progress(pos, size, batchMode);
+        }
+    }
+    if (pos < size) {
+        result.incomplete = true;
+        m_out.Zeros(size - pos);
+    }
+    if (m_out.Failed()) {
+        result.outcome = ExtractOutcome::WriteFailed;
+    }
+}
+
+ExtractResult Extractor::ExtractNtfsFile(const NtfsExtractRequest& request)
+{
+    ExtractResult result;
+    if (request.size == 0) {
+        result.outcome = ExtractOutcome::EmptyFile;
+        return result;
+    }
+    if (!Admit(request.name, request.deleted, request.batchMode, request.destinationFolder, result)) {
+        return result;
+    }
+    if (request.batchMode != 0) {
+        ShowFile(result);
+    }
+    m_record.assign(ntfs::kFileRecordSize, 0);
+    result.unreadableSectors += ReadFileRecord(m_disk, request.recordSector, m_record);
+    const DataMap map = MapNtfsData(m_disk, m_record, request.recordSector, Geometry(), m_context.mftMap);
+
+    switch (map.kind) {
+    case DataKind::None:
+        result.outcome = ExtractOutcome::NoDataAttribute;
+        return result;
+    case DataKind::Resident: {
+        if (request.size > map.resident.size()) {
+            result.outcome = ExtractOutcome::ResidentTooLarge;
+            return result;
+        }
+        if (!CreateOutput(result)) {
+            return result;
+        }
+        m_out.Write(map.resident.first(static_cast<std::size_t>(request.size)));
+        result.outcome = m_out.Close() ? ExtractOutcome::Written : ExtractOutcome::WriteFailed;
+        break;
+    }
+    case DataKind::NonResident: {
+        if (map.pieces.empty()) {
+            result.outcome = ExtractOutcome::NoDecodableRun;
+            return result;
+        }
+        m_state.skipRequested.store(false);
+        if (request.batchMode != 0 && m_state.stopRequested.load()) {
+            result.outcome = ExtractOutcome::NotStarted;
+            return result;
+        }
+        if (!CreateOutput(result)) {
+            return result;
+        }
+        result.incomplete = map.incomplete;
+        CopyPieces(map.pieces, request.size, map.initializedSize, request.batchMode, result);
+        if (!m_out.Close() && result.outcome != ExtractOutcome::CutByStop && result.outcome != ExtractOutcome::CutBySkip) {
+            result.outcome = ExtractOutcome::WriteFailed;
+        }
+        break;
+    }
+    }
+    result.bytesWritten = m_out.Position();
+    result.result = result.outcome == ExtractOutcome::WriteFailed ? 0 : 1;
+    if (request.batchMode != 0 && result.result == 1) {
+        m_state.filesSaved.fetch_add(1);
+    }
+    return result;
+}
+
+std::vector<std::uint32_t> Extractor::WalkFatChain(std::uint32_t firstCluster, std::uint32_t n, core::Sector fatStart)
+{
+    std::vector<std::uint32_t> chain{firstCluster};
+    const core::FsTypeCode type = m_context.volume.type;
+    if (fatStart == 0 || (type != core::kFsFat32 && type != core::kFsFat16)) {
+        return chain;
+    }
+    const ClusterGeometry geometry = Geometry();
+    const std::uint64_t spc = geometry.sectorsPerCluster;
+    const std::uint64_t limit = geometry.lastSector != 0 ? geometry.lastSector : std::numeric_limits<core::Sector>::max();
+    std::vector<std::uint8_t> sector(core::kSectorSize);
+    std::uint64_t cachedSector = std::numeric_limits<std::uint64_t>::max();
+    std::uint32_t current = firstCluster;
+    while (chain.size() < std::uint64_t{n} + 1) {
+        if (m_state.stopRequested.load(std::memory_order_relaxed) ||
+            m_state.skipRequested.load(std::memory_order_relaxed)) {
+            break;
+        }
+        const bool fat32 = type == core::kFsFat32;
+        const std::uint32_t perSector = fat32 ? kFat32EntriesPerSector : kFat16EntriesPerSector;
+        const std::uint64_t at = std::uint64_t{fatStart} + current / perSector;
+        if (at != cachedSector) {
+            std::uint32_t unreadable = 0;
+            disk::ReadSectorsCounted(m_disk, at, 1, sector, unreadable);
+            if (unreadable != 0) {
+                break;
+            }
+            cachedSector = at;
+        }
+        core::LeView view(sector);
+        const std::size_t index = current % perSector;
+        const std::uint32_t value = fat32 ? view.U32(index * 4) : view.U16(index * 2);
+        if (value < kFirstDataCluster || (fat32 ? value > kFat32LastCluster : value == kFat16End)) {
+            break;
+        }
+        const std::uint64_t clusterSector = geometry.clusterBase + spc * value;
+        if (spc == 0 || clusterSector + spc - 1 > limit) {
+            break;
+        }
+        chain.push_back(value);
+        current = value;
+    }
+    return chain;
+}
+
+ExtractResult Extractor::ExtractFatFile(const FatExtractRequest& request)
+{
+    ExtractResult result;
+    if (m_state.stopRequested.load()) {
+        result.outcome = ExtractOutcome::NotStarted;
+        return result;
+    }
+    m_state.skipRequested.store(false);
+    if (!Admit(request.name, request.deleted, request.batchMode, request.destinationFolder, result)) {
+        return result;
+    }
+    if (!CreateOutput(result)) {
+        return result;
+    }
+    if (request.batchMode != 0) {
+        ShowFile(result);
+    }
+    const std::uint64_t clusterBytes = std::uint64_t{m_context.volume.sectorsPerCluster} * core::kSectorSize;
+    const auto n = static_cast<std::uint32_t>(clusterBytes == 0 ? 0 : (std::uint64_t{request.size} + clusterBytes - 1) / clusterBytes);
+    std::vector<std::uint32_t> chain = WalkFatChain(request.firstCluster, n, m_context.volume.fat1Start);
+    if (chain.size() != n) {
+        chain = WalkFatChain(request.firstCluster, n, m_context.volume.fat2Start);
+    }
+    std::vector<DataPiece> pieces;
+    if (chain.size() == n) {
+        for (std::size_t i = 0; i < chain.size(); ++i) {
+            if (!pieces.empty() && pieces.back().lcn + pieces.back().clusters == chain[i]) {
+                ++pieces.back().clusters;
+            } else {
+                pieces.push_back(DataPiece{i, 1, chain[i], false});
+            }
+        }
+    } else if (n != 0 && clusterBytes != 0) {
+        // No usable chain: the clusters are taken as contiguous, as far as the volume reaches.
+        const std::uint64_t spc = m_context.volume.sectorsPerCluster;
+        const std::uint64_t limit =
+            m_context.lastSector != 0 ? m_context.lastSector : std::numeric_limits<core::Sector>::max();
+        const std::uint64_t first = std::uint64_t{m_context.volume.clusterBase} + spc * request.firstCluster;
+        const std::uint64_t fit = first > limit ? 0 : (limit - first + 1) / spc;
+        const std::uint64_t clusters = std::min<std::uint64_t>(n, fit);
+        if (clusters != 0) {
+            pieces.push_back(DataPiece{0, clusters, request.firstCluster, false});
+        }
+    }
+    CopyPieces(pieces, request.size, std::numeric_limits<std::uint64_t>::max(), request.batchMode, result);
+    if (!m_out.Close() && result.outcome != ExtractOutcome::CutByStop && result.outcome != ExtractOutcome::CutBySkip) {
+        result.outcome = ExtractOutcome::WriteFailed;
+    }
+    result.bytesWritten = m_out.Position();
+    result.result = result.outcome == ExtractOutcome::WriteFailed ? 0 : 1;
+    if (request.batchMode != 0 && result.result == 1) {
+        m_state.filesSaved.fetch_add(1);
+    }
+    return result;
+}
+
+}  // namespace recovery

@@ -1,0 +1,154 @@
+// File extraction: copying one catalog entry's data out of the disk into an output file —
+// ExtractNtfsFile over the FILE record's unnamed $DATA (resident bytes or clusters, every piece
+// of a $DATA split over several records), ExtractFatFile over the FAT chain — with the batch
+// admission (filters, deleted policy, duplicate policy), Stop and Skip, and progress.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/progress.h"
+#include "core/types.h"
+#include "disk/disk_state.h"
+#include "ntfs/listing.h"
+#include "ntfs/standard_scan.h"
+#include "ntfs/volume_params.h"
+#include "recovery/ntfs_data_map.h"
+#include "recovery/output_file.h"
+#include "recovery/recovery_settings.h"
+
+namespace recovery {
+
+// Shared by the copying worker and the progress dialog (or Ctrl-C): the dialog's buttons set the
+// flags, the worker polls them before every file and at least every kMaxReadSectors sectors.
+struct RecoveryState
+{
+    std::atomic<bool> stopRequested{false};   // "&Stop Saving", or "&No" to "Continue Recovery ?"
+    std::atomic<bool> skipRequested{false};   // "S&kip File": ends the current file only
+    std::atomic<std::uint32_t> filesSaved{0};  // files saved in batch mode ("Total Files")
+};
+
+// Rows of the save-progress dialog, shown through ProgressSink::PanelValue.
+inline constexpr int kSaveRowPath = 1;        // "Path": the output location
+inline constexpr int kSaveRowFileName = 2;    // "File Name": the name being written
+inline constexpr int kSaveRowTotalFiles = 3;  // "Total Files": files saved so far
+
+// Largest read of contiguous clusters, in sectors (1 MiB).
+inline constexpr std::uint32_t kMaxReadSectors = 2048;
+
+// What ExtractNtfsFile needs of an NtfsFileEntry or a FoundFileRecord.
+struct NtfsExtractRequest
+{
+    std::filesystem::path destinationFolder;  // must exist
+    std::string name;                         // catalog name (Latin-1)
+    std::uint64_t size = 0;                   // bytes, as the catalog holds it
+    core::Sector recordSector = 0;            // absolute sector of the FILE record holding the $DATA
+    int batchMode = 0;                        // 1 batch (policies, filters, progress), 0 view
+    int deleted = 0;
+};
+
+// What ExtractFatFile needs of a FatFileEntry.
+struct FatExtractRequest
+{
+    std::filesystem::path destinationFolder;
+    std::uint32_t entryKey = 0;               // the entry's serial (carried only)
+    int batchMode = 0;
+    std::uint32_t firstCluster = 0;
+    std::uint32_t size = 0;                   // bytes
+    std::string name;                         // catalog name (Latin-1)
+    int deleted = 0;
+};
+
+enum class ExtractOutcome
+{
+    Written,              // the whole file was written (see unreadableSectors and incomplete)
+    CutByStop,            // Stop ended the copy; the file keeps the bytes written so far
+    CutBySkip,            // Skip ended the copy; likewise
+    NotStarted,           // Stop was already set: nothing created
+    EmptyFile,            // NTFS entry of size 0: no output file
+    FilteredOut,          // no filter pattern admits the name
+    ExcludedDeleted,      // the deleted-file policy passes over the entry
+    DuplicateSkipped,     // the file exists and the policy is Skip
+    NoDataAttribute,      // no usable unnamed $DATA in the record
+    ResidentTooLarge,     // the resident content is shorter than the size
+    NoDecodableRun,       // non-resident $DATA with no run to copy
+    CreateFailed,         // the output file (or a free rename candidate) could not be made
+    WriteFailed,          // a write to the output file failed (the destination is full, ...)
+};
+
+struct ExtractResult
+{
+    ExtractOutcome outcome = ExtractOutcome::NoDataAttribute;
+    // The design's result: 1 when the output file was handled (written, or cut by Stop/Skip),
+    // 0 when nothing was written.
+    int result = 0;
+    std::filesystem::path path;        // the output path (after renaming); empty before it is formed
+    std::string name;                  // the output name (UTF-8)
+    bool renamed = false;              // written under "Copy (n ) of name"
+    std::uint64_t bytesWritten = 0;    // the output file's length
+    std::uint64_t unreadableSectors = 0;  // sectors that stayed unreadable and were written as zeros
+    bool incomplete = false;           // some of the file's clusters could not be located (written as zeros)
+};
+
+// The "Error creating file : " path ".  Continue Recovery ? " question: true for "&Yes".
+using ContinueQuestion = std::function<bool(std::string_view message)>;
+
+// The volume being copied from and how batch files are admitted.
+struct ExtractionContext
+{
+    ntfs::VolumeParams volume;              // type, sectorsPerCluster, clusterBase, fat1Start, fat2Start
+    core::Sector lastSector = 0;            // last sector of the volume (inclusive); 0 unknown
+    const ntfs::MftRunTable* mftMap = nullptr;  // the $MFT's map; nullptr when unknown (found files)
+    RecoverySettings settings;              // duplicate and deleted policies (batch mode)
+    ntfs::NameAdmitter admit;               // the file filters (batch mode); empty admits all
+    ContinueQuestion askContinue;           // empty answers "&Yes"
+    core::ProgressSink* sink = nullptr;     // the save-progress dialog (batch mode); nullptr shows nothing
+};
+
+class Extractor
+{
+public:
+    Extractor(disk::DiskState& disk, RecoveryState& state, ExtractionContext context);
+
+    ExtractionContext& Context() noexcept { return m_context; }
+
+    // Copies an NTFS entry. Size 0 writes nothing. The record at recordSector is read and fixed up;
+    // resident content is written as is, clusters are read in requests of up to kMaxReadSectors
+    // (sparse runs and bytes past the initialized size written as zeros without reading, unreadable
+    // sectors as zeros), and the file gets exactly `size` bytes. In batch mode the admission
+    // steps apply first and filesSaved rises for every file handled.
+    ExtractResult ExtractNtfsFile(const NtfsExtractRequest& request);
+
+    // Copies a FAT entry along its chain in FAT #1, else FAT #2, else from contiguous clusters.
+    ExtractResult ExtractFatFile(const FatExtractRequest& request);
+
+    // The chain from `firstCluster` in the FAT at `fatStart` (0: no FAT, the chain is the first
+    // cluster alone), at most n + 1 clusters; ended by an end or free value, a value whose
+    // cluster lies outside the volume, a read that failed, or either flag.
+    std::vector<std::uint32_t> WalkFatChain(std::uint32_t firstCluster, std::uint32_t n, core::Sector fatStart);
+
+private:
+    bool Admit(std::string_view latin1Name, int deleted, int batchMode, const std::filesystem::path& folder,
+               ExtractResult& result);
+    bool CreateOutput(ExtractResult& result);
+    void ShowFile(const ExtractResult& result);
+    void CopyPieces(const std::vector<DataPiece>& pieces, std::uint64_t size, std::uint64_t initializedSize,
+                    int batchMode, ExtractResult& result);
+    void Progress(std::uint64_t written, std::uint64_t size, int batchMode);
+    ClusterGeometry Geometry() const noexcept;
+
+    disk::DiskState& m_disk;
+    RecoveryState& m_state;
+    ExtractionContext m_context;
+    OutputFile m_out;
+    std::vector<std::uint8_t> m_buffer;
+    std::vector<std::uint8_t> m_record;
+    int m_lastPercent = -1;
+};
+
+}  // namespace recovery

@@ -1,0 +1,96 @@
+// One output file of recovery.
+#include "recovery/output_file.h"
+
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <limits>
+
+namespace recovery {
+
+OutputFile::~OutputFile()
+{
+    if (m_fd >= 0) {
+        Close();
+    }
+}
+
+bool OutputFile::Create(const std::filesystem::path& path)
+{
+    if (m_fd >= 0) {
+        Close();
+    }
+    m_position = 0;
+    m_pendingHole = 0;
+    m_failed = false;
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    return m_fd >= 0;
+}
+
+bool OutputFile::Write(std::span<const std::uint8_t> bytes)
+{
+    if (m_fd < 0 || m_failed) {
+        m_failed = true;
+        return false;
+    }
+    if (m_pendingHole != 0) {
+        if (m_position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+            ::lseek(m_fd, static_cast<off_t>(m_position), SEEK_SET) < 0) {
+            m_failed = true;
+            return false;
+        }
+        m_pendingHole = 0;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            m_failed = true;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    m_position += bytes.size();
+    return true;
+}
+
+bool OutputFile::Zeros(std::uint64_t count)
+{
+    if (m_fd < 0 || m_failed) {
+        m_failed = true;
+        return false;
+    }
+    if (count > std::numeric_limits<std::uint64_t>::max() - m_position) {
+        m_failed = true;
+        return false;
+    }
+    m_position += count;
+    m_pendingHole += count;
+    return true;
+}
+
+bool OutputFile::Close()
+{
+    if (m_fd < 0) {
+        return false;
+    }
+    if (m_pendingHole != 0 && !m_failed) {
+        if (m_position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+            ::ftruncate(m_fd, static_cast<off_t>(m_position)) != 0) {
+            m_failed = true;
+        }
+        m_pendingHole = 0;
+    }
+    if (::close(m_fd) != 0) {
+        m_failed = true;
+    }
+    m_fd = -1;
+    return !m_failed;
+}
+
+}  // namespace recovery

@@ -1,0 +1,42 @@
+// One output file of recovery: created or truncated, written byte for byte with large writes;
+// stretches of zeros (sparse runs, bytes past the initialized size) are left as holes.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+namespace recovery {
+
+class OutputFile
+{
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates `path` or truncates the file there. A link at `path` is refused (never followed).
+    bool Create(const std::filesystem::path& path);
+
+    // Appends the bytes; false once any write has failed.
+    bool Write(std::span<const std::uint8_t> bytes);
+    // Appends `count` zero bytes without writing them (a hole, or zeros where holes are not kept).
+    bool Zeros(std::uint64_t count);
+
+    // Bytes appended so far, holes included.
+    std::uint64_t Position() const noexcept { return m_position; }
+    bool Failed() const noexcept { return m_failed; }
+
+    // Gives the file its length (a trailing hole included) and closes it; false when that or any
+    // earlier write failed.
+    bool Close();
+
+private:
+    int m_fd = -1;
+    std::uint64_t m_position = 0;
+    std::uint64_t m_pendingHole = 0;
+    bool m_failed = false;
+};
+
+}  // namespace recovery

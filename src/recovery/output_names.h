@@ -1,0 +1,38 @@
+// Names and paths of recovered files: catalog names made safe for the destination file system,
+// the "Copy (n ) of name" candidates of the rename policy, and folder paths kept below the
+// destination folder.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace recovery {
+
+// The catalog name (Latin-1) as a single UTF-8 path component that cannot leave its folder:
+// '/' and NUL become '_', an empty name becomes "_", and "." and ".." get a leading '_'.
+std::string SafeOutputName(std::string_view latin1Name);
+
+// "Copy (" n " ) of " name, the n-th candidate of the rename policy (n counts from 1).
+std::string CopyCandidateName(std::uint64_t n, std::string_view name);
+
+// True when something (file, folder, link) exists at `path`; a link is not followed.
+bool PathExists(const std::filesystem::path& path);
+
+enum class FolderOutcome
+{
+    Created,   // made now
+    Existed,   // a folder (not a link) was there already
+    Failed,    // could not be made, or something other than a folder holds the name
+};
+
+// Makes the folder `path` (its parent must exist). An existing link is refused, so nothing is
+// ever written through it to a place outside the destination folder.
+FolderOutcome MakeFolder(const std::filesystem::path& path);
+
+// Makes the destination folder the user chose, with every missing folder above it (links in the
+// chosen path are followed: the user named it).
+FolderOutcome MakeFolders(const std::filesystem::path& path);
+
+}  // namespace recovery
