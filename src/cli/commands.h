@@ -18,7 +18,9 @@ int RunPartitions(CliContext& context, std::span<const std::string> args);
 int RunSearchPartitions(CliContext& context, std::span<const std::string> args);
 int RunScan(CliContext& context, std::span<const std::string> args);
 int RunLs(CliContext& context, std::span<const std::string> args);
+int RunAdvanceScan(CliContext& context, std::span<const std::string> args);
 int RunFind(CliContext& context, std::span<const std::string> args);
+int RunRecover(CliContext& context, std::span<const std::string> args);
 
 // Strict decimal parse of a whole argument (no sign, no blanks); empty when it is not one.
 std::optional<std::uint64_t> ParseUnsigned(const std::string& text);
