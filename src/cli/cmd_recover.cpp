@@ -1,0 +1,423 @@
+// dravik-cli recover: "Recover Selected" / "Recover All" of a scanned partition or a loaded
+// snapshot into a destination folder, one line per file and the closing totals.
+#include <cinttypes>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+#include "cli/scan_flow.h"
+#include "core/messages.h"
+#include "core/ntfs_names.h"
+#include "partitions/partition_list.h"
+#include "recovery/batch_recovery.h"
+#include "recovery/recovery_settings.h"
+#include "shell/name_patterns.h"
+#include "snapshot/snapshot_file.h"
+
+namespace cli {
+
+namespace {
+
+constexpr int kExitNotAllWritten = 3;
+
+constexpr const char* kRecoverUsage =
+    "usage: dravik-cli recover --to DIR ([--drive N] --partition K | [--drive N] --snapshot FILE) (PATH... | --all)\n"
+    "       [--deleted include|only|exclude] [--duplicates rename|overwrite|skip] [--filter PATTERN]...\n"
+    "       [--on-error continue|stop] [--chunk 1..100] [--retries 1..10] [--json]\n";
+
+int Usage(CliContext& context, const std::string& problem)
+{
+    std::fprintf(context.err, "dravik-cli recover: %s\n%s", problem.c_str(), kRecoverUsage);
+    return kExitUsage;
+}
+
+struct RecoverArgs
+{
+    std::uint64_t drive = 0;
+    std::uint64_t partition = 0;
+    std::string snapshotFile;
+    std::string to;
+    std::vector<std::string> paths;
+    bool all = false;
+    recovery::RecoverySettings settings;
+    shell::FilterPatterns filters;
+    bool stopOnError = false;
+    std::optional<std::uint32_t> chunk;
+    std::optional<std::uint16_t> retries;
+    bool json = false;
+};
+
+// Ctrl-C during the copy: the interrupt flag is turned into stopRequested whenever the copy
+// reports progress (every file and every per cent of a file).
+class RecoverProgress : public core::ProgressSink
+{
+public:
+    RecoverProgress(TerminalProgress& terminal, core::StopFlag& interrupt, recovery::RecoveryState& state)
+        : m_terminal(terminal), m_interrupt(interrupt), m_state(state)
+    {
+    }
+    void Progress(int percent) override
+    {
+        Poll();
+        m_terminal.Progress(percent);
+    }
+    void PanelValue(int row, std::string_view text) override
+    {
+        Poll();
+        if (row == recovery::kSaveRowPath) {
+            m_terminal.Status(text);
+        }
+    }
+
+private:
+    void Poll()
+    {
+        if (m_interrupt.IsSet()) {
+            m_state.stopRequested.store(true);
+        }
+    }
+    TerminalProgress& m_terminal;
+    core::StopFlag& m_interrupt;
+    recovery::RecoveryState& m_state;
+};
+
+const char* OutcomeText(const recovery::ExtractResult& r)
+{
+    using recovery::ExtractOutcome;
+    switch (r.outcome) {
+    case ExtractOutcome::Written:
+        return r.renamed ? "renamed" : "written";
+    case ExtractOutcome::CutByStop:
+        return "stopped";
+    case ExtractOutcome::CutBySkip:
+        return "cut short";
+    case ExtractOutcome::NotStarted:
+        return "not started";
+    case ExtractOutcome::EmptyFile:
+        return "skipped: empty file";
+    case ExtractOutcome::FilteredOut:
+        return "skipped: filtered out";
+    case ExtractOutcome::ExcludedDeleted:
+        return "skipped: deleted-file setting";
+    case ExtractOutcome::DuplicateSkipped:
+        return "skipped: duplicate";
+    case ExtractOutcome::NoDataAttribute:
+        return "error: no data attribute";
+    case ExtractOutcome::ResidentTooLarge:
+        return "error: resident data shorter than the size";
+    case ExtractOutcome::NoDecodableRun:
+        return "error: no data run";
+    case ExtractOutcome::CreateFailed:
+        return "error: cannot create";
+    case ExtractOutcome::WriteFailed:
+        return "error: write failed";
+    }
+    return "unknown";
+}
+
+// The folder key of the root and of a folder entry, per source.
+struct CatalogPaths
+{
+    const ntfs::Catalog& catalog;
+    recovery::BatchSource source;
+
+    bool Fat() const { return source == recovery::BatchSource::FatFiles; }
+    std::uint32_t Root() const { return Fat() ? 0 : 5; }
+
+    std::optional<std::size_t> ChildFolder(std::uint32_t key, std::string_view utf8) const
+    {
+        const auto range = Fat() ? catalog.FatFoldersWithParent(key) : catalog.NtfsFoldersWithParent(key);
+        for (const std::size_t p : range) {
+            const std::string& name = Fat() ? catalog.FatFolders()[p].name : catalog.NtfsFolders()[p].name;
+            if (core::Latin1ToUtf8(name) == utf8) {
+                return p;
+            }
+        }
+        return std::nullopt;
+    }
+    std::optional<std::size_t> ChildFile(std::uint32_t key, std::string_view utf8) const
+    {
+        if (Fat()) {
+            for (const std::size_t p : catalog.FatFilesWithParent(key)) {
+                if (core::Latin1ToUtf8(catalog.FatFiles()[p].name) == utf8) {
+                    return p;
+                }
+            }
+        } else if (source == recovery::BatchSource::FoundFiles) {
+            const ntfs::VolumeParams& v = catalog.volumeParams;
+            for (const std::size_t p : catalog.FoundFilesWithParent(key)) {
+                const ntfs::FoundFileRecord& f = catalog.FoundFiles()[p];
+                if (f.sector > v.clusterBase && f.sector <= v.endSector && core::Latin1ToUtf8(f.name) == utf8) {
+                    return p;
+                }
+            }
+        } else {
+            for (const std::size_t p : catalog.NtfsFilesWithParent(key)) {
+                if (core::Latin1ToUtf8(catalog.NtfsFiles()[p].name) == utf8) {
+                    return p;
+                }
+            }
+        }
+        return std::nullopt;
+    }
+    std::uint32_t KeyOf(std::size_t folder) const
+    {
+        return Fat() ? catalog.FatFolders()[folder].cluster : catalog.NtfsFolders()[folder].record;
+    }
+
+    // Adds what `path` names to the selection (the root: everything); false when nothing matches.
+    bool Select(std::string_view path, recovery::BatchSelection& selection) const
+    {
+        std::vector<std::string> parts;
+        std::size_t start = 0;
+        while (start <= path.size()) {
+            const std::size_t slash = std::min(path.find('/', start), path.size());
+            if (slash > start) {
+                parts.emplace_back(path.substr(start, slash - start));
+            }
+            start = slash + 1;
+        }
+        if (parts.empty()) {
+            selection.all = true;
+            return true;
+        }
+        std::uint32_t key = Root();
+        for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+            const auto folder = ChildFolder(key, parts[i]);
+            if (!folder) {
+                return false;
+            }
+            key = KeyOf(*folder);
+        }
+        if (const auto folder = ChildFolder(key, parts.back())) {
+            selection.folders.push_back(*folder);
+            return true;
+        }
+        if (const auto file = ChildFile(key, parts.back())) {
+            selection.files.push_back(*file);
+            return true;
+        }
+        return false;
+    }
+};
+
+void PrintSummary(CliContext& context, const recovery::BatchSummary& s)
+{
+    std::fprintf(context.out,
+                 "written: %" PRIu32 "\nrenamed: %" PRIu32 "\nskipped: %" PRIu32 "\nerrors: %" PRIu32
+                 "\ncut short: %" PRIu32 "\nwith unreadable sectors: %" PRIu32 "\nincomplete: %" PRIu32
+                 "\nfolders created: %" PRIu32 "\nstopped: %s\n",
+                 s.written, s.renamed, s.skipped, s.errors, s.cutShort, s.withUnreadableSectors, s.incomplete,
+                 s.foldersCreated, s.stopped ? "yes" : "no");
+}
+
+}  // namespace
+
+int RunRecover(CliContext& context, std::span<const std::string> args)
+{
+    RecoverArgs a;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        const std::string value = hasValue ? args[i + 1] : std::string();
+        if (arg == "--drive") {
+            const auto n = hasValue ? ParseUnsigned(args[++i]) : std::nullopt;
+            if (!n)
+                return Usage(context, "--drive needs a drive number");
+            a.drive = *n;
+        } else if (arg == "--partition") {
+            const auto n = hasValue ? ParseUnsigned(args[++i]) : std::nullopt;
+            if (!n || *n == 0 || *n > partitions::kMaxPartitions)
+                return Usage(context, "--partition needs a partition number from 1 to 25");
+            a.partition = *n;
+        } else if (arg == "--snapshot" && hasValue) {
+            a.snapshotFile = args[++i];
+        } else if (arg == "--to" && hasValue) {
+            a.to = args[++i];
+        } else if (arg == "--all") {
+            a.all = true;
+        } else if (arg == "--deleted" && hasValue) {
+            ++i;
+            if (value == "include")
+                a.settings.deletedPolicy = recovery::DeletedPolicy::Include;
+            else if (value == "only")
+                a.settings.deletedPolicy = recovery::DeletedPolicy::OnlyDeleted;
+            else if (value == "exclude")
+                a.settings.deletedPolicy = recovery::DeletedPolicy::Exclude;
+            else
+                return Usage(context, "--deleted takes include, only or exclude");
+        } else if (arg == "--duplicates" && hasValue) {
+            ++i;
+            if (value == "rename")
+                a.settings.duplicatePolicy = recovery::DuplicatePolicy::Rename;
+            else if (value == "overwrite")
+                a.settings.duplicatePolicy = recovery::DuplicatePolicy::Overwrite;
+            else if (value == "skip")
+                a.settings.duplicatePolicy = recovery::DuplicatePolicy::Skip;
+            else
+                return Usage(context, "--duplicates takes rename, overwrite or skip");
+        } else if (arg == "--filter" && hasValue) {
+            if (a.filters.Add(args[++i]) != shell::FilterPatterns::AddOutcome::Added)
+                return Usage(context, "the pattern '" + args[i] + "' cannot be stored (1 to 19 characters, at most 99)");
+        } else if (arg == "--on-error" && hasValue) {
+            ++i;
+            if (value != "continue" && value != "stop")
+                return Usage(context, "--on-error takes continue or stop");
+            a.stopOnError = value == "stop";
+        } else if (arg == "--chunk" && hasValue) {
+            a.chunk = recovery::ParseReadChunkSectors(args[++i]);
+            if (!a.chunk)
+                return Usage(context, std::string(core::msg::kChunkOptionRange));
+        } else if (arg == "--retries" && hasValue) {
+            a.retries = recovery::ParseReadRetryCount(args[++i]);
+            if (!a.retries)
+                return Usage(context, std::string(core::msg::kRetriesOptionRange));
+        } else if (arg == "--json") {
+            a.json = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return Usage(context, "unknown or incomplete option '" + arg + "'");
+        } else {
+            a.paths.push_back(arg);
+        }
+    }
+    if (a.to.empty())
+        return Usage(context, "--to DIR is needed");
+    if ((a.partition == 0) == a.snapshotFile.empty())
+        return Usage(context, "either --partition or --snapshot is needed, not both");
+    if (a.all == !a.paths.empty())
+        return Usage(context, "give either PATH... or --all");
+
+    auto scan = std::make_unique<ScannedPartition>();
+    ntfs::Catalog& catalog = scan->catalog;
+    Session* session = nullptr;
+    recovery::BatchSource source = recovery::BatchSource::NtfsFiles;
+    core::Sector lastSector = 0;
+    if (a.snapshotFile.empty()) {
+        if (const int code = ScanPartitionOfDrive(context, "recover", a.drive, a.partition, *scan); code != kExitOk)
+            return code;
+        int exitCode = kExitOk;
+        session = context.OpenSession(exitCode);
+        lastSector = catalog.scanTarget.scanEndSector;
+    } else {
+        const snapshot::LoadResult loaded = snapshot::LoadSnapshot(a.snapshotFile, catalog);
+        if (loaded.outcome != snapshot::LoadOutcome::Loaded) {
+            ShowMessage(context, kMessageError, loaded.message);
+            return kExitUsage;
+        }
+        int exitCode = kExitOk;
+        session = OpenDrive(context, "recover", a.drive, exitCode);
+        if (session == nullptr)
+            return exitCode;
+        const ntfs::VolumeParams& v = catalog.volumeParams;
+        if (v.type == core::kFsFat16 || v.type == core::kFsFat32) {
+            source = recovery::BatchSource::FatFiles;
+        } else if (!catalog.FoundFiles().empty() && catalog.NtfsFiles().empty()) {
+            source = recovery::BatchSource::FoundFiles;
+            lastSector = v.endSector;
+        } else if (v.mftSector != 0) {
+            lastSector = catalog.scanTarget.scanEndSector;
+            ntfs::BuildMftRunTable(session->Disk(), v.clusterBase, ntfs::MftSectorOf(v.mftSector), v.sectorsPerCluster,
+                                   scan->runTable);
+        }
+        if (source == recovery::BatchSource::FatFiles) {
+            lastSector = v.endSector;
+        }
+    }
+    if (session == nullptr)
+        return kExitDisk;
+    disk::DiskState& disk = session->Disk();
+    if (a.chunk)
+        disk.readChunkSectors = *a.chunk;
+    if (a.retries)
+        disk.readRetryCount = *a.retries;
+
+    recovery::BatchSelection selection;
+    selection.all = a.all;
+    const CatalogPaths paths{catalog, source};
+    for (const std::string& p : a.paths) {
+        if (!paths.Select(p, selection)) {
+            std::fprintf(context.err, "dravik-cli recover: nothing at '%s'\n", p.c_str());
+            return kExitUsage;
+        }
+    }
+
+    recovery::RecoveryState state;
+    TerminalProgress terminal(context.err);
+    core::StopFlag interrupt;
+    RecoverProgress progress(terminal, interrupt, state);
+    recovery::ExtractionContext extraction;
+    extraction.volume = catalog.volumeParams;
+    extraction.lastSector = lastSector;
+    extraction.mftMap = scan->runTable.Count() != 0 ? &scan->runTable : nullptr;
+    extraction.settings = a.settings;
+    extraction.admit = [&a](std::string_view name) { return shell::AdmitByFilters(a.filters, name); };
+    extraction.askContinue = [&context, &a](std::string_view message) {
+        ShowMessage(context, kMessageQuestion, message);
+        std::fprintf(context.err, "%s\n", a.stopOnError ? "&No" : "&Yes");
+        return !a.stopOnError;
+    };
+    extraction.sink = &progress;
+    recovery::Extractor extractor(disk, state, std::move(extraction));
+
+    JsonWriter json;
+    bool firstJson = true;
+    if (a.json)
+        std::fputs("{\"files\":[", context.out);
+    const recovery::BatchObserver observer = [&](const recovery::BatchEvent& e) {
+        const recovery::ExtractResult& r = e.result;
+        if (a.json) {
+            JsonWriter row;
+            row.BeginObject()
+                .Field("path", e.relativePath)
+                .Field("folder", e.folder)
+                .Field("outcome", OutcomeText(r))
+                .Field("output", r.path.string())
+                .Field("bytes", r.bytesWritten)
+                .Field("unreadableSectors", r.unreadableSectors)
+                .Field("incomplete", r.incomplete)
+                .EndObject();
+            std::fputs(firstJson ? "\n" : ",\n", context.out);
+            std::fputs(row.Text().c_str(), context.out);
+            firstJson = false;
+            return;
+        }
+        std::string line = std::string(OutcomeText(r)) + "\t" + e.relativePath;
+        if (r.renamed)
+            line += "\t-> " + r.name;
+        if (r.unreadableSectors != 0)
+            line += "\t(" + std::to_string(r.unreadableSectors) + " unreadable sectors written as zeros)";
+        if (r.incomplete)
+            line += "\t(incomplete: clusters not found written as zeros)";
+        std::fprintf(context.out, "%s\n", line.c_str());
+    };
+    recovery::BatchSummary summary;
+    {
+        StopOnInterrupt stopOnInterrupt(interrupt);
+        summary = recovery::RecoverBatch(extractor, state, catalog, source, selection, a.to, observer);
+    }
+    terminal.Finish();
+    if (a.json) {
+        JsonWriter tail;
+        tail.BeginObject()
+            .Field("written", summary.written)
+            .Field("renamed", summary.renamed)
+            .Field("skipped", summary.skipped)
+            .Field("errors", summary.errors)
+            .Field("cutShort", summary.cutShort)
+            .Field("withUnreadableSectors", summary.withUnreadableSectors)
+            .Field("incomplete", summary.incomplete)
+            .Field("foldersCreated", summary.foldersCreated)
+            .Field("stopped", summary.stopped)
+            .EndObject();
+        std::fprintf(context.out, "],\"summary\":%s}\n", tail.Text().c_str());
+    } else {
+        PrintSummary(context, summary);
+    }
+    return summary.AllWritten() ? kExitOk : kExitNotAllWritten;
+}
+
+}  // namespace cli
