@@ -1,0 +1,89 @@
+// The records of one run of the desktop wizard: the disk state and drives, the partitions, the
+// catalog with its trees, the recovery settings and state, the file filters, the wizard's step
+// and scan method, and what the browse views remember between commands.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "disk/bios_loader.h"
+#include "disk/disk_state.h"
+#include "disk/drive_enumeration.h"
+#include "disk/drive_table.h"
+#include "ntfs/catalog.h"
+#include "ntfs/folder_tree.h"
+#include "ntfs/listing.h"
+#include "ntfs/standard_scan.h"
+#include "partitions/partition_list.h"
+#include "platform/drive_discovery.h"
+#include "recovery/file_extraction.h"
+#include "recovery/recovery_settings.h"
+#include "shell/main_window.h"
+#include "shell/name_patterns.h"
+
+namespace shell {
+
+inline constexpr std::int16_t kStandardScan = 1;
+inline constexpr std::int16_t kAdvanceScan = 2;
+
+struct WizardState
+{
+    std::int32_t wizardStep = -1;  // 0 drive, 1 partition or range, 2 file-system list, 3 browse; -1 at start-up
+    std::int16_t scanMethod = kStandardScan;
+};
+
+// What the browse views remember between commands.
+struct BrowseState
+{
+    bool treeFocus = false;                 // true after a tree click or a folder entered
+    int openWith = 0;                       // 1 for "Open &With..."
+    std::optional<std::size_t> renameRow;   // the row whose in-place rename is open
+    std::string renameOldName;              // its name before the edit
+    std::vector<ntfs::ListRow> rows;        // the rows the list shows, in order
+    std::array<bool, kMenuItemCount> menuEnabled{};  // the menu items' state, for the tool buttons
+};
+
+struct Session
+{
+    // Start-up input.
+    std::vector<std::string> images;         // disk images named on the command line (drives 0, 1, ...)
+    platform::DiscoveryRoots discoveryRoots; // where the machine's disks are looked for
+    int platformId = 0;                      // 0: the running system's; 1 selects the BIOS libraries
+    std::filesystem::path biosDir;           // where the BIOS libraries are (mode F)
+    std::filesystem::path startupFolder;     // the current folder at start-up (help file, updater)
+
+    // Disk access.
+    disk::DiskState disk;
+    disk::DriveTable driveTable;
+    disk::DriveTree driveTree;
+    std::unique_ptr<disk::DriveProbe> probe;  // mode N: the drives; tests may put their own here
+    disk::LoadedBiosLibraries bios;           // mode F
+
+    // Partitions and the catalog with its trees.
+    partitions::PartitionList partitionList;
+    std::optional<partitions::PartitionTree> partitionTree;
+    ntfs::Catalog catalog;
+    ntfs::MftRunTable mftRunTable;
+    std::optional<ntfs::FolderTree> fileSystemTree;  // "File Systems"
+    std::optional<ntfs::FolderTree> folderTree;      // "Root"
+
+    // Recovery and filters.
+    recovery::RecoverySettings recoverySettings;
+    recovery::RecoveryState recoveryState;
+    FilterPatterns filterPatterns;
+
+    WizardState wizard;
+    BrowseState browse;
+
+    Session() = default;
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+};
+
+}  // namespace shell
