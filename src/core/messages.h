@@ -116,4 +116,82 @@ inline constexpr std::string_view kSaveTotalFilesLabel = "Total Files";
 inline constexpr std::string_view kStopSaving = "&Stop Saving";
 inline constexpr std::string_view kSkipFile = "S&kip File";
 
+// Wizard: quick help of the steps and of the workers, the questions of Stop and Exit, the panel.
+inline constexpr std::string_view kQuickHelpStep0 =
+    "\r\n                1. Select the disk to scan from left pane.\r\n                2. Select the scan type.\r\n"
+    "                3. Click Next Button.";
+inline constexpr std::string_view kQuickHelpStep1 =
+    "\r\n                1. Select the partition to recover from left pane or use Search Partitions for a quick "
+    "search of missing partitions.\r\n                2. Click Next Button";
+inline constexpr std::string_view kQuickHelpStep2 =
+    "\r\n                1. Select the file system to recover from left pane.\r\n                2. Click Next Button.";
+inline constexpr std::string_view kQuickHelpStep3 =
+    "\r\n                Please select the file(s) and folder(s) to recover from right pane and copy using   Recover "
+    "Selected      or                             Recover All options from the Recovery Menu.\r\n                You "
+    "can open a file by Double Clicking it.";
+inline constexpr std::string_view kQuickHelpStandardScan =
+    "\r\n                Dravik is searching the data of the selected partition, once this process is completed it "
+    "will show you the data.";
+inline constexpr std::string_view kQuickHelpAdvanceScan =
+    "\r\n                Dravik is searching the data in selected range. Once this process is completed it will show "
+    "you all the possible                      file systems.";
+inline constexpr std::string_view kQuickHelpQuickSearch =
+    "\r\n                Please wait, Dravik is doing a quick search for partition(s), once this process is completed "
+    "it will show you all                        the partition(s) found.";
+inline constexpr std::string_view kQuickHelpMount =
+    "\r\n                Dravik is mounting the selected file system. Once this process is completed, it will show "
+    "you the data.";
+inline constexpr std::string_view kStopQuestion = "Do you want to stop the current process ?";
+inline constexpr std::string_view kExitQuestion = "Do you really want to exit ?";
+inline constexpr std::string_view kFatPartitionAdvance =
+    "This is FAT partition. If earlier it was NTFS partition and you want to recover it select NTFS in File System "
+    "Box OR download the Dravik for FAT.";
+inline constexpr std::string_view kMountingVolume = "Mounting volume, please wait...";
+inline constexpr std::string_view kModelLabel = "Model                  ";
+inline constexpr std::string_view kCapacityLabel = "Capacity              ";
+inline constexpr std::string_view kCylindersLabel = "Cylinders              ";
+inline constexpr std::string_view kHeadLabel = "Head                   ";
+inline constexpr std::string_view kSectorsPerTrackLabel = "Sectors Per Track ";
+inline constexpr std::string_view kFoldersFoundLabel = "Folder(s) Found    ";
+inline constexpr std::string_view kFilesFoundLabel = "File(s) Found      ";
+inline constexpr std::string_view kCurrentSectorLabel = "Current Sector       ";
+inline constexpr std::string_view kLastFileFolderLabel = "Last File/Folder       ";
+inline constexpr std::string_view kBootSectorsFoundLabel = "Boot Sector(s) Found    ";
+inline constexpr std::string_view kIndexEntriesFoundLabel = "Index Entries Found  ";
+inline constexpr std::string_view kSweepFilesFoundLabel = "File(s) Found  ";
+inline constexpr std::string_view kSweepFoldersFoundLabel = "Folder(s) Found       ";
+inline constexpr std::string_view kSweepCurrentSectorLabel = "Current Sector        ";
+inline constexpr std::string_view kFileSystemStartLabel = "File System Start  ";
+inline constexpr std::string_view kSectorsPerClusterLabel = "Sectors Per Cluster  ";
+inline constexpr std::string_view kMftStartLabel = "MFT Start  ";
+inline constexpr std::string_view kMftMirrorStartLabel = "MFT Mirror Start";
+inline constexpr std::string_view kFileSystemSizeLabel = "File System Size  ";
+inline constexpr std::string_view kDetailsColumn = "                                            Details";
+inline constexpr std::string_view kOpenDiskImage = "Open Disk &Image...";
+
+// Browse commands.
+inline constexpr std::string_view kAboutText = "Quorvel Dravik for NTFS Version 4.02";
+inline constexpr std::string_view kOpenLogText = "here show the technical report of the present data recovery";
+inline constexpr std::string_view kHelpFileName = "Quorvel Dravik for NTFS.chm";
+inline constexpr std::string_view kHelpFileMissing = " Quorvel Dravik for NTFS.chm not found";
+inline constexpr std::string_view kUpdaterFileName = "Dravik Live Update.exe";
+inline constexpr std::string_view kUpdaterParameter = "<QDNXD>";
+inline constexpr std::string_view kUpdaterMissing = "Live Update file not found. Please re-instaill the software.";
+inline constexpr std::string_view kUpdaterQuestion =
+    "The application will be closed if you want to run Live Update of the software. Continue ?";
+inline constexpr std::string_view kSnapshotPattern = "*.QDNX";
+inline constexpr std::string_view kSizeKbSuffix = " KB";
+inline constexpr std::string_view kSizeMbSuffix = " MB";
+inline constexpr std::string_view kLessThanOne = "Less than 1";
+inline constexpr std::string_view kContainsFiles = " File(s) and ";
+inline constexpr std::string_view kContainsFolders = " Folder(s)";
+inline constexpr std::string_view kNotApplicable = "N/A";
+
+// Find File(s) and File Filters dialogs.
+inline constexpr std::string_view kStopSearchQuestion = "Do you want to stop file searching ?";
+inline constexpr std::string_view kPatternTableFull = "      You cannot add more patterns     ";
+inline constexpr std::string_view kPatternTooLong = "      Pattern length exceeds the limit     ";
+inline constexpr std::string_view kPatternBlank = "      Blank entry not allowed     ";
+inline constexpr std::string_view kPatternExists = "      Pattern already exists in he list     ";
+
 }  // namespace core::msg
