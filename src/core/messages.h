@@ -194,4 +194,54 @@ inline constexpr std::string_view kPatternTooLong = "      Pattern length exceed
 inline constexpr std::string_view kPatternBlank = "      Blank entry not allowed     ";
 inline constexpr std::string_view kPatternExists = "      Pattern already exists in he list     ";
 
+// Main window: tooltips, menus, tool buttons and the context menu.
+inline constexpr std::string_view kTipNext = "Go to next step";
+inline constexpr std::string_view kTipBack = "Go to previous step";
+inline constexpr std::string_view kTipStop = "stops the current process";
+inline constexpr std::string_view kTipSearchPartitions = "Click here to make a quick search of lost partitions";
+inline constexpr std::string_view kTipRecoverSelected = "Copy the selected file(s) and folder(s) to your computer";
+inline constexpr std::string_view kTipRecoverAll = "Copy all the file(s) and folder(s) to your computer";
+inline constexpr std::string_view kTipSaveSnapshot =
+    "Saves the snapshot of scan information, so that later on you need not to scan the disk again";
+inline constexpr std::string_view kTipLoadSnapshot = "Loads the data from previously saved scan information";
+inline constexpr std::string_view kTipFindFiles = "Search the file(s) in the recovered data";
+inline constexpr std::string_view kTipSettings = "Configures the software";
+inline constexpr std::string_view kTipLiveUpdate = "Updates the software with latest changes from internet";
+inline constexpr std::string_view kScanTypeCaption = "Scan Type";
+inline constexpr std::string_view kSelectFileSystem = "Select File System";
+inline constexpr std::string_view kStartSectorCaption = "Start Sector";
+inline constexpr std::string_view kEndSectorCaption = "End Sector";
+inline constexpr std::string_view kMenuRecovery = "&Recovery";
+inline constexpr std::string_view kMenuRecoverSelected = "&Recover Selected...";
+inline constexpr std::string_view kMenuRecoverAll = "Recover &All...";
+inline constexpr std::string_view kMenuSaveSnapshot = "&Save Recovery Snapshot...";
+inline constexpr std::string_view kMenuLoadSnapshot = "&Load Recovery Snapshot...";
+inline constexpr std::string_view kMenuExit = "E&xit...";
+inline constexpr std::string_view kMenuView = "&View";
+inline constexpr std::string_view kMenuIcons = "Ico&ns";
+inline constexpr std::string_view kMenuList = "&List";
+inline constexpr std::string_view kMenuDetails = "&Details";
+inline constexpr std::string_view kMenuTools = "&Tools";
+inline constexpr std::string_view kMenuFindFiles = "&Find Files...";
+inline constexpr std::string_view kMenuFileFilters = "File Fi&lters...";
+inline constexpr std::string_view kMenuSettings = "Se&ttings...";
+inline constexpr std::string_view kMenuOpenLog = "&Open Log";
+inline constexpr std::string_view kMenuDriveInformation = "&Drive Information";
+inline constexpr std::string_view kMenuLiveUpdate = "Live &Update";
+inline constexpr std::string_view kMenuHelp = "&Help";
+inline constexpr std::string_view kMenuContents = "&Contents";
+inline constexpr std::string_view kMenuAbout = "&About Quorvel Dravik...";
+inline constexpr std::string_view kMenuAboutSystem = "&About Dravik...";
+inline constexpr std::string_view kContextMenuCaption = "Right Click";
+inline constexpr std::string_view kContextOpen = "&Open";
+inline constexpr std::string_view kContextOpenWith = "Open &With...";
+inline constexpr std::string_view kContextIcons = "Ico&ns     ";
+inline constexpr std::string_view kContextRename = "Re&name";
+inline constexpr std::string_view kContextSettings = "&Settings...";
+inline constexpr std::string_view kContextProperties = "&Properties...";
+inline constexpr std::string_view kPropertiesCaption = "File/Folder Properties";
+inline constexpr std::string_view kDriveInformationCaption = "Drive Information";
+inline constexpr std::string_view kFindFilesCaption = "Find File(s)";
+inline constexpr std::string_view kFileFiltersCaption = "File Filters";
+
 }  // namespace core::msg
