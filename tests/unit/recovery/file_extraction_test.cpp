@@ -1,0 +1,470 @@
+// File extraction on volumes built in memory: resident, non-resident, sparse and split $DATA,
+// damaged run lists, unreadable sectors, names, the batch policies, Stop and Skip, FAT chains.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/messages.h"
+#include "recovery/batch_recovery.h"
+#include "recovery/file_extraction.h"
+#include "recovery/output_names.h"
+#include "support/mft_volume.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using recovery::ExtractOutcome;
+using testing_support::ByteBuffer;
+using testing_support::FileRecordBuilder;
+using testing_support::MftVolume;
+using testing_support::NonResidentSpec;
+using testing_support::RunSpec;
+
+constexpr std::uint64_t kCluster = 4096;
+
+ByteBuffer Pattern(std::size_t n, std::uint8_t seed)
+{
+    ByteBuffer bytes(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(seed + i * 7 + i / 4096);
+    }
+    return bytes;
+}
+
+ByteBuffer ReadAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return ByteBuffer(std::istreambuf_iterator<char>(in), {});
+}
+
+// Records whatever the copier shows, and can press Stop or Skip at the n-th progress report.
+class ScriptedSink : public core::ProgressSink
+{
+public:
+    explicit ScriptedSink(recovery::RecoveryState& state) : m_state(state) {}
+    void Progress(int percent) override
+    {
+        percents.push_back(percent);
+        if (++m_reports == pressAt) {
+            (pressStop ? m_state.stopRequested : m_state.skipRequested).store(true);
+        }
+    }
+    void PanelValue(int row, std::string_view text) override { panel.emplace_back(row, std::string(text)); }
+
+    int pressAt = -1;
+    bool pressStop = false;
+    std::vector<int> percents;
+    std::vector<std::pair<int, std::string>> panel;
+
+private:
+    recovery::RecoveryState& m_state;
+    int m_reports = 0;
+};
+
+class ExtractionTest : public ::testing::Test
+{
+protected:
+    ExtractionTest()
+    {
+        m_dir = fs::temp_directory_path() / ("dravik-extract-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        map.Append(vol.ClusterSector(16), 64 * 8);  // the volume's $MFT: 64 clusters at LCN 16
+    }
+    ~ExtractionTest() override { fs::remove_all(m_dir); }
+
+    recovery::ExtractionContext Context(bool withMap = true)
+    {
+        recovery::ExtractionContext context;
+        context.volume.type = core::kFsNtfs;
+        context.volume.sectorsPerCluster = 8;
+        context.volume.clusterBase = vol.Spec().volumeStart;
+        context.lastSector = vol.Spec().volumeStart + vol.Spec().volumeSectors - 1;
+        context.mftMap = withMap ? &map : nullptr;
+        return context;
+    }
+
+    void PutClusters(std::uint64_t lcn, const ByteBuffer& bytes)
+    {
+        vol.Raw().Write(core::SectorOffset(vol.ClusterSector(lcn)), bytes);
+    }
+
+    // A file record with an unnamed non-resident $DATA over `runs`.
+    void PutNonResident(std::uint32_t number, const std::vector<RunSpec>& runs, std::uint64_t size,
+                        std::uint64_t initialized = UINT64_MAX)
+    {
+        std::uint64_t clusters = 0;
+        for (const RunSpec& r : runs) {
+            clusters += r.length;
+        }
+        vol.PutRecord(number, FileRecordBuilder()
+                                  .RecordNumber(number)
+                                  .NonResident(NonResidentSpec{.runs = testing_support::EncodeRunList(runs),
+                                                               .lastVcn = clusters - 1,
+                                                               .allocatedSize = clusters * kCluster,
+                                                               .dataSize = size,
+                                                               .initializedSize = std::min(initialized, size)})
+                                  .Build());
+    }
+
+    recovery::NtfsExtractRequest Request(std::uint32_t number, std::uint64_t size, const std::string& name = "f.bin",
+                                         int batch = 0, int deleted = 0)
+    {
+        return recovery::NtfsExtractRequest{m_dir, name, size, vol.RecordSector(number), batch, deleted};
+    }
+
+    MftVolume vol;
+    ntfs::MftRunTable map;
+    recovery::RecoveryState state;
+    fs::path m_dir;
+};
+
+TEST_F(ExtractionTest, ResidentContentIsWrittenExactlyAndOversizedIsRefused)
+{
+    const ByteBuffer content = Pattern(700, 3);
+    vol.PutRecord(30, FileRecordBuilder().RecordNumber(30).ResidentData(content).Build());
+    recovery::Extractor extractor(vol.Disk(), state, Context());
+
+    const auto r = extractor.ExtractNtfsFile(Request(30, 700));
+    EXPECT_EQ(r.outcome, ExtractOutcome::Written);
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(ReadAll(m_dir / "f.bin"), content);
+
+    const auto big = extractor.ExtractNtfsFile(Request(30, 900, "big.bin"));
+    EXPECT_EQ(big.outcome, ExtractOutcome::ResidentTooLarge);
+    EXPECT_EQ(big.result, 0);
+    EXPECT_FALSE(fs::exists(m_dir / "big.bin"));
+
+    const auto empty = extractor.ExtractNtfsFile(Request(30, 0, "empty.bin"));
+    EXPECT_EQ(empty.outcome, ExtractOutcome::EmptyFile);
+    EXPECT_FALSE(fs::exists(m_dir / "empty.bin"));
+}
+
+TEST_F(ExtractionTest, ClustersAreCopiedInRunOrderAndTheLastClusterIsCut)
+{
+    // Three runs, the second with a negative delta; 10000 bytes end inside the fifth cluster.
+    const ByteBuffer content = Pattern(5 * kCluster, 9);
+    PutClusters(300, ByteBuffer(content.begin(), content.begin() + 2 * kCluster));
+    PutClusters(200, ByteBuffer(content.begin() + 2 * kCluster, content.begin() + 4 * kCluster));
+    PutClusters(900, ByteBuffer(content.begin() + 4 * kCluster, content.end()));
+    PutNonResident(31, {{2, 300}, {2, 200}, {1, 900}}, 4 * kCluster + 1808);
+    recovery::Extractor extractor(vol.Disk(), state, Context());
+
+    const auto r = extractor.ExtractNtfsFile(Request(31, 4 * kCluster + 1808));
+    EXPECT_EQ(r.outcome, ExtractOutcome::Written);
+    EXPECT_FALSE(r.incomplete);
+    EXPECT_EQ(ReadAll(m_dir / "f.bin"), ByteBuffer(content.begin(), content.begin() + 4 * kCluster + 1808));
+}
+
+TEST_F(ExtractionTest, SparseRunsAndBytesPastTheInitializedSizeAreZeros)
+{
+    const ByteBuffer a = Pattern(kCluster, 1);
+    const ByteBuffer b = Pattern(2 * kCluster, 2);
+    PutClusters(400, a);
+    PutClusters(500, b);
+    PutNonResident(32, {{1, 400}, {3, std::nullopt}, {2, 500}}, 6 * kCluster, 5 * kCluster + 100);
+    recovery::Extractor extractor(vol.Disk(), state, Context());
+
+    const auto r = extractor.ExtractNtfsFile(Request(32, 6 * kCluster));
+    ASSERT_EQ(r.outcome, ExtractOutcome::Written);
+    ByteBuffer expected = a;
+    expected.resize(4 * kCluster, 0);  // the hole, never the previous run's clusters
+    expected.insert(expected.end(), b.begin(), b.begin() + kCluster + 100);
+    expected.resize(6 * kCluster, 0);  // past the initialized size
+    EXPECT_EQ(ReadAll(m_dir / "f.bin"), expected);
+}
+
+TEST_F(ExtractionTest, UnreadableSectorsBecomeZerosInPlace)
+{
+    const ByteBuffer content = Pattern(3 * kCluster, 5);
+    PutClusters(600, content);
+    PutNonResident(33, {{3, 600}}, 3 * kCluster);
+    const core::Sector bad = vol.ClusterSector(601) + 3;
+    vol.Raw().MarkBad(bad);
+    recovery::Extractor extractor(vol.Disk(), state, Context());
+
+    const auto r = extractor.ExtractNtfsFile(Request(33, 3 * kCluster));
+    EXPECT_EQ(r.outcome, ExtractOutcome::Written);
+    EXPECT_EQ(r.unreadableSectors, 1u);
+    ByteBuffer expected = content;
+    std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(kCluster + 3 * 512), 512, 0);
+    EXPECT_EQ(ReadAll(m_dir / "f.bin"), expected);
+}
+
+// Run lists that must end the file's runs rather than produce wrong data.
+struct BrokenRuns
+{
+    const char* label;
+    ByteBuffer runs;
+    ExtractOutcome outcome;
+    bool incomplete;
+};
+
+class BrokenRunListTest : public ExtractionTest, public ::testing::WithParamInterface<BrokenRuns>
+{
+};
+
+TEST_P(BrokenRunListTest, EndsTheRunsWithoutReadingElsewhere)
+{
+    const ByteBuffer content = Pattern(kCluster, 4);
+    PutClusters(700, content);
+    vol.PutRecord(34, FileRecordBuilder()
+                          .NonResident(NonResidentSpec{.runs = GetParam().runs,
+                                                       .lastVcn = 2,
+                                                       .allocatedSize = 3 * kCluster,
+                                                       .dataSize = 3 * kCluster,
+                                                       .initializedSize = 3 * kCluster})
+                          .Build());
+    recovery::Extractor extractor(vol.Disk(), state, Context());
+    const auto r = extractor.ExtractNtfsFile(Request(34, 3 * kCluster));
+    EXPECT_EQ(r.outcome, GetParam().outcome);
+    EXPECT_EQ(r.incomplete, GetParam().incomplete);
+    if (r.outcome == ExtractOutcome::Written) {
+        ByteBuffer expected = content;
+        expected.resize(3 * kCluster, 0);
+        EXPECT_EQ(ReadAll(m_dir / "f.bin"), expected);
+    } else {
+        EXPECT_EQ(r.result, 0);
+        EXPECT_FALSE(fs::exists(m_dir / "f.bin"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, BrokenRunListTest,
+    ::testing::Values(
+        // 1 cluster at 700, then a run whose offset field is 5 bytes wide.
+        BrokenRuns{"WideOffset", {0x21, 0x01, 0xBC, 0x02, 0x51, 0x02, 0x01, 0, 0, 0, 0, 0}, ExtractOutcome::Written, true},
+        // 1 cluster at 700, then 2 clusters far beyond the volume's last sector.
+        BrokenRuns{"LeavesVolume", {0x21, 0x01, 0xBC, 0x02, 0x31, 0x02, 0x00, 0x00, 0x10, 0}, ExtractOutcome::Written,
+                   true},
+        // A header whose fields run past the end of the attribute.
+        BrokenRuns{"FieldsPastAttribute", {0x44, 0x01, 0x00}, ExtractOutcome::NoDecodableRun, false},
+        // A wide length field as the only run.
+        BrokenRuns{"OnlyWideRun", {0x15, 1, 0, 0, 0, 0, 0xBC, 0}, ExtractOutcome::NoDecodableRun, false}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(ExtractionTest, DataSplitOverTwoRecordsIsCopiedFromEveryPiece)
+{
+    // Record 40 holds VCN 0-1 and an attribute list naming itself and record 41 (VCN 2-3).
+    const ByteBuffer content = Pattern(4 * kCluster, 8);
+    PutClusters(800, ByteBuffer(content.begin(), content.begin() + 2 * kCluster));
+    PutClusters(850, ByteBuffer(content.begin() + 2 * kCluster, content.end()));
+    vol.PutRecord(40, FileRecordBuilder()
+                          .RecordNumber(40)
+                          .AttributeList({{.type = 0x80, .startVcn = 0, .record = 40},
+                                          {.type = 0x80, .startVcn = 2, .record = 41}})
+                          .NonResident(NonResidentSpec{.runs = testing_support::EncodeRunList({{2, 800}}),
+                                                       .lastVcn = 1,
+                                                       .allocatedSize = 4 * kCluster,
+                                                       .dataSize = 4 * kCluster,
+                                                       .initializedSize = 4 * kCluster})
+                          .Build());
+    ByteBuffer extension = FileRecordBuilder()
+                               .RecordNumber(41)
+                               .NonResident(NonResidentSpec{.runs = testing_support::EncodeRunList({{2, 850}}),
+                                                            .startVcn = 2,
+                                                            .lastVcn = 3,
+                                                            .allocatedSize = 0,
+                                                            .dataSize = 0,
+                                                            .initializedSize = 0})
+                               .Build();
+    testing_support::PutLe(extension, 32, 40, 8);  // base record reference
+    vol.PutRecord(41, extension);
+
+    recovery::Extractor withMap(vol.Disk(), state, Context(true));
+    const auto r = withMap.ExtractNtfsFile(Request(40, 4 * kCluster));
+    EXPECT_EQ(r.outcome, ExtractOutcome::Written);
+    EXPECT_FALSE(r.incomplete);
+    EXPECT_EQ(ReadAll(m_dir / "f.bin"), content);
+
+    // The extension record as the entry's record: its base is found through the map.
+    const auto fromExtension = withMap.ExtractNtfsFile(Request(41, 4 * kCluster, "g.bin"));
+    EXPECT_FALSE(fromExtension.incomplete);
+    EXPECT_EQ(ReadAll(m_dir / "g.bin"), content);
+
+    // A found file without the $MFT's map: the first piece, zeros after it, marked incomplete.
+    recovery::Extractor noMap(vol.Disk(), state, Context(false));
+    const auto partial = noMap.ExtractNtfsFile(Request(40, 4 * kCluster, "h.bin"));
+    EXPECT_EQ(partial.outcome, ExtractOutcome::Written);
+    EXPECT_TRUE(partial.incomplete);
+    ByteBuffer expected(content.begin(), content.begin() + 2 * kCluster);
+    expected.resize(4 * kCluster, 0);
+    EXPECT_EQ(ReadAll(m_dir / "h.bin"), expected);
+}
+
+TEST(OutputNames, NamesAreMadeSafeAndConvertedToUtf8)
+{
+    EXPECT_EQ(recovery::SafeOutputName("a/b"), "a_b");
+    EXPECT_EQ(recovery::SafeOutputName(std::string("a\0b", 3)), "a_b");
+    EXPECT_EQ(recovery::SafeOutputName("."), "_.");
+    EXPECT_EQ(recovery::SafeOutputName(".."), "_..");
+    EXPECT_EQ(recovery::SafeOutputName(""), "_");
+    EXPECT_EQ(recovery::SafeOutputName("caf\xE9.txt"), "caf\xC3\xA9.txt");
+    EXPECT_EQ(recovery::CopyCandidateName(1, "report.doc"), "Copy (1 ) of report.doc");
+}
+
+TEST_F(ExtractionTest, DuplicatePoliciesRenameSkipOrOverwrite)
+{
+    const ByteBuffer content = Pattern(300, 6);
+    vol.PutRecord(30, FileRecordBuilder().ResidentData(content).Build());
+    std::ofstream(m_dir / "a.txt") << "old";
+    std::ofstream(m_dir / "Copy (1 ) of a.txt") << "old copy";
+
+    auto context = Context();
+    context.settings.duplicatePolicy = recovery::DuplicatePolicy::Rename;
+    recovery::Extractor rename(vol.Disk(), state, context);
+    const auto renamed = rename.ExtractNtfsFile(Request(30, 300, "a.txt", 1));
+    EXPECT_TRUE(renamed.renamed);
+    EXPECT_EQ(renamed.name, "Copy (2 ) of a.txt");
+    EXPECT_EQ(ReadAll(m_dir / "Copy (2 ) of a.txt"), content);
+
+    context.settings.duplicatePolicy = recovery::DuplicatePolicy::Skip;
+    recovery::Extractor skip(vol.Disk(), state, context);
+    EXPECT_EQ(skip.ExtractNtfsFile(Request(30, 300, "a.txt", 1)).outcome, ExtractOutcome::DuplicateSkipped);
+    EXPECT_EQ(ReadAll(m_dir / "a.txt"), ByteBuffer({'o', 'l', 'd'}));
+
+    context.settings.duplicatePolicy = recovery::DuplicatePolicy::Overwrite;
+    recovery::Extractor overwrite(vol.Disk(), state, context);
+    EXPECT_EQ(overwrite.ExtractNtfsFile(Request(30, 300, "a.txt", 1)).outcome, ExtractOutcome::Written);
+    EXPECT_EQ(ReadAll(m_dir / "a.txt"), content);
+    EXPECT_EQ(state.filesSaved.load(), 2u);
+}
+
+TEST_F(ExtractionTest, FiltersAndDeletedPolicyComeFirst)
+{
+    vol.PutRecord(30, FileRecordBuilder().ResidentData(Pattern(10, 1)).Build());
+    auto context = Context();
+    context.admit = [](std::string_view name) { return name.ends_with(".txt"); };
+    context.settings.deletedPolicy = recovery::DeletedPolicy::OnlyDeleted;
+    recovery::Extractor extractor(vol.Disk(), state, context);
+    EXPECT_EQ(extractor.ExtractNtfsFile(Request(30, 10, "x.doc", 1, 1)).outcome, ExtractOutcome::FilteredOut);
+    EXPECT_EQ(extractor.ExtractNtfsFile(Request(30, 10, "x.txt", 1, 0)).outcome, ExtractOutcome::ExcludedDeleted);
+    EXPECT_EQ(extractor.ExtractNtfsFile(Request(30, 10, "x.txt", 1, 1)).outcome, ExtractOutcome::Written);
+    extractor.Context().settings.deletedPolicy = recovery::DeletedPolicy::Exclude;
+    EXPECT_EQ(extractor.ExtractNtfsFile(Request(30, 10, "y.txt", 1, 1)).outcome, ExtractOutcome::ExcludedDeleted);
+    // View mode applies neither.
+    EXPECT_EQ(extractor.ExtractNtfsFile(Request(30, 10, "z.doc", 0, 1)).outcome, ExtractOutcome::Written);
+}
+
+TEST_F(ExtractionTest, SkipEndsOnlyTheCurrentFileAndStopEndsTheRun)
+{
+    const std::uint64_t size = 3 * 1024 * 1024;  // three 1 MiB requests
+    PutNonResident(35, {{size / kCluster, 1000}}, size);
+    vol.PutRecord(36, FileRecordBuilder().ResidentData(Pattern(50, 1)).Build());
+    ScriptedSink sink(state);
+    auto context = Context();
+    context.sink = &sink;
+    recovery::Extractor extractor(vol.Disk(), state, context);
+
+    sink.pressAt = 2;  // Skip after the first 1 MiB was written
+    const auto cut = extractor.ExtractNtfsFile(Request(35, size, "big.bin", 1));
+    EXPECT_EQ(cut.outcome, ExtractOutcome::CutBySkip);
+    EXPECT_EQ(fs::file_size(m_dir / "big.bin"), 1024u * 1024u);
+    const auto next = extractor.ExtractNtfsFile(Request(35, size, "next.bin", 1));
+    EXPECT_EQ(next.outcome, ExtractOutcome::Written);
+    EXPECT_EQ(fs::file_size(m_dir / "next.bin"), size);
+
+    state.stopRequested.store(true);
+    EXPECT_EQ(extractor.ExtractNtfsFile(Request(35, size, "late.bin", 1)).outcome, ExtractOutcome::NotStarted);
+    EXPECT_FALSE(fs::exists(m_dir / "late.bin"));
+}
+
+TEST_F(ExtractionTest, CreationFailureAsksAndNoStopsTheRecovery)
+{
+    vol.PutRecord(30, FileRecordBuilder().ResidentData(Pattern(10, 1)).Build());
+    std::vector<std::string> asked;
+    auto context = Context();
+    context.askContinue = [&asked](std::string_view message) {
+        asked.emplace_back(message);
+        return false;
+    };
+    recovery::Extractor extractor(vol.Disk(), state, context);
+    auto request = Request(30, 10, "f.txt", 1);
+    request.destinationFolder = m_dir / "missing";
+    const auto r = extractor.ExtractNtfsFile(request);
+    EXPECT_EQ(r.outcome, ExtractOutcome::CreateFailed);
+    EXPECT_EQ(r.result, 0);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], "Error creating file : " + (m_dir / "missing" / "f.txt").string() + ".  Continue Recovery ? ");
+    EXPECT_TRUE(state.stopRequested.load());
+}
+
+TEST_F(ExtractionTest, RecoverAllRecreatesTheFolderTree)
+{
+    vol.PutRecord(30, FileRecordBuilder().ResidentData(Pattern(20, 1)).Build());
+    vol.PutRecord(31, FileRecordBuilder().ResidentData(Pattern(30, 2)).Build());
+    ntfs::Catalog catalog;
+    catalog.AddNtfsFolder({.name = "Docs", .record = 50, .parent = 5});
+    catalog.AddNtfsFolder({.name = "..", .record = 51, .parent = 50, .deleted = 1});
+    catalog.AddNtfsFolder({.name = "Loop", .record = 52, .parent = 52});  // not below the root
+    catalog.AddNtfsFile({.name = "top.txt", .record = 30, .parent = 5, .size = 20, .dataRecordSector = vol.RecordSector(30)});
+    catalog.AddNtfsFile({.name = "a/b.txt", .record = 31, .parent = 51, .size = 30, .deleted = 1,
+                         .dataRecordSector = vol.RecordSector(31)});
+    catalog.AddNtfsFile({.name = "none.txt", .record = 32, .parent = 50, .size = 5, .dataRecordSector = vol.RecordSector(60)});
+    recovery::Extractor extractor(vol.Disk(), state, Context());
+    std::vector<std::string> seen;
+    state.stopRequested.store(true);  // cleared by the run
+    const auto summary = recovery::RecoverBatch(extractor, state, catalog, recovery::BatchSource::NtfsFiles,
+                                                {.all = true}, m_dir / "out",
+                                                [&seen](const recovery::BatchEvent& e) { seen.push_back(e.relativePath); });
+    EXPECT_EQ(ReadAll(m_dir / "out" / "top.txt"), Pattern(20, 1));
+    EXPECT_EQ(ReadAll(m_dir / "out" / "Docs" / "_.." / "a_b.txt"), Pattern(30, 2));
+    EXPECT_FALSE(fs::exists(m_dir / "out" / "Loop"));
+    EXPECT_EQ(summary.written, 2u);
+    EXPECT_EQ(summary.errors, 1u);  // none.txt: no record at that sector
+    EXPECT_EQ(summary.foldersCreated, 2u);
+    EXPECT_FALSE(summary.AllWritten());
+    EXPECT_EQ(seen, (std::vector<std::string>{"top.txt", "Docs/none.txt", "Docs/_../a_b.txt"}));
+
+    // Recover Selected: one folder with its subtree, one file, into a fresh destination.
+    const auto selected = recovery::RecoverBatch(extractor, state, catalog, recovery::BatchSource::NtfsFiles,
+                                                 {.folders = {1}, .files = {0}}, m_dir / "sel");
+    EXPECT_EQ(selected.written, 2u);
+    EXPECT_TRUE(fs::exists(m_dir / "sel" / "top.txt"));
+    EXPECT_TRUE(fs::exists(m_dir / "sel" / "_.." / "a_b.txt"));
+}
+
+TEST_F(ExtractionTest, FatChainFromFat1ElseContiguousClusters)
+{
+    // A FAT32 volume inside the same disk: FAT #1 at 100, FAT #2 at 200, cluster 2 at sector 1000.
+    auto context = Context();
+    context.volume.type = core::kFsFat32;
+    context.volume.sectorsPerCluster = 1;
+    context.volume.clusterBase = 998;
+    context.volume.fat1Start = 100;
+    context.volume.fat2Start = 200;
+    ByteBuffer fat(512, 0);
+    testing_support::PutLe(fat, 100 * 4, 101, 4);
+    testing_support::PutLe(fat, 101 * 4, 105, 4);
+    testing_support::PutLe(fat, 105 * 4, 0x0FFFFFFF, 4);
+    vol.Raw().WriteSector(100, fat);
+    for (std::uint32_t c = 100; c <= 105; ++c) {
+        vol.Raw().WriteSector(998 + c, ByteBuffer(512, static_cast<std::uint8_t>(c)));
+    }
+    recovery::Extractor extractor(vol.Disk(), state, context);
+    EXPECT_EQ(extractor.WalkFatChain(100, 3, 100), (std::vector<std::uint32_t>{100, 101, 105}));
+    const auto r = extractor.ExtractFatFile({m_dir, 1, 0, 100, 1400, "fat.bin", 0});
+    EXPECT_EQ(r.outcome, ExtractOutcome::Written);
+    ByteBuffer expected(512, 100);
+    expected.insert(expected.end(), 512, 101);
+    expected.insert(expected.end(), 376, 105);
+    EXPECT_EQ(ReadAll(m_dir / "fat.bin"), expected);
+
+    // Deleted: both FATs hold 0 after the first cluster, so clusters 102, 103 follow 102 in order.
+    extractor.ExtractFatFile({m_dir, 2, 0, 102, 1024, "del.bin", 1});
+    ByteBuffer contiguous(512, 102);
+    contiguous.insert(contiguous.end(), 512, 103);
+    EXPECT_EQ(ReadAll(m_dir / "del.bin"), contiguous);
+    // A chain longer than the size needs is not used: 3 clusters found for a 1-cluster file.
+    EXPECT_EQ(extractor.WalkFatChain(100, 1, 100).size(), 2u);
+
+    // A FAT file of size 0 still gets its (empty) output file.
+    EXPECT_EQ(extractor.ExtractFatFile({m_dir, 3, 0, 104, 0, "zero.bin", 0}).outcome, ExtractOutcome::Written);
+    EXPECT_EQ(fs::file_size(m_dir / "zero.bin"), 0u);
+}
+
+}  // namespace
