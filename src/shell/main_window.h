@@ -248,11 +248,15 @@ public:
     // BrowseCommands::EndRename.
     virtual void BeginRename(std::size_t row) = 0;
     virtual void SetFocus(Pane pane) = 0;
+    // The list's context menu at the mouse position (or under the selection mark when opened by
+    // the keyboard); the item chosen, or empty when it was dismissed.
+    virtual std::optional<ContextItem> TrackContextMenu(bool openWithEnabled) = 0;
 
     // The system's message dialog, captioned "Quorvel Dravik for NTFS".
     virtual Answer MessageBox(std::string_view text, MessageKind kind) = 0;
     // The same dialog asked from a worker thread: the window asks on its own thread and the
-    // worker waits for the answer.
+    // worker waits for the answer. (The question "Continue Recovery ?" of batch recovery comes
+    // this way, as kind Question.)
     virtual Answer AskFromWorker(std::string_view text, MessageKind kind) = 0;
     // The platform's plain message box ("&Open Log").
     virtual void ShowPlainMessage(std::string_view text) = 0;
