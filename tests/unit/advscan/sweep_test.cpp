@@ -1,0 +1,233 @@
+// The raw sector sweep on disks built in memory: the order of the signature tests, the records a
+// FILE or INDX hit leaves, whole-chunk reads, reads of hits, and stopping.
+#include "advscan/sweep.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "advscan/advance_scan.h"
+#include "support/memory_disk.h"
+#include "support/ntfs_builder.h"
+
+namespace {
+
+using namespace testing_support;
+
+struct SweptDisk
+{
+    MemoryDisk* memory = nullptr;
+    disk::DiskState disk;
+    ntfs::Catalog catalog;
+
+    explicit SweptDisk(std::uint32_t sectors)
+    {
+        auto owned = std::make_unique<MemoryDisk>(std::uint64_t{sectors} * 512);
+        memory = owned.get();
+        disk.driveHandle = std::move(owned);
+    }
+    void Put(core::Sector sector, const ByteBuffer& bytes) { memory->WriteSector(sector, bytes); }
+    advscan::SweepOutcome Sweep(core::Sector start, core::Sector end, std::uint32_t chunk = 60,
+                                core::ProgressSink& sink = core::NullSink())
+    {
+        disk.readChunkSectors = chunk;
+        catalog.scanTarget = advscan::AdvanceScanTarget(start, end);
+        return advscan::SweepSectors(disk, catalog, sink);
+    }
+};
+
+ByteBuffer Folder(const std::string& name, std::uint64_t parent = 5, std::uint16_t flags = 3)
+{
+    return FileRecordBuilder().Flags(flags).FileName({.name = name, .parent = parent}).Build();
+}
+
+TEST(Sweep, TestsEachSectorForBootSectorThenFileThenIndx)
+{
+    SweptDisk d(400);
+    d.Put(10, BuildBootSector());
+    ByteBuffer fakeFile = Folder("marked");
+    fakeFile[510] = 0x55;  // a 0x55 0xAA sector is never a FILE record
+    fakeFile[511] = 0xAA;
+    d.Put(20, fakeFile);
+    ByteBuffer fat = BuildBootSector();
+    fat[3] = 'M';  // 0x55 0xAA without "NTFS": no boot sector, tested no further
+    d.Put(30, fat);
+    ByteBuffer wrongSize = Folder("big");
+    PutLe(wrongSize, 0x1C, 4096, 4);
+    d.Put(40, wrongSize);
+    d.Put(50, Folder("kept"));
+    d.Put(60, BuildIndexBuffer(0, {{.record = 70, .key = {.name = "a", .parent = 70}}}));
+
+    EXPECT_EQ(d.Sweep(0, 400), advscan::SweepOutcome::Completed);
+    EXPECT_EQ(d.catalog.BootSectorHits(), (std::vector<core::Sector>{10}));
+    EXPECT_EQ(d.catalog.bootHitCount, 1u);
+    ASSERT_EQ(d.catalog.FoundFolders().size(), 1u);
+    EXPECT_EQ(d.catalog.FoundFolders()[0].name, "kept");
+    EXPECT_EQ(d.catalog.FoundFolders()[0].sector, 50u);
+    ASSERT_EQ(d.catalog.FoundIndexRecords().size(), 1u);
+    const ntfs::FoundIndexRecord& indx = d.catalog.FoundIndexRecords()[0];
+    EXPECT_EQ(indx.sector, 60u);
+    EXPECT_EQ(indx.owner, 70u);
+    EXPECT_EQ(indx.vcn, 0u);
+    EXPECT_EQ(indx.fsNumber, -1);
+    EXPECT_EQ(indx.sectors, 8u);
+    EXPECT_EQ(d.catalog.indexRecordCount, 1u);
+}
+
+TEST(Sweep, FileRecordsBecomeFoundFoldersAndFiles)
+{
+    SweptDisk d(200);
+    d.Put(2, Folder("."));
+    d.Put(4, Folder("$EXTEND", 5, 2));
+    d.Put(6, FileRecordBuilder().Flags(3).FileName({.name = "own", .parent = 5}).IndexRoot(
+                 {{.record = 77, .key = {.name = "child", .parent = 0x0001000000000042ULL}}})
+                 .IndexAllocation({{.length = 1, .lcn = 300}})
+                 .Build());
+    d.Put(8, FileRecordBuilder().Flags(3).FileName({.name = "empty root"}).IndexRoot({}).Build());
+    d.Put(10, FileRecordBuilder().Flags(1).FileName({.name = "posix only", .nameSpace = 0}).Build());
+    d.Put(12, FileRecordBuilder()
+                  .Flags(0)
+                  .FileName({.name = "LONGNA~1.TXT", .nameSpace = 2})
+                  .FileName({.name = "long name.txt", .parent = 0x0002000000000009ULL, .nameSpace = 1,
+                             .created = 111, .changed = 222})
+                  .ResidentData(std::vector<std::uint8_t>(123, 'x'))
+                  .Build());
+    d.Put(14, FileRecordBuilder().Flags(1).FileName({.name = "caf\xE9", .nameSpace = 3}).Build());
+    d.Put(16, FileRecordBuilder().Flags(5).FileName({.name = "odd flags"}).Build());
+
+    d.Sweep(0, 200);
+    const auto& folders = d.catalog.FoundFolders();
+    ASSERT_EQ(folders.size(), 4u);
+    EXPECT_EQ(folders[0].record, 5u);
+    EXPECT_EQ(folders[1].record, 11u);
+    EXPECT_EQ(folders[1].deleted, 1u);
+    EXPECT_EQ(folders[2].record, 0x42u);  // the parent reference of its index root's first key
+    EXPECT_EQ(folders[2].indexStartCluster, 300u);
+    EXPECT_EQ(folders[3].record, 0u);  // only the end entry: numbered by the analysis
+    EXPECT_EQ(folders[3].indexStartCluster, 0u);
+    const auto& files = d.catalog.FoundFiles();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].name, "long name.txt");
+    EXPECT_EQ(files[0].parent, 9u);
+    EXPECT_EQ(files[0].created, 111u);
+    EXPECT_EQ(files[0].changed, 222u);
+    EXPECT_EQ(files[0].size, 123u);
+    EXPECT_EQ(files[0].deleted, 1u);
+    EXPECT_EQ(files[0].sector, 12u);
+    EXPECT_EQ(files[1].name, "caf\xE9");
+    EXPECT_EQ(d.catalog.foundFolderCount, 4u);
+    EXPECT_EQ(d.catalog.foundFileCount, 2u);
+}
+
+TEST(Sweep, IndexRecordsOfSystemOwnersOrUnsoundSizesAreIgnored)
+{
+    SweptDisk d(200);
+    d.Put(10, BuildIndexBuffer(0, {{.record = 9, .key = {.name = "a", .parent = 4}}}));
+    ByteBuffer tiny = BuildIndexBuffer(0, {{.record = 9, .key = {.name = "a", .parent = 40}}}, 512);
+    PutLe(tiny, 0x20, 100, 4);  // 124 bytes: no whole sector to read
+    d.Put(20, tiny);
+    ByteBuffer huge = BuildIndexBuffer(0, {{.record = 9, .key = {.name = "a", .parent = 40}}}, 512);
+    PutLe(huge, 0x20, 65536, 4);
+    d.Put(30, huge);
+    d.Put(40, BuildIndexBuffer(3, {{.record = 9, .key = {.name = "b", .parent = 41}}}, 1024));
+    d.Sweep(0, 200);
+    ASSERT_EQ(d.catalog.FoundIndexRecords().size(), 1u);
+    EXPECT_EQ(d.catalog.FoundIndexRecords()[0].sector, 40u);
+    EXPECT_EQ(d.catalog.FoundIndexRecords()[0].vcn, 3u);
+    EXPECT_EQ(d.catalog.FoundIndexRecords()[0].sectors, 2u);
+}
+
+TEST(Sweep, WholeChunksAreExaminedAndHitsAcrossTheirEndAreReadWhole)
+{
+    SweptDisk d(200);
+    // A FILE record whose second sector lies in the next chunk, and one past the range's end but
+    // inside the last chunk.
+    ByteBuffer straddling = FileRecordBuilder().Flags(1).FileName({.name = "straddles"}).ResidentData(
+                                std::vector<std::uint8_t>(600, 'y')).Build();
+    d.Put(59, straddling);
+    d.Put(70, Folder("beyond the end"));
+    d.Sweep(0, 65);  // two chunks of 60: sectors 0-119 are examined
+    ASSERT_EQ(d.catalog.FoundFiles().size(), 1u);
+    EXPECT_EQ(d.catalog.FoundFiles()[0].size, 600u);  // fixed up from both sectors
+    ASSERT_EQ(d.catalog.FoundFolders().size(), 1u);
+    EXPECT_EQ(d.catalog.FoundFolders()[0].sector, 70u);
+
+    // A range smaller than one chunk: one read of the whole chunk, nothing read again for hits
+    // that lie inside it.
+    SweptDisk small(200);
+    small.Put(100, Folder("inside"));
+    small.Put(104, BuildIndexBuffer(0, {{.record = 9, .key = {.name = "a", .parent = 40}}}));
+    small.memory->ResetReadCount();
+    small.Sweep(95, 96, 20);
+    EXPECT_EQ(small.catalog.FoundFolders().size(), 1u);
+    EXPECT_EQ(small.catalog.FoundIndexRecords().size(), 1u);
+    EXPECT_EQ(small.memory->ReadCount(), 1u);
+}
+
+struct Recorder : core::ProgressSink
+{
+    std::vector<std::string> statuses;
+    std::vector<int> progress;
+    std::vector<std::pair<int, std::string>> panel;
+    core::StopFlag* stopAtFirstFolder = nullptr;
+    void Status(std::string_view text) override { statuses.emplace_back(text); }
+    void Progress(int percent) override { progress.push_back(percent); }
+    void PanelValue(int row, std::string_view text) override
+    {
+        panel.emplace_back(row, std::string(text));
+        if (stopAtFirstFolder != nullptr && row == advscan::kPanelRowFolders && text == "1") {
+            stopAtFirstFolder->Request();
+        }
+    }
+};
+
+TEST(Sweep, StatusEvery88thReadAndStopAfterTheChunk)
+{
+    SweptDisk d(400);
+    Recorder sink;
+    d.Sweep(0, 200, 1, sink);
+    ASSERT_EQ(sink.statuses.size(), 2u);  // reads 88 and 176
+    EXPECT_EQ(sink.statuses[0], "Reading Sector 87 Of 200");
+    EXPECT_EQ(sink.statuses[1], "Reading Sector 175 Of 200");
+    EXPECT_EQ(sink.progress, (std::vector<int>{0, 43, 87}));
+    EXPECT_EQ(sink.panel.back(), std::make_pair(advscan::kPanelRowCurrentSector, std::string("199")));
+
+    SweptDisk s(400);
+    s.Put(5, Folder("first"));
+    s.Put(15, Folder("same chunk"));
+    s.Put(25, Folder("next chunk"));
+    Recorder stopper;
+    stopper.stopAtFirstFolder = &s.catalog.scanStopFlag;
+    ntfs::FolderTree tree = advscan::NewFoundFileSystemTree();
+    s.disk.readChunkSectors = 20;
+    s.catalog.scanTarget = advscan::AdvanceScanTarget(0, 400);
+    const advscan::AdvanceScanResult result = advscan::RunAdvanceScan(s.disk, s.catalog, tree, stopper);
+    EXPECT_EQ(result.sweep, advscan::SweepOutcome::Stopped);
+    EXPECT_EQ(s.catalog.FoundFolders().size(), 2u);  // the chunk being examined is finished
+    EXPECT_FALSE(s.catalog.scanStopFlag.IsSet());
+    // The analysis still ran on what was found.
+    EXPECT_NE(std::find(stopper.statuses.begin(), stopper.statuses.end(), "Identify the file system(s)"),
+              stopper.statuses.end());
+    EXPECT_NE(s.catalog.FoundFolders()[0].record, 0u);
+}
+
+TEST(ScanRange, TheWizardsChecksInOrder)
+{
+    EXPECT_EQ(advscan::CheckScanRange("-5", "x").check, advscan::RangeCheck::StartNotValid);
+    EXPECT_EQ(advscan::CheckScanRange("", "10").check, advscan::RangeCheck::StartNotValid);
+    EXPECT_EQ(advscan::CheckScanRange("4294967296", "10").check, advscan::RangeCheck::StartNotValid);
+    EXPECT_EQ(advscan::CheckScanRange("1", "+10").check, advscan::RangeCheck::EndNotValid);
+    EXPECT_EQ(advscan::CheckScanRange("100", "100").check, advscan::RangeCheck::EndNotAfterStart);
+    const advscan::ScanRange ok = advscan::CheckScanRange("0", "4294967295");
+    EXPECT_EQ(ok.check, advscan::RangeCheck::Valid);
+    EXPECT_EQ(ok.end, 4294967295u);
+    const ntfs::ScanTarget target = advscan::AdvanceScanTarget(100, 250);
+    EXPECT_EQ(target.scanType, core::kFsNtfs);
+    EXPECT_EQ(target.scanSectorCount, 150u);
+    EXPECT_EQ(target.scanEndSector, 250u);
+}
+
+}  // namespace
