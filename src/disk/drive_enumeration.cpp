@@ -24,6 +24,18 @@ std::uint32_t TotalSectors32(std::uint32_t cylinders, std::uint32_t heads, std::
     return heads * cylinders * sectorsPerTrack;
 }
 
+// The drive's sector count. A disk's size is rarely a whole number of cylinders: the product of
+// the geometry would either drop the last partial cylinder (and with it the end of a partition and
+// its backup boot sector) or overstate the capacity by up to a cylinder. When the true size is
+// known it is used, capped at the last 32-bit sector.
+std::uint32_t DriveSectors(const DriveSlot& slot)
+{
+    if (slot.sizeBytes == 0) {
+        return TotalSectors32(slot.cylinders, slot.heads, slot.sectorsPerTrack);
+    }
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(slot.sizeBytes / 512, UINT32_MAX));
+}
+
 }  // namespace
 
 void EnumerateDrives(DriveTable& table, DriveTree& tree, DriveProbe& probe)
@@ -43,8 +55,8 @@ void EnumerateDrives(DriveTable& table, DriveTree& tree, DriveProbe& probe)
             slot.cylinders = static_cast<std::uint32_t>(geometry.cylinders);
             slot.heads = geometry.heads;
             slot.sectorsPerTrack = geometry.sectorsPerTrack;
-            slot.totalSectors = TotalSectors32(slot.cylinders, slot.heads, slot.sectorsPerTrack);
             slot.sizeBytes = geometry.sizeBytes;
+            slot.totalSectors = DriveSectors(slot);
             if (descriptor->usb) {
                 slot.model = core::msg::kUsbDevice;
             } else if (!descriptor->productId.empty()) {

@@ -163,6 +163,23 @@ TEST(EnumerateDrives, TotalSectorsWrapInThirtyTwoBits)
     EXPECT_EQ(table.slots[0].totalSectors, static_cast<std::uint32_t>(std::uint64_t{300000} * 255 * 63));
 }
 
+TEST(EnumerateDrives, KnownSizeGivesTheSectorCountNotTheCylinderProduct)
+{
+    // 53,248 sectors are 3.3 cylinders of 255 x 63: neither rounding of the cylinders gives the
+    // drive's capacity, and rounding down would drop the end of the last partition.
+    FakeProbe probe;
+    probe.Add(0, "Image", 4, 255, 63);
+    probe.drives[0].geometry->sizeBytes = 53248ULL * 512;
+    probe.Add(1, "Huge", 400000, 255, 63);
+    probe.drives[1].geometry->sizeBytes = 400000ULL * 16065 * 512;
+    disk::DriveTable table;
+    disk::DriveTree tree;
+    disk::EnumerateDrives(table, tree, probe);
+    EXPECT_EQ(table.slots[0].totalSectors, 53248u);
+    EXPECT_EQ(disk::ShowDriveInfo(table, 0)->capacity, "26 MB ( Approx )");
+    EXPECT_EQ(table.slots[1].totalSectors, UINT32_MAX);  // capped, never wrapped onto a small disk
+}
+
 TEST(DriveInfo, PanelValuesOfSixteenHeadsSixtyThreeSectors)
 {
     FakeProbe probe;
