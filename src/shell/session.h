@@ -46,6 +46,8 @@ struct BrowseState
     std::optional<std::size_t> renameRow;   // the row whose in-place rename is open
     std::string renameOldName;              // its name before the edit
     std::vector<ntfs::ListRow> rows;        // the rows the list shows, in order
+    core::TreeItemId selectedFolder = 0;    // the folder-tree item whose entries the list shows
+    bool backOffered = true;                // Back is offered at the browse step (not after a load)
     std::array<bool, kMenuItemCount> menuEnabled{};  // the menu items' state, for the tool buttons
 };
 

@@ -483,6 +483,8 @@ void Wizard::EndStandardScan(const std::vector<ntfs::ListRow>& rootRows)
     SetMenuState(3);
     m_session.browse.rows = rootRows;
     m_session.browse.treeFocus = false;
+    m_session.browse.selectedFolder = m_session.folderTree->Root();
+    m_session.browse.backOffered = true;
     m_window.SetListRows(m_session.browse.rows);
     m_window.MessageBox(msg::kStandardScanDone, MessageKind::Information);
     SetQuickHelp(QuickHelp(3));
@@ -560,6 +562,8 @@ void Wizard::EndMount(const std::vector<ntfs::ListRow>& rootRows)
     m_window.ShowControl(ctl::kList, true);
     m_session.browse.rows = rootRows;
     m_session.browse.treeFocus = false;
+    m_session.browse.selectedFolder = m_session.folderTree->Root();
+    m_session.browse.backOffered = true;
     m_window.SetListRows(m_session.browse.rows);
     m_session.catalog.scanStopFlag.Clear();
 }
