@@ -55,7 +55,7 @@ public:
         }
         Count(result);
         if (m_observer) {
-            std::string name = result.name.empty() ? SafeOutputName(FileName(position)) : result.name;
+            const std::string name = SafeOutputName(FileName(position));
             m_observer(BatchEvent{relativeFolder.empty() ? name : relativeFolder + "/" + name, false, result});
         }
     }
