@@ -164,6 +164,11 @@ void FakeWindow::Sink::Progress(int percent) { m_window.SetProgressPosition(perc
 void FakeWindow::Sink::PanelValue(int row, std::string_view text)
 {
     m_window.SetControlText(shell::ctl::PanelValueId(row), text);
+    if (m_window.onWorkerProgress) {
+        auto hook = std::move(m_window.onWorkerProgress);
+        m_window.onWorkerProgress = nullptr;
+        hook();
+    }
 }
 
 void FakeWindow::SaveSink::PanelValue(int row, std::string_view text)

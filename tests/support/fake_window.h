@@ -83,6 +83,8 @@ public:
     std::function<void(shell::FindFilesDialog&)> findDialog;
     // Workers run at once unless deferred; RunPendingWorker then runs the oldest.
     bool deferWorkers = false;
+    // Called at every progress report of a worker (a test presses Stop from here).
+    std::function<void()> onWorkerProgress;
     bool RunPendingWorker();
     std::size_t PendingWorkers() const { return m_pending.size(); }
 
