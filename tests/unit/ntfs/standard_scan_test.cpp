@@ -598,3 +598,35 @@ TEST(StandardScan, RecordNumbersStayPositionalWhateverTheRecordSays)
 }
 
 }  // namespace
+
+namespace {
+
+// Records that carry the "FILE" signature and random bytes everywhere else, record 0 and 5
+// included in some rounds: the scan must end, with whatever it makes of them.
+TEST(StandardScan, HostileRecordsEndTheScanCleanly)
+{
+    std::mt19937 random(3);
+    for (int round = 0; round < 30; ++round) {
+        MftVolume volume({.mftRuns = {{16, 16}, {16, 200}}});
+        for (std::uint32_t k = (round % 3 == 0 ? 0 : 6); k < 64; ++k) {
+            ByteBuffer record(1024);
+            for (auto& b : record) {
+                b = static_cast<std::uint8_t>(random());
+            }
+            std::copy_n("FILE", 4, record.begin());
+            if (random() % 2 == 0) {
+                record[20] = static_cast<std::uint8_t>(56 + random() % 16);  // a plausible first attribute
+                record[21] = 0;
+            }
+            if (k == 5) {
+                continue;
+            }
+            volume.PutRecord(k, record);
+        }
+        Scan scan(volume, core::NullSink(), round % 2 == 0 ? 2 : 2048);
+        EXPECT_NE(scan.result.outcome, StandardScanOutcome::ParametersFailed);
+        EXPECT_LE(scan.catalog.NtfsFiles().size() + scan.catalog.NtfsFolders().size(), 200u);
+    }
+}
+
+}  // namespace
