@@ -269,6 +269,24 @@ bool Catalog::LoadFileSystemRecord(std::size_t number)
     return true;
 }
 
+namespace {
+
+template <typename Entry>
+void SetName(std::vector<Entry>& list, std::size_t position, std::string name)
+{
+    if (position < list.size()) {
+        list[position].name = std::move(name);
+    }
+}
+
+}  // namespace
+
+void Catalog::SetNtfsFolderName(std::size_t position, std::string name) { SetName(m_ntfsFolders, position, std::move(name)); }
+void Catalog::SetNtfsFileName(std::size_t position, std::string name) { SetName(m_ntfsFiles, position, std::move(name)); }
+void Catalog::SetFatFolderName(std::size_t position, std::string name) { SetName(m_fatFolders, position, std::move(name)); }
+void Catalog::SetFatFileName(std::size_t position, std::string name) { SetName(m_fatFiles, position, std::move(name)); }
+void Catalog::SetFoundFileName(std::size_t position, std::string name) { SetName(m_foundFiles, position, std::move(name)); }
+
 void Catalog::SetNtfsFolderTreeItem(std::size_t position, core::TreeItemId item)
 {
     assert(position < m_ntfsFolders.size());

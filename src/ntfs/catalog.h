@@ -223,6 +223,13 @@ public:
     void SetFoundFileFsNumber(std::size_t position, std::int16_t fsNumber);
     void SetFoundIndexRecordFsNumber(std::size_t position, std::int16_t fsNumber);
 
+    // Renaming (the Rename command). No index is keyed on the names of these lists.
+    void SetNtfsFolderName(std::size_t position, std::string name);
+    void SetNtfsFileName(std::size_t position, std::string name);
+    void SetFatFolderName(std::size_t position, std::string name);
+    void SetFatFileName(std::size_t position, std::string name);
+    void SetFoundFileName(std::size_t position, std::string name);
+
     using Positions = PositionIndex::Range;
 
     // Children of a parent record (NTFS) or parent cluster (FAT), in list order.

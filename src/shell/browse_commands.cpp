@@ -48,16 +48,6 @@ void ShowAndEnable(MainWindow& window, int id, bool on)
     window.EnableControl(id, on);
 }
 
-// Renaming changes only the catalog entry's name; the catalog offers its lists read-only and no
-// index is keyed on these names, so the entry is written in place.
-template <typename Entry>
-void RenameEntry(const std::vector<Entry>& list, std::size_t position, const std::string& name)
-{
-    if (position < list.size()) {
-        const_cast<Entry&>(list[position]).name = name;
-    }
-}
-
 }  // namespace
 
 // ---- File Filters ------------------------------------------------------------------------------
@@ -556,7 +546,7 @@ void BrowseCommands::EndRename(std::optional<std::string> text)
     row.name = name;
     m_window.SetListRowName(index, name);
 
-    const ntfs::Catalog& catalog = m_session.catalog;
+    ntfs::Catalog& catalog = m_session.catalog;
     if (ntfs::IsFolderRowType(row.type)) {
         const auto item = ParseNumber<core::TreeItemId>(row.id);
         if (!item) {
@@ -565,17 +555,17 @@ void BrowseCommands::EndRename(std::optional<std::string> text)
         m_window.SetTreeItemText(LeftTree::Folders, *item, name);
         if (FatVolume()) {
             if (const auto position = catalog.FatFolderWithTreeItem(*item)) {
-                RenameEntry(catalog.FatFolders(), *position, name);
+                catalog.SetFatFolderName(*position, name);
             }
         } else if (const auto position = catalog.NtfsFolderWithTreeItem(*item)) {
-            RenameEntry(catalog.NtfsFolders(), *position, name);
+            catalog.SetNtfsFolderName(*position, name);
         }
         return;
     }
     if (FatVolume()) {
         const auto serial = ParseNumber<std::uint32_t>(row.id);
         if (const auto position = serial ? catalog.FatFileWithSerial(*serial) : std::nullopt) {
-            RenameEntry(catalog.FatFiles(), *position, name);
+            catalog.SetFatFileName(*position, name);
         }
         return;
     }
@@ -585,10 +575,10 @@ void BrowseCommands::EndRename(std::optional<std::string> text)
     }
     if (AdvanceVolume()) {
         if (const auto position = catalog.FoundFileWithSector(*sector)) {
-            RenameEntry(catalog.FoundFiles(), *position, name);
+            catalog.SetFoundFileName(*position, name);
         }
     } else if (const auto position = catalog.NtfsFileWithDataRecordSector(*sector)) {
-        RenameEntry(catalog.NtfsFiles(), *position, name);
+        catalog.SetNtfsFileName(*position, name);
     }
 }
 
