@@ -1,0 +1,110 @@
+// The worker-to-widget bridge: latest values under a mutex, painted by a timer.
+#include "gui/progress_bridge.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <new>
+
+#include "gui/qt_text.h"
+
+namespace gui {
+
+ProgressBridge::ProgressBridge(QObject* parent) : QObject(parent)
+{
+    m_timer.setInterval(kFlushIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &ProgressBridge::flush);
+}
+
+ProgressBridge::~ProgressBridge()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void ProgressBridge::Status(std::string_view text)
+{
+    std::lock_guard lock(m_mutex);
+    m_pending.status = std::string(text);
+}
+
+void ProgressBridge::Progress(int percent)
+{
+    std::lock_guard lock(m_mutex);
+    m_pending.progress = percent;
+}
+
+void ProgressBridge::PanelValue(int row, std::string_view text)
+{
+    if (row < 1 || row > kPanelRows)
+        return;
+    std::lock_guard lock(m_mutex);
+    m_pending.panel[static_cast<std::size_t>(row - 1)] = std::string(text);
+}
+
+void ProgressBridge::flush()
+{
+    Pending now;
+    {
+        std::lock_guard lock(m_mutex);
+        now = std::move(m_pending);
+        m_pending = Pending{};
+    }
+    if (now.status)
+        Q_EMIT statusChanged(fromLatin1(*now.status));
+    if (now.progress)
+        Q_EMIT progressChanged(*now.progress);
+    for (std::size_t i = 0; i < now.panel.size(); ++i) {
+        if (now.panel[i])
+            Q_EMIT panelValueChanged(static_cast<int>(i + 1), fromLatin1(*now.panel[i]));
+    }
+}
+
+bool ProgressBridge::start(std::function<void()> work, std::function<void()> onEnd)
+{
+    if (m_running)
+        return false;
+    if (m_thread.joinable())
+        m_thread.join();
+    m_running = true;
+    m_outOfMemory = false;
+    m_onEnd = std::move(onEnd);
+    m_timer.start();
+    m_thread = std::thread([this, job = std::move(work)] {
+        try {
+            job();
+        } catch (const std::bad_alloc&) {
+            m_outOfMemory = true;
+        }
+        QMetaObject::invokeMethod(this, &ProgressBridge::finishWorker, Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void ProgressBridge::finishWorker()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    m_timer.stop();
+    flush();
+    m_running = false;
+    std::function<void()> onEnd = std::move(m_onEnd);
+    m_onEnd = nullptr;
+    if (m_outOfMemory) {
+        Q_EMIT outOfMemory();
+        return;
+    }
+    if (onEnd)
+        onEnd();
+    Q_EMIT workerFinished();
+}
+
+void ProgressBridge::runOnGuiThread(const std::function<void()>& call)
+{
+    if (QThread::currentThread() == thread()) {
+        call();
+        return;
+    }
+    QMetaObject::invokeMethod(this, [&call] { call(); }, Qt::BlockingQueuedConnection);
+}
+
+}  // namespace gui

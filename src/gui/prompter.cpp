@@ -1,0 +1,66 @@
+// The real dialogs and desktop hand-offs behind the prompter seam.
+#include "gui/prompter.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMenu>
+#include <QUrl>
+
+#include "gui/dialogs/message_box.h"
+#include "gui/dialogs/open_with_dialog.h"
+
+namespace gui {
+
+MessageKind messageKindFromInt(int kind) noexcept
+{
+    switch (kind) {
+    case 1:
+        return MessageKind::Information;
+    case 2:
+        return MessageKind::Error;
+    case 3:
+        return MessageKind::Question;
+    default:
+        return MessageKind::None;
+    }
+}
+
+bool Prompter::message(QWidget* parent, const QString& text, MessageKind kind)
+{
+    MessageBox box(text, kind, parent);
+    return box.exec() == QDialog::Accepted && kind == MessageKind::Question;
+}
+
+QString Prompter::saveFileName(QWidget* parent, const QString& caption, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+}
+
+QStringList Prompter::openFileNames(QWidget* parent, const QString& caption, const QString& filter)
+{
+    return QFileDialog::getOpenFileNames(parent, caption, QString(), filter);
+}
+
+QString Prompter::existingDirectory(QWidget* parent, const QString& caption)
+{
+    return QFileDialog::getExistingDirectory(parent, caption);
+}
+
+bool Prompter::openFile(const QString& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void Prompter::openWith(QWidget* parent, const QString& path)
+{
+    OpenWithDialog dialog(path, parent);
+    if (dialog.exec() == QDialog::Accepted)
+        dialog.launch();
+}
+
+QAction* Prompter::contextMenu(QMenu* menu, const QPoint& globalPos)
+{
+    return menu->exec(globalPos);
+}
+
+}  // namespace gui

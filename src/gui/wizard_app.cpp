@@ -1,0 +1,65 @@
+// The wiring between the window's signals and the shell.
+#include "gui/wizard_app.h"
+
+#include <QMessageBox>
+
+#include "core/messages.h"
+#include "gui/qt_text.h"
+
+namespace gui {
+
+WizardApp::WizardApp(std::vector<std::string> images)
+    : m_session(std::make_unique<shell::Session>()), m_window(std::make_unique<MainWindow>())
+{
+    m_session->images = std::move(images);
+    m_wizard = std::make_unique<shell::Wizard>(*m_session, *m_window);
+    m_commands = std::make_unique<shell::BrowseCommands>(*m_session, *m_window, *m_wizard);
+    connectWindow();
+}
+
+WizardApp::~WizardApp() = default;
+
+bool WizardApp::start()
+{
+    if (m_wizard->Start() == shell::Wizard::StartOutcome::LibraryFatal) {
+        QMessageBox::critical(nullptr, toQt(core::msg::kAppCaption), toQt(m_wizard->FatalText()));
+        return false;
+    }
+    return true;
+}
+
+void WizardApp::connectWindow()
+{
+    MainWindow* w = m_window.get();
+    shell::Wizard* wizard = m_wizard.get();
+    shell::BrowseCommands* commands = m_commands.get();
+
+    QObject::connect(w, &MainWindow::nextClicked, w, [wizard] { wizard->Next(); });
+    QObject::connect(w, &MainWindow::backClicked, w, [wizard] { wizard->Back(); });
+    QObject::connect(w, &MainWindow::stopClicked, w, [wizard] { wizard->Stop(); });
+    QObject::connect(w, &MainWindow::searchPartitionsClicked, w, [wizard] { wizard->SearchPartitions(); });
+    QObject::connect(w, &MainWindow::scanMethodChosen, w, [wizard](int method) {
+        if (method == shell::kAdvanceScan)
+            wizard->ChooseAdvanceScan();
+        else
+            wizard->ChooseStandardScan();
+    });
+    QObject::connect(w, &MainWindow::closeRequested, w, [w, wizard] {
+        if (wizard->ConfirmClose())
+            w->acceptClose();
+    });
+
+    QObject::connect(w, &MainWindow::treeItemClicked, w,
+                     [commands](shell::LeftTree tree, core::TreeItemId item) { commands->OnTreeClick(tree, item); });
+    QObject::connect(w, &MainWindow::listClicked, w, [commands] { commands->OnListClick(); });
+    QObject::connect(w, &MainWindow::listActivated, w, [commands](int) { commands->OnListDoubleClick(); });
+    QObject::connect(w, &MainWindow::listContextMenuRequested, w, [commands] { commands->OnListRightClick(); });
+    QObject::connect(w, &MainWindow::renameEnded, w, [commands](int, const QString& text, bool accepted) {
+        commands->EndRename(accepted ? std::optional<std::string>(toLatin1(text)) : std::nullopt);
+    });
+    QObject::connect(w, &MainWindow::menuTriggered, w, [commands](shell::MenuItem item) { commands->Command(item); });
+    QObject::connect(w, &MainWindow::toolButtonClicked, w, [commands](int button) { commands->ToolButton(button); });
+    w->setKeyHandler([commands](shell::Key key) { return commands->OnKey(key); });
+}
+
+}  // namespace gui
