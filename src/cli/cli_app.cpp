@@ -26,8 +26,8 @@ constexpr Command kCommands[] = {
     {"read", RunRead, "read --drive N SECTOR [COUNT]   hex dump of COUNT sectors (default 1)"},
     {"partitions", RunPartitions, "partitions [--drive N] [--json]   the listed partitions (quick search when none)"},
     {"search-partitions", RunSearchPartitions, "search-partitions [--drive N] [--json]   the lost-partition quick search"},
-    {"scan", RunScan, "scan [--drive N] --partition K [--json] [--tree]   Standard Scan of partition K"},
-    {"ls", RunLs, "ls [--drive N] --partition K [PATH] [--filter PATTERN]... [--json]   folder PATH (default the root) of partition K"},
+    {"scan", RunScan, "scan [--drive N] (--partition K | --snapshot FILE) [--save-snapshot FILE] [--json] [--tree]   Standard Scan of partition K, or the catalog of a snapshot (drive N rebuilds its $MFT run table); --save-snapshot saves the catalog as FILE, \".QDN\" appended unless FILE ends so, and names the file written on stderr"},
+    {"ls", RunLs, "ls [--drive N] (--partition K | --snapshot FILE) [PATH] [--filter PATTERN]... [--json]   folder PATH (default the root) of partition K or of a snapshot"},
     {"advance-scan", RunAdvanceScan, "advance-scan [--drive N] [--start S --end E | --partition K] [--chunk 1..100] [--fs K [--tree | --ls PATH]] [--json]   sweep a range, list the file systems found, mount one"},
     {"find", RunFind, "find PATTERN ([--drive N] --partition K | --snapshot FILE) [--json]   files matching PATTERN"},
     {"recover", RunRecover, "recover --to DIR ([--drive N] --partition K | --snapshot FILE) (PATH... | --all) [--deleted include|only|exclude] [--duplicates rename|overwrite|skip] [--filter PATTERN]... [--on-error continue|stop] [--chunk N] [--retries N] [--json]   copy files out"},
@@ -45,6 +45,9 @@ void PrintUsage(std::FILE* to)
     for (const Command& c : kCommands) {
         std::fprintf(to, "  %.*s\n", static_cast<int>(c.usage.size()), c.usage.data());
     }
+    std::fputs("exit status: 0 done; 1 bad arguments, or a snapshot that cannot be loaded or has a name too long to\n"
+               "  be saved; 2 a drive that cannot be opened or read, or a snapshot file that cannot be written\n",
+               to);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// dravik-cli ls: a Standard Scan of one partition, then the listing of one of its folders as
-// the list view shows it.
+// dravik-cli ls: a Standard Scan of one partition (or a recovery snapshot loaded in its place),
+// then the listing of one of its folders as the list view shows it.
 #include <cinttypes>
 #include <memory>
 #include <string>
@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/scan_flow.h"
+#include "cli/snapshot_flow.h"
 #include "cli/tree_print.h"
 #include "core/ntfs_names.h"
 #include "ntfs/listing.h"
@@ -19,7 +20,8 @@ namespace cli {
 namespace {
 
 constexpr const char* kLsUsage =
-    "usage: dravik-cli ls [--drive N] --partition K [PATH] [--filter PATTERN]... [--json]\n";
+    "usage: dravik-cli ls ([--drive N] --partition K | [--drive N] --snapshot FILE) [PATH] [--filter PATTERN]... "
+    "[--json]\n";
 
 int Usage(CliContext& context, const std::string& problem)
 {
@@ -31,6 +33,7 @@ struct LsArgs
 {
     std::uint64_t drive = 0;
     std::uint64_t partition = 0;  // 1-based, as "Partition K" in the partition tree
+    std::string snapshotFile;     // loaded instead of scanning a partition
     std::string path;
     shell::FilterPatterns filters;
     bool json = false;
@@ -57,6 +60,10 @@ int RunLs(CliContext& context, std::span<const std::string> args)
                 return Usage(context, "--partition needs a partition number from 1 to 25");
             ls.partition = *n;
             partitionGiven = true;
+        } else if (a == "--snapshot") {
+            if (!hasValue || args[i + 1].empty())
+                return Usage(context, "--snapshot needs a file");
+            ls.snapshotFile = args[++i];
         } else if (a == "--filter") {
             if (!hasValue)
                 return Usage(context, "--filter needs a pattern");
@@ -73,11 +80,13 @@ int RunLs(CliContext& context, std::span<const std::string> args)
             return Usage(context, "only one PATH may be given");
         }
     }
-    if (!partitionGiven)
-        return Usage(context, "a partition is needed");
+    if (partitionGiven == !ls.snapshotFile.empty())
+        return Usage(context, "either --partition or --snapshot is needed, not both");
 
     auto scan = std::make_unique<ScannedPartition>();
-    if (const int code = ScanPartitionOfDrive(context, "ls", ls.drive, ls.partition, *scan); code != kExitOk)
+    const int code = partitionGiven ? ScanPartitionOfDrive(context, "ls", ls.drive, ls.partition, *scan)
+                                    : LoadSnapshotOfDrive(context, "ls", ls.snapshotFile, ls.drive, *scan);
+    if (code != kExitOk)
         return code;
     const ntfs::Catalog& catalog = scan->catalog;
     const ntfs::FolderTree& tree = scan->folderTree;
@@ -100,7 +109,10 @@ int RunLs(CliContext& context, std::span<const std::string> args)
         JsonWriter json;
         json.BeginObject();
         json.Field("drive", ls.drive);
-        json.Field("partition", ls.partition);
+        if (partitionGiven)
+            json.Field("partition", ls.partition);
+        else
+            json.Key("snapshot").String(ls.snapshotFile);
         json.Field("path", ls.path.empty() ? std::string("/") : ls.path);
         json.Key("rows");
         WriteRowsJson(json, rows);

@@ -1,5 +1,6 @@
-// dravik-cli scan [--drive N] --partition K [--json] [--tree]: the Standard Scan of a listed
-// partition, printed as a summary, the folder tree, or the whole catalog as JSON.
+// dravik-cli scan: the Standard Scan of a listed partition, or a recovery snapshot loaded in its
+// place, printed as a summary, the folder tree, or the whole catalog as JSON; the catalog can be
+// saved as a snapshot.
 #include <cinttypes>
 #include <optional>
 #include <string>
@@ -8,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/scan_flow.h"
+#include "cli/snapshot_flow.h"
 #include "cli/tree_print.h"
 #include "ntfs/tree_builder.h"
 
@@ -17,13 +19,20 @@ namespace {
 
 int Usage(CliContext& context, const std::string& problem)
 {
-    std::fprintf(context.err, "dravik-cli scan: %s\nusage: dravik-cli scan [--drive N] --partition K [--json] [--tree]\n",
+    std::fprintf(context.err,
+                 "dravik-cli scan: %s\nusage: dravik-cli scan ([--drive N] --partition K | [--drive N] --snapshot FILE) "
+                 "[--save-snapshot FILE] [--json] [--tree]\n",
                  problem.c_str());
     return kExitUsage;
 }
 
-const char* OutcomeName(ntfs::StandardScanOutcome outcome)
+// The outcome of a scan; "loaded" for a catalog from a snapshot.
+const char* OutcomeName(const ScannedPartition& scan, bool loaded)
 {
+    if (loaded) {
+        return "loaded";
+    }
+    const ntfs::StandardScanOutcome outcome = scan.result.outcome;
     switch (outcome) {
     case ntfs::StandardScanOutcome::Completed:
         return "completed";
@@ -89,13 +98,13 @@ void PathField(JsonWriter& json, const std::string* base, const std::string& nam
 
 // The catalog as one JSON document, written an entry at a time so a large catalog is never held
 // twice in memory.
-void PrintJson(CliContext& context, const ScannedPartition& scan)
+void PrintJson(CliContext& context, const ScannedPartition& scan, bool loaded)
 {
     const ntfs::VolumeParams& v = scan.catalog.volumeParams;
     const ntfs::ScanTarget& t = scan.catalog.scanTarget;
     JsonWriter head;
     head.BeginObject()
-        .Field("outcome", OutcomeName(scan.result.outcome))
+        .Field("outcome", OutcomeName(scan, loaded))
         .Field("placeholders", scan.result.placeholders)
         .Key("volume")
         .BeginObject()
@@ -176,7 +185,7 @@ void PrintJson(CliContext& context, const ScannedPartition& scan)
     std::fputs("]}\n", context.out);
 }
 
-void PrintSummary(CliContext& context, const ScannedPartition& scan)
+void PrintSummary(CliContext& context, const ScannedPartition& scan, bool loaded)
 {
     std::uint32_t deletedFolders = 0;
     std::uint32_t deletedFiles = 0;
@@ -190,7 +199,7 @@ void PrintSummary(CliContext& context, const ScannedPartition& scan)
     std::fprintf(context.out,
                  "outcome: %s\nfolders: %zu\nfiles: %zu\ndeleted folders: %" PRIu32 "\ndeleted files: %" PRIu32
                  "\nplaceholders: %" PRIu32 "\n",
-                 OutcomeName(scan.result.outcome), folders, scan.catalog.NtfsFiles().size(), deletedFolders,
+                 OutcomeName(scan, loaded), folders, scan.catalog.NtfsFiles().size(), deletedFolders,
                  deletedFiles, scan.result.placeholders);
 }
 
@@ -200,6 +209,8 @@ int RunScan(CliContext& context, std::span<const std::string> args)
 {
     std::uint64_t drive = 0;
     std::optional<std::uint64_t> partition;
+    std::string snapshotFile;
+    std::string saveFile;
     bool json = false;
     bool tree = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -217,6 +228,12 @@ int RunScan(CliContext& context, std::span<const std::string> args)
                 return Usage(context, "--partition needs a partition number");
             }
             ++i;
+        } else if (args[i] == "--snapshot" || args[i] == "--save-snapshot") {
+            if (!hasValue || args[i + 1].empty()) {
+                return Usage(context, args[i] + " needs a file");
+            }
+            (args[i] == "--snapshot" ? snapshotFile : saveFile) = args[i + 1];
+            ++i;
         } else if (args[i] == "--json") {
             json = true;
         } else if (args[i] == "--tree") {
@@ -225,19 +242,27 @@ int RunScan(CliContext& context, std::span<const std::string> args)
             return Usage(context, "unexpected argument '" + args[i] + "'");
         }
     }
-    if (!partition) {
-        return Usage(context, "--partition is needed");
+    const bool loaded = !snapshotFile.empty();
+    if (partition.has_value() == loaded) {
+        return Usage(context, "either --partition or --snapshot is needed, not both");
     }
     auto scan = std::make_unique<ScannedPartition>();
-    const int code = ScanPartitionOfDrive(context, "scan", drive, *partition, *scan);
+    const int code = loaded ? LoadSnapshotOfDrive(context, "scan", snapshotFile, drive, *scan)
+                            : ScanPartitionOfDrive(context, "scan", drive, *partition, *scan);
     if (code != kExitOk) {
         return code;
     }
+    // Saved before anything is printed, so that a failed save ends the command without output.
+    if (!saveFile.empty()) {
+        if (const int saved = SaveSnapshotOfCatalog(context, "scan", scan->catalog, saveFile); saved != kExitOk) {
+            return saved;
+        }
+    }
     if (json) {
-        PrintJson(context, *scan);
+        PrintJson(context, *scan, loaded);
         return kExitOk;
     }
-    PrintSummary(context, *scan);
+    PrintSummary(context, *scan, loaded);
     if (tree) {
         const std::string text = FormatTree(scan->folderTree);
         std::fputs(text.c_str(), context.out);
