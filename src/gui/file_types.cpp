@@ -58,6 +58,11 @@ std::string FileTypes::describe(std::string_view latin1Name)
     return toLatin1(lookup(fromLatin1(latin1Name)).comment);
 }
 
+QString FileTypes::typeName(const QString& name)
+{
+    return lookup(name).comment;
+}
+
 QIcon FileTypes::fileIcon(const QString& name)
 {
     const Entry entry = lookup(name);

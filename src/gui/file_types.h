@@ -19,6 +19,7 @@ public:
     // the MIME type's comment ("plain text document"); for a type the database does not know,
     // the upper-cased extension followed by " File", or "File" for a name without one.
     std::string describe(std::string_view latin1Name);
+    QString typeName(const QString& name);
     QIcon fileIcon(const QString& name);
     QIcon folderIcon();
 

@@ -72,7 +72,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_prompter(std::m
     setMinimumSize(em * 70, em * 50);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The views go before the members their models read (the file types, the bridge).
+    disconnect(&m_bridge, nullptr, this, nullptr);
+    delete takeCentralWidget();
+}
 
 void MainWindow::setPrompter(std::unique_ptr<Prompter> prompter)
 {

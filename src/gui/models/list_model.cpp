@@ -66,7 +66,10 @@ QVariant ListModel::data(const QModelIndex& index, int role) const
         case kName:
             return fromLatin1(r->name);
         case kType:
-            return fromLatin1(r->type);
+            // Files show the desktop's name for their type; folders keep the listing's words.
+            if (r->folder)
+                return fromLatin1(r->type);
+            return (r->deleted ? toQt(ntfs::kDeletedTypePrefix) : QString()) + m_types.typeName(fromLatin1(r->name));
         case kSize:
             return fromLatin1(r->size);
         case kCreated:
