@@ -127,8 +127,16 @@ std::string MainWindow::ControlText(int id) const
 
 void MainWindow::ShowControl(int id, bool visible)
 {
-    if (QWidget* widget = control(id))
-        widget->setVisible(visible);
+    QWidget* widget = control(id);
+    if (!widget)
+        return;
+    widget->setVisible(visible);
+    if (widget->parentWidget() != m_panel)
+        return;
+    bool anyRow = false;
+    for (int row = 1; row <= shell::ctl::kPanelRows; ++row)
+        anyRow = anyRow || !control(shell::ctl::PanelLabelId(row))->isHidden();
+    m_panel->setVisible(anyRow);
 }
 
 void MainWindow::EnableControl(int id, bool enabled)

@@ -190,6 +190,7 @@ private:
     QItemSelectionModel* m_listSelection = nullptr;
     shell::ListStyle m_listStyle = shell::ListStyle::Details;
 
+    QWidget* m_panel = nullptr;  // the information panel, hidden while all its rows are
     QProgressBar* m_progress = nullptr;
     QComboBox* m_fileSystemList = nullptr;
 

@@ -220,6 +220,7 @@ QWidget* MainWindow::buildInformationPanel()
 {
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("informationPanel"));
+    m_panel = panel;
     auto* grid = new QGridLayout(panel);
     grid->setContentsMargins(0, 0, 0, 0);
     for (int row = 1; row <= kPanelRows; ++row) {

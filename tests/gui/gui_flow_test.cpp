@@ -4,6 +4,7 @@
 // save and load, Advance Scan to the mounted file system, Back twice and the close box.
 #include <QApplication>
 #include <QButtonGroup>
+#include <QContextMenuEvent>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -21,26 +22,22 @@
 #include "core/messages.h"
 #include "gui/dialogs/file_filters_dialog.h"
 #include "gui/dialogs/find_files_dialog.h"
+#include "gui/dialogs/info_dialogs.h"
 #include "gui/dialogs/recovery_settings_dialog.h"
 #include "gui/models/left_tree_model.h"
 #include "gui/models/list_model.h"
 #include "gui/qt_text.h"
 #include "gui/wizard_app.h"
 #include "scripted_prompter.h"
+#include "wizard_driver.h"
 #include "shell/window_changes.h"
 
+using gui_test::Rig;
 using gui_test::ScriptedPrompter;
 namespace ctl = shell::ctl;
 namespace msg = core::msg;
 
 namespace {
-
-constexpr int kWorkerTimeoutMs = 120000;
-
-QString fixture(const char* name)
-{
-    return QStringLiteral(DRAVIK_FIXTURE_DIR "/") + QString::fromLatin1(name);
-}
 
 // path -> sha256 of the live files of the fixture's manifest.
 std::map<QString, QByteArray> manifestHashes()
@@ -67,83 +64,6 @@ QByteArray sha256Of(const QString& path)
     return hash.result().toHex();
 }
 
-// The window, its session and the scripted prompter, started on one fixture image with the
-// machine's own disks left out.
-struct Rig
-{
-    explicit Rig(const char* image = "ntfs_basic.img") : app({fixture(image).toStdString()})
-    {
-        app.session().discoveryRoots.sysBlock = std::filesystem::path();
-        auto owned = std::make_unique<ScriptedPrompter>();
-        prompter = owned.get();
-        app.window().setPrompter(std::move(owned));
-        app.window().show();
-        started = app.start();
-    }
-
-    gui::MainWindow& w() { return app.window(); }
-    shell::Session& s() { return app.session(); }
-
-    void click(int id) { QTest::mouseClick(qobject_cast<QAbstractButton*>(w().control(id)), Qt::LeftButton); }
-
-    void clickTree(shell::LeftTree tree, core::TreeItemId item)
-    {
-        QTreeView* view = w().treeView(tree);
-        const QModelIndex index = w().treeModel(tree)->indexForId(item);
-        QVERIFY(index.isValid());
-        view->scrollTo(index);
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
-    }
-
-    int row(const QString& name)
-    {
-        const auto& rows = w().listModel()->rows();
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (gui::fromLatin1(rows[i].name) == name)
-                return static_cast<int>(i);
-        }
-        return -1;
-    }
-
-    QRect rowRect(int r)
-    {
-        QTreeView* view = w().detailsView();
-        const QModelIndex index = w().listModel()->index(r, 0);
-        view->scrollTo(index);
-        return view->visualRect(index);
-    }
-
-    void clickRow(int r) { QTest::mouseClick(w().detailsView()->viewport(), Qt::LeftButton, {}, rowRect(r).center()); }
-    void doubleClickRow(int r)
-    {
-        clickRow(r);
-        QTest::mouseDClick(w().detailsView()->viewport(), Qt::LeftButton, {}, rowRect(r).center());
-    }
-
-    bool waitIdle()
-    {
-        return QTest::qWaitFor([this] { return !w().workerRunning() && !w().saveProgressDialog(); }, kWorkerTimeoutMs);
-    }
-
-    // Drive 0, Next, its first partition, Next, and the Standard Scan to its end.
-    bool toBrowseStep()
-    {
-        clickTree(shell::LeftTree::Drives, shell::DriveItemId(0));
-        click(ctl::kNext);
-        if (s().wizard.wizardStep != 1 || s().partitionList.partitionCount == 0)
-            return false;
-        clickTree(shell::LeftTree::Partitions, s().partitionList.records[0].treeItem);
-        click(ctl::kNext);
-        return waitIdle() && s().wizard.wizardStep == 3;
-    }
-
-    void enterFolder(const QString& name) { doubleClickRow(row(name)); }
-
-    gui::WizardApp app;
-    ScriptedPrompter* prompter = nullptr;
-    bool started = false;
-};
-
 // Runs `step` on the next modal dialog of type T once it is open.
 template <typename T>
 void onNextDialog(std::function<void(T*)> step)
@@ -169,6 +89,9 @@ private Q_SLOTS:
     void recoverAllUnderEachDuplicatePolicy();
     void filtersChangeTheList();
     void findFilesListsHitsWithTheirPaths();
+    void findFilesStopAnsweredNoThenYes();
+    void contextMenuAndPropertiesOfADeletedFolder();
+    void tabMovesTheFocusBetweenTreeAndList();
     void snapshotSavedThenLoaded();
     void advanceScanToTheMountedFileSystem();
     void backTwiceThenTheCloseBox();
@@ -176,7 +99,7 @@ private Q_SLOTS:
 
 void GuiFlowTest::standardScanToTheBrowseStep()
 {
-    Rig rig;
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
     QVERIFY(rig.started);
     QCOMPARE(rig.w().treeModel(shell::LeftTree::Drives)->text(1), QStringLiteral("My Computer"));
     QVERIFY(rig.w().treeView(shell::LeftTree::Drives)->isVisible());
@@ -206,7 +129,7 @@ void GuiFlowTest::standardScanToTheBrowseStep()
 
 void GuiFlowTest::foldersByDoubleClickAndByTreeClick()
 {
-    Rig rig;
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
     QVERIFY(rig.toBrowseStep());
     rig.enterFolder(QStringLiteral("Documents"));
     QVERIFY(rig.row(QStringLiteral("letter.txt")) >= 0);
@@ -239,7 +162,7 @@ void GuiFlowTest::foldersByDoubleClickAndByTreeClick()
 
 void GuiFlowTest::renameThenRecoverSelected()
 {
-    Rig rig;
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
     QVERIFY(rig.toBrowseStep());
     rig.enterFolder(QStringLiteral("Documents"));
     const int letter = rig.row(QStringLiteral("letter.txt"));
@@ -278,7 +201,7 @@ void GuiFlowTest::renameThenRecoverSelected()
 
 void GuiFlowTest::recoverAllUnderEachDuplicatePolicy()
 {
-    Rig rig;
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
     QVERIFY(rig.toBrowseStep());
     QTemporaryDir out;
     rig.prompter->folder = out.path();
@@ -321,7 +244,7 @@ void GuiFlowTest::recoverAllUnderEachDuplicatePolicy()
 
 void GuiFlowTest::filtersChangeTheList()
 {
-    Rig rig;
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
     QVERIFY(rig.toBrowseStep());
     rig.enterFolder(QStringLiteral("Documents"));
     onNextDialog<gui::FileFiltersDialog>([](gui::FileFiltersDialog* dialog) {
@@ -343,14 +266,14 @@ void GuiFlowTest::filtersChangeTheList()
 
 void GuiFlowTest::findFilesListsHitsWithTheirPaths()
 {
-    Rig rig;
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
     QVERIFY(rig.toBrowseStep());
     bool checked = false;
     onNextDialog<gui::FindFilesDialog>([&checked](gui::FindFilesDialog* dialog) {
         QVERIFY(!dialog->stopButton()->isEnabled());
         QTest::keyClicks(dialog->patternEdit(), QStringLiteral("letter"));
         QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([dialog] { return dialog->startButton()->isEnabled(); }, kWorkerTimeoutMs));
+        QVERIFY(QTest::qWaitFor([dialog] { return dialog->startButton()->isEnabled(); }, gui_test::kWorkerTimeoutMs));
         const auto& rows = dialog->results()->rows();
         QCOMPARE(rows.size(), std::size_t{1});
         QCOMPARE(rows[0].name, std::string("LETTER.TXT"));
@@ -364,9 +287,107 @@ void GuiFlowTest::findFilesListsHitsWithTheirPaths()
     QVERIFY(checked);
 }
 
+void GuiFlowTest::findFilesStopAnsweredNoThenYes()
+{
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
+    QVERIFY(rig.toBrowseStep());
+    // Enough files that the search is still running when Stop is pressed.
+    constexpr std::size_t kBulk = 600000;
+    for (std::size_t i = 0; i < kBulk; ++i) {
+        ntfs::NtfsFileEntry entry;
+        entry.name = "bulk" + std::to_string(i) + ".dat";
+        entry.parent = 5;
+        rig.s().catalog.AddNtfsFile(std::move(entry));
+    }
+    bool checked = false;
+    onNextDialog<gui::FindFilesDialog>([&](gui::FindFilesDialog* dialog) {
+        QTest::keyClicks(dialog->patternEdit(), QStringLiteral("BULK"));
+        auto runUntilIdle = [dialog] {
+            return QTest::qWaitFor([dialog] { return dialog->startButton()->isEnabled(); }, gui_test::kWorkerTimeoutMs);
+        };
+
+        // "&No": the search goes on to the end.
+        rig.prompter->answers = {false};
+        QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
+        QVERIFY(!dialog->startButton()->isEnabled());
+        QVERIFY(dialog->stopButton()->isEnabled());
+        QTest::keyClick(dialog, Qt::Key_Escape);  // refused while searching
+        QVERIFY(dialog->isVisible());
+        QTest::mouseClick(dialog->stopButton(), Qt::LeftButton);
+        QVERIFY(rig.prompter->sawMessage(gui::toQt(msg::kStopSearchQuestion)));
+        QVERIFY(runUntilIdle());
+        QCOMPARE(dialog->results()->rows().size(), kBulk);
+        QCOMPARE(dialog->filesFoundText(), QString::number(kBulk));
+
+        // "&Yes": it ends early and keeps the rows found so far.
+        rig.prompter->answers = {true};
+        QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
+        QTest::mouseClick(dialog->stopButton(), Qt::LeftButton);
+        QVERIFY(runUntilIdle());
+        QVERIFY(dialog->results()->rows().size() < kBulk);
+        QVERIFY(!dialog->stopButton()->isEnabled());
+        checked = true;
+        dialog->close();
+    });
+    rig.w().menuAction(shell::MenuItem::FindFiles)->trigger();
+    QVERIFY(checked);
+}
+
+void GuiFlowTest::contextMenuAndPropertiesOfADeletedFolder()
+{
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
+    QVERIFY(rig.toBrowseStep());
+    const int deleted = rig.row(QStringLiteral("Old Project"));
+    QVERIFY(deleted >= 0);
+    bool openWithEnabled = true;
+    rig.prompter->contextChoice = [&](QMenu*) {
+        openWithEnabled = rig.w().contextAction(shell::ContextItem::OpenWith)->isEnabled();
+        return rig.w().contextAction(shell::ContextItem::Properties);
+    };
+    QString contains;
+    onNextDialog<gui::InfoDialog>([&contains](gui::InfoDialog* dialog) {
+        contains = dialog->value(QStringLiteral("Contains"));
+        dialog->accept();
+    });
+    const QRect at = rig.rowRect(deleted);
+    QTest::mouseClick(rig.w().detailsView()->viewport(), Qt::RightButton, {}, at.center());
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, at.center(), rig.w().detailsView()->viewport()->mapToGlobal(at.center()));
+    QApplication::sendEvent(rig.w().detailsView()->viewport(), &menu);
+    QCOMPARE(rig.prompter->menusShown, 1);
+    QVERIFY(!openWithEnabled);
+    QVERIFY2(contains.endsWith(QStringLiteral(" Folder(s)")), qPrintable(contains));
+
+    // On a file "Open &With..." is offered and goes to the chooser.
+    rig.prompter->contextChoice = [&](QMenu*) {
+        openWithEnabled = rig.w().contextAction(shell::ContextItem::OpenWith)->isEnabled();
+        return rig.w().contextAction(shell::ContextItem::OpenWith);
+    };
+    const QRect file = rig.rowRect(rig.row(QStringLiteral("README.TXT")));
+    QTest::mouseClick(rig.w().detailsView()->viewport(), Qt::LeftButton, {}, file.center());
+    QTest::keyClick(rig.w().detailsView(), Qt::Key_Menu);
+    QVERIFY(openWithEnabled);
+    QCOMPARE(rig.prompter->openedWith.size(), 1);
+    QVERIFY(rig.prompter->openedWith.front().endsWith(QStringLiteral("README.TXT")));
+}
+
+void GuiFlowTest::tabMovesTheFocusBetweenTreeAndList()
+{
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
+    QVERIFY(rig.toBrowseStep());
+    QApplication::setActiveWindow(&rig.w());
+    rig.clickRow(0);
+    QCOMPARE(rig.s().browse.treeFocus, false);
+    QTest::keyClick(rig.w().detailsView(), Qt::Key_Tab);
+    QCOMPARE(rig.s().browse.treeFocus, true);
+    QTRY_VERIFY(rig.w().treeView(shell::LeftTree::Folders)->hasFocus());
+    QTest::keyClick(rig.w().treeView(shell::LeftTree::Folders), Qt::Key_Tab);
+    QCOMPARE(rig.s().browse.treeFocus, false);
+    QTRY_VERIFY(rig.w().detailsView()->hasFocus());
+}
+
 void GuiFlowTest::snapshotSavedThenLoaded()
 {
-    Rig rig;
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
     QVERIFY(rig.toBrowseStep());
     QTemporaryDir dir;
     rig.prompter->saveName = dir.filePath(QStringLiteral("scan"));
@@ -389,7 +410,7 @@ void GuiFlowTest::snapshotSavedThenLoaded()
 
 void GuiFlowTest::advanceScanToTheMountedFileSystem()
 {
-    Rig rig;
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
     QTest::mouseClick(qobject_cast<QAbstractButton*>(rig.w().control(ctl::kAdvanceScan)), Qt::LeftButton);
     QCOMPARE(rig.s().wizard.scanMethod, shell::kAdvanceScan);
     rig.clickTree(shell::LeftTree::Drives, shell::DriveItemId(0));
@@ -430,7 +451,7 @@ void GuiFlowTest::advanceScanToTheMountedFileSystem()
 
 void GuiFlowTest::backTwiceThenTheCloseBox()
 {
-    Rig rig;
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
     QVERIFY(rig.toBrowseStep());
     rig.click(ctl::kBack);
     QCOMPARE(rig.s().wizard.wizardStep, 1);
