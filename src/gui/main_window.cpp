@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
@@ -346,6 +347,17 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // A left click beside every item of a tree reaches the shell as item 0.
+    if (event->type() == QEvent::MouseButtonRelease) {
+        for (std::size_t i = 0; i < m_trees.size(); ++i) {
+            if (watched != m_trees[i]->viewport())
+                continue;
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton && !m_trees[i]->indexAt(mouse->position().toPoint()).isValid())
+                Q_EMIT treeItemClicked(static_cast<shell::LeftTree>(i), 0);
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
     if (event->type() != QEvent::KeyPress || !m_keyHandler)
         return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);

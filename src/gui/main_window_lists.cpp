@@ -56,6 +56,7 @@ void MainWindow::buildTrees(QWidget* pane)
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
         view->hide();
         connect(view, &QTreeView::clicked, this, [this, which](const QModelIndex& index) { onTreeClicked(which, index); });
         // Keyboard moves reach the shell like clicks do.

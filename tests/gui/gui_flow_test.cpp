@@ -142,6 +142,12 @@ void GuiFlowTest::foldersByDoubleClickAndByTreeClick()
     QCOMPARE(tree->currentIndex().data().toString(), QStringLiteral("Reports"));
     QVERIFY(tree->isExpanded(tree->currentIndex().parent()));
 
+    // A click beside every item selects the root and lists it.
+    QTreeView* folders = rig.w().treeView(shell::LeftTree::Folders);
+    QTest::mouseClick(folders->viewport(), Qt::LeftButton, {}, QPoint(folders->viewport()->width() / 2, folders->viewport()->height() - 3));
+    QVERIFY(rig.row(QStringLiteral("README.TXT")) >= 0);
+    rig.enterFolder(QStringLiteral("Documents"));
+
     // A click on the tree's root lists the root again.
     rig.clickTree(shell::LeftTree::Folders, rig.w().treeModel(shell::LeftTree::Folders)->rootId());
     QVERIFY(rig.row(QStringLiteral("README.TXT")) >= 0);
@@ -460,6 +466,10 @@ void GuiFlowTest::backTwiceThenTheCloseBox()
     QCOMPARE(rig.s().wizard.wizardStep, 0);
     QVERIFY(rig.w().treeView(shell::LeftTree::Drives)->isVisible());
     QVERIFY(rig.w().control(ctl::kStandardScan)->isVisible());
+
+    // F1 looks for the help file in the start-up folder.
+    QTest::keyClick(rig.w().treeView(shell::LeftTree::Drives), Qt::Key_F1);
+    QVERIFY(rig.prompter->sawMessage(gui::toQt(msg::kHelpFileMissing)));
 
     // Escape never closes the window; the close box asks first.
     QTest::keyClick(&rig.w(), Qt::Key_Escape);
