@@ -4,6 +4,8 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -15,6 +17,7 @@
 #include "core/messages.h"
 #include "gui/desktop_apps.h"
 #include "gui/dialogs/message_box.h"
+#include "gui/dialogs/open_with_dialog.h"
 #include "gui/dialogs/recovery_settings_dialog.h"
 #include "gui/dialogs/save_progress_dialog.h"
 #include "gui/file_types.h"
@@ -37,6 +40,8 @@ private Q_SLOTS:
     void desktopEntries();
     void execLineExpansion();
     void applicationsFromTheMimeCache();
+    void openWithListsTheTypesApplications();
+    void fileTypeNamesByExtension();
     void messageBoxButtonsByKind();
     void saveProgressButtonsSetTheFlagsAndDoNotClose();
     void settingsDialogHandsBackItsControls();
@@ -242,6 +247,33 @@ void GuiPartsTest::applicationsFromTheMimeCache()
     QCOMPARE(apps.size(), std::size_t{2});
     QCOMPARE(apps[0].name, QStringLiteral("Abc"));
     QCOMPARE(apps[1].name, QStringLiteral("Zed"));
+}
+
+void GuiPartsTest::openWithListsTheTypesApplications()
+{
+    QTemporaryDir dir;
+    QFile entry(dir.filePath(QStringLiteral("viewer.desktop")));
+    QVERIFY(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Text Viewer\nExec=textview --open %f\nMimeType=text/plain;\n");
+    entry.close();
+    const QString file = dir.filePath(QStringLiteral("notes.txt"));
+    gui::OpenWithDialog dialog(file, nullptr, {dir.path()});
+    QCOMPARE(dialog.list()->count(), 1);
+    QCOMPARE(dialog.list()->item(0)->text(), QStringLiteral("Text Viewer"));
+    QCOMPARE(dialog.chosenCommand(), (QStringList{QStringLiteral("textview"), QStringLiteral("--open"), file}));
+
+    // A C source is text/plain by ancestry, so the viewer is offered for it too.
+    gui::OpenWithDialog source(dir.filePath(QStringLiteral("main.c")), nullptr, {dir.path()});
+    QCOMPARE(source.list()->count(), 1);
+}
+
+void GuiPartsTest::fileTypeNamesByExtension()
+{
+    gui::FileTypes types;
+    QCOMPARE(types.describe("archive.qqqzz"), std::string("QQQZZ File"));
+    QCOMPARE(types.describe("NOEXTENSION"), std::string("File"));
+    QVERIFY(types.describe("letter.txt") != "TXT File");  // the MIME database knows text files
+    QCOMPARE(types.describe("A.TXT"), types.describe("b.txt"));
 }
 
 void GuiPartsTest::messageBoxButtonsByKind()
