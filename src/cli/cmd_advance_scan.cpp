@@ -63,20 +63,6 @@ const char* OutcomeName(advscan::SweepOutcome outcome)
     return outcome == advscan::SweepOutcome::Stopped ? "stopped" : "completed";
 }
 
-// The "/"-joined path (Latin-1) of every folder-tree item; the root's is empty. Items are created
-// after their parents, so one pass in id order suffices.
-std::vector<std::string> ItemPaths(const ntfs::FolderTree& tree)
-{
-    std::vector<std::string> paths(tree.Size() + 1);
-    for (core::TreeItemId id = tree.Root() + 1; id <= tree.Size(); ++id) {
-        const ntfs::TreeItem* item = tree.Find(id);
-        if (item != nullptr && item->parent != 0 && item->parent < id) {
-            paths[id] = paths[item->parent] + "/" + item->text;
-        }
-    }
-    return paths;
-}
-
 void WriteFileSystems(JsonWriter& json, const ntfs::Catalog& catalog, const ntfs::FolderTree& tree)
 {
     json.BeginArray();
@@ -114,7 +100,7 @@ std::string FileSystemsText(const ntfs::Catalog& catalog, const ntfs::FolderTree
 void WriteMountJson(JsonWriter& json, const AdvanceScan& scan)
 {
     const ntfs::Catalog& catalog = scan.catalog;
-    const std::vector<std::string> paths = ItemPaths(scan.folderTree);
+    const std::vector<std::string> paths = TreeItemPaths(scan.folderTree);
     const auto pathOfItem = [&](core::TreeItemId item) -> const std::string* {
         return item == 0 || item > scan.folderTree.Size() ? nullptr : &paths[item];
     };

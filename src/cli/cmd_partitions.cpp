@@ -1,12 +1,14 @@
 // dravik-cli partitions [--drive N] [--json]: the partitions the tables list, or the quick
-// search's finds when they list none.
+// search's finds when they list none; and search-partitions, the quick search alone.
 #include "cli/commands.h"
 #include "cli/scan_flow.h"
 #include "core/messages.h"
 
 namespace cli {
 
-int RunPartitions(CliContext& context, std::span<const std::string> args)
+namespace {
+
+int RunPartitionCommand(CliContext& context, std::span<const std::string> args, const char* name, bool searchOnly)
 {
     std::uint64_t drive = 0;
     bool json = false;
@@ -16,25 +18,40 @@ int RunPartitions(CliContext& context, std::span<const std::string> args)
         } else if (args[i] == "--json") {
             json = true;
         } else {
-            std::fprintf(context.err, "dravik-cli partitions: unexpected argument '%s'\n"
-                                      "usage: dravik-cli partitions [--drive N] [--json]\n",
-                         args[i].c_str());
+            std::fprintf(context.err, "dravik-cli %s: unexpected argument '%s'\nusage: dravik-cli %s [--drive N] [--json]\n",
+                         name, args[i].c_str(), name);
             return kExitUsage;
         }
     }
     int exitCode = kExitOk;
-    Session* session = OpenDrive(context, "partitions", drive, exitCode);
+    Session* session = OpenDrive(context, name, drive, exitCode);
     if (session == nullptr) {
         return exitCode;
     }
     partitions::PartitionList list;
     partitions::PartitionTree tree(session->Disk().selectedDrive);
-    ListPartitions(context, *session, list, tree);
+    if (searchOnly) {
+        SearchPartitions(context, *session, list, tree);
+    } else {
+        ListPartitions(context, *session, list, tree);
+    }
     if (list.partitionCount == 0) {
         ShowMessage(context, kMessageError, core::msg::kNoPartitionStandard);
     }
     PrintPartitions(context, list, json);
     return kExitOk;
+}
+
+}  // namespace
+
+int RunPartitions(CliContext& context, std::span<const std::string> args)
+{
+    return RunPartitionCommand(context, args, "partitions", false);
+}
+
+int RunSearchPartitions(CliContext& context, std::span<const std::string> args)
+{
+    return RunPartitionCommand(context, args, "search-partitions", true);
 }
 
 }  // namespace cli

@@ -46,19 +46,6 @@ const char* OutcomeName(const ScannedPartition& scan, bool loaded)
     return "unknown";
 }
 
-// The "/"-joined path (Latin-1) of every tree item from the root down; the root's is empty.
-// Items of the tree are created after their parents, so one pass in id order suffices.
-std::vector<std::string> ItemPaths(const ntfs::FolderTree& tree)
-{
-    std::vector<std::string> paths(tree.Size() + 1);
-    for (core::TreeItemId id = tree.Root() + 1; id <= tree.Size(); ++id) {
-        const ntfs::TreeItem* item = tree.Find(id);
-        if (item != nullptr && item->parent != 0 && item->parent < id) {
-            paths[id] = paths[item->parent] + "/" + item->text;
-        }
-    }
-    return paths;
-}
 
 struct PathFinder
 {
@@ -137,7 +124,7 @@ void PrintJson(CliContext& context, const ScannedPartition& scan, bool loaded)
     text.pop_back();
     std::fputs(text.c_str(), context.out);
 
-    const PathFinder paths{scan.catalog, scan.folderTree, ItemPaths(scan.folderTree)};
+    const PathFinder paths{scan.catalog, scan.folderTree, TreeItemPaths(scan.folderTree)};
     std::fputs(",\"folders\":[", context.out);
     bool first = true;
     for (const ntfs::NtfsFolderEntry& f : scan.catalog.NtfsFolders()) {

@@ -135,4 +135,17 @@ void WriteRowsJson(JsonWriter& json, const std::vector<ntfs::ListRow>& rows)
     json.EndArray();
 }
 
+std::vector<std::string> TreeItemPaths(const ntfs::FolderTree& tree)
+{
+    // Items are created after their parents, so one pass in id order suffices.
+    std::vector<std::string> paths(tree.Size() + 1);
+    for (core::TreeItemId id = tree.Root() + 1; id <= tree.Size(); ++id) {
+        const ntfs::TreeItem* item = tree.Find(id);
+        if (item != nullptr && item->parent != 0 && item->parent < id) {
+            paths[id] = paths[item->parent] + "/" + item->text;
+        }
+    }
+    return paths;
+}
+
 }  // namespace cli

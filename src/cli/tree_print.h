@@ -23,6 +23,9 @@ std::string FormatTree(const ntfs::FolderTree& tree);
 // The tree as nested objects {"name", "id", "children": [...]} starting at the root.
 void WriteTreeJson(JsonWriter& json, const ntfs::FolderTree& tree);
 
+// The "/"-joined path (Latin-1) of every item, indexed by item id; the root's path is empty.
+std::vector<std::string> TreeItemPaths(const ntfs::FolderTree& tree);
+
 // The item a path names, starting at the root: parts separated by "/", empty parts ignored (so
 // "" and "/" name the root). Each part is compared exactly with the UTF-8 form of the children's
 // texts, the first match in tree order winning. Nothing when a part matches no child.
