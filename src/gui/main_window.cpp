@@ -358,10 +358,26 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         }
         return QMainWindow::eventFilter(watched, event);
     }
+    if (event->type() == QEvent::KeyRelease)
+        m_treeKeyMove = false;
     if (event->type() != QEvent::KeyPress || !m_keyHandler)
         return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     const bool fromList = watched == m_details || watched == m_icons;
+    switch (key->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        m_treeKeyMove = !fromList;
+        return QMainWindow::eventFilter(watched, event);
+    default:
+        break;
+    }
     switch (key->key()) {
     case Qt::Key_Tab:
         if (key->modifiers() == Qt::NoModifier)

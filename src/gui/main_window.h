@@ -202,6 +202,7 @@ private:
     SaveProgressDialog* m_saveProgress = nullptr;
     std::function<bool(shell::Key)> m_keyHandler;
     QPoint m_contextPos;          // where the next context menu opens, in global coordinates
+    bool m_treeKeyMove = false;   // a navigation key is being handled by a tree
     bool m_closeAccepted = false;
 };
 

@@ -59,11 +59,14 @@ void MainWindow::buildTrees(QWidget* pane)
         view->viewport()->installEventFilter(this);
         view->hide();
         connect(view, &QTreeView::clicked, this, [this, which](const QModelIndex& index) { onTreeClicked(which, index); });
-        // Keyboard moves reach the shell like clicks do.
+        // Moves by the arrow keys reach the shell like clicks do (never the current item a
+        // focus change or a selection by the shell sets).
         connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
-                [this, which, view](const QModelIndex& current) {
-                    if (view->hasFocus() && current.isValid() && QApplication::mouseButtons() == Qt::NoButton)
-                        onTreeClicked(which, current);
+                [this, which](const QModelIndex& current) {
+                    if (!m_treeKeyMove || !current.isValid())
+                        return;
+                    m_treeKeyMove = false;
+                    onTreeClicked(which, current);
                 });
         layout->addWidget(view);
         m_trees[i] = view;

@@ -153,6 +153,15 @@ void GuiFlowTest::foldersByDoubleClickAndByTreeClick()
     QVERIFY(rig.row(QStringLiteral("README.TXT")) >= 0);
     QCOMPARE(rig.s().browse.treeFocus, true);
 
+    // The arrow keys in the tree enter folders as clicks do.
+    folders->setFocus();
+    QTest::keyClick(folders, Qt::Key_Down);
+    QCOMPARE(folders->currentIndex().data().toString(), QStringLiteral("$Extend"));
+    QCOMPARE(rig.s().browse.selectedFolder, gui::LeftTreeModel::idAt(folders->currentIndex()));
+    QVERIFY(rig.row(QStringLiteral("README.TXT")) < 0);
+    QTest::keyClick(folders, Qt::Key_Up);
+    QVERIFY(rig.row(QStringLiteral("README.TXT")) >= 0);
+
     // A click in the list hands the focus flag back to the list; Enter opens a folder row.
     rig.clickRow(rig.row(QStringLiteral("Documents")));
     QCOMPARE(rig.s().browse.treeFocus, false);
