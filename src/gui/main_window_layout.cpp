@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "core/messages.h"
+#include "gui/formatted_tips.h"
 #include "gui/main_window.h"
 #include "gui/qt_text.h"
 
@@ -24,31 +25,6 @@ namespace gui {
 namespace {
 
 using namespace shell::ctl;
-
-// The scan-type help icon's tip: the widget kit's markup of the original turned into Qt rich
-// text, its words kept.
-QString scanTypeTip()
-{
-    const QString indent = QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;");
-    const QString font = QStringLiteral("<span style=\"color:black; font-size:10pt\">");
-    return QStringLiteral("<table><tr><td valign=\"top\"><h3>SCAN TYPE</h3><hr style=\"color:green\">"
-                          "<h3>Standard Scan</h3>")
-           + font + QStringLiteral("This is fast mode for recovering data.<br>") + indent
-           + QStringLiteral(" select this for cases like:- File deletion,<br>") + indent
-           + QStringLiteral("Partition deletion, Bad Sectors etc.</span><br><h3>Advence Mode</h3>") + font
-           + QStringLiteral("This is deep and more efficient method&nbsp;&nbsp;<br>") + indent
-           + QStringLiteral("for recovering data , select this for&nbsp;&nbsp;<br>") + indent
-           + QStringLiteral("cases like drive format , OS Reload&nbsp;&nbsp;<br>") + indent
-           + QStringLiteral("or where Standard Scan fails to recover the data.<br></span></td></tr></table>");
-}
-
-QString rangeTip()
-{
-    return QStringLiteral("<table><tr><td valign=\"top\"><h3>Scan Control</h3><hr style=\"color:green\">"
-                          "<span style=\"color:black; font-size:10pt\">Here select the file system to recover "
-                          "and <br></span><span style=\"color:black; font-size:10pt\"> the range of the disk area "
-                          "to scan.</span></td></tr></table>");
-}
 
 QLabel* helpIcon(QWidget* parent, const QString& tip)
 {

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTreeView>
 #include <atomic>
 #include <thread>
@@ -21,6 +22,7 @@
 #include "gui/dialogs/recovery_settings_dialog.h"
 #include "gui/dialogs/save_progress_dialog.h"
 #include "gui/file_types.h"
+#include "gui/formatted_tips.h"
 #include "gui/models/left_tree_model.h"
 #include "gui/models/list_model.h"
 #include "gui/progress_bridge.h"
@@ -42,6 +44,7 @@ private Q_SLOTS:
     void applicationsFromTheMimeCache();
     void openWithListsTheTypesApplications();
     void fileTypeNamesByExtension();
+    void formattedTipsKeepTheirWordsAndShowTheIcon();
     void messageBoxButtonsByKind();
     void saveProgressButtonsSetTheFlagsAndDoNotClose();
     void settingsDialogHandsBackItsControls();
@@ -274,6 +277,29 @@ void GuiPartsTest::fileTypeNamesByExtension()
     QCOMPARE(types.describe("NOEXTENSION"), std::string("File"));
     QVERIFY(types.describe("letter.txt") != "TXT File");  // the MIME database knows text files
     QCOMPARE(types.describe("A.TXT"), types.describe("b.txt"));
+}
+
+void GuiPartsTest::formattedTipsKeepTheirWordsAndShowTheIcon()
+{
+    for (const QString& tip : {gui::scanTypeTip(), gui::rangeTip()}) {
+        QTextDocument doc;
+        doc.setHtml(tip);
+        const qsizetype at = tip.indexOf(QStringLiteral("data:image/png"));
+        QVERIFY(at > 0);
+        const QUrl image(tip.mid(at, tip.indexOf(QLatin1Char('"'), at) - at));
+        QVERIFY(!doc.resource(QTextDocument::ImageResource, image).isNull());
+    }
+    QTextDocument scan;
+    scan.setHtml(gui::scanTypeTip());
+    const QString text = scan.toPlainText();
+    for (const char* words : {"SCAN TYPE", "Standard Scan", "This is fast mode for recovering data.",
+                              " select this for cases like:- File deletion,", "Partition deletion, Bad Sectors etc.",
+                              "Advence Mode", "or where Standard Scan fails to recover the data."})
+        QVERIFY2(text.contains(QString::fromLatin1(words)), words);
+    QTextDocument range;
+    range.setHtml(gui::rangeTip());
+    QVERIFY(range.toPlainText().contains(QStringLiteral("Here select the file system to recover and")));
+    QVERIFY(range.toPlainText().contains(QStringLiteral(" the range of the disk area to scan.")));
 }
 
 void GuiPartsTest::messageBoxButtonsByKind()

@@ -3,6 +3,7 @@
 // Used by tools/screenshots.sh; not a test.
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "core/messages.h"
 #include "gui/dialogs/message_box.h"
 #include "gui/dialogs/recovery_settings_dialog.h"
+#include "gui/formatted_tips.h"
 #include "wizard_driver.h"
 
 namespace {
@@ -89,5 +91,15 @@ int main(int argc, char** argv)
     gui::RecoverySettingsDialog settings(choice, &rig.w());
     settings.show();
     ok &= save(settings, out, "8-recovery-settings");
+    settings.hide();
+
+    // The scan-type tip as its help icon shows it.
+    QLabel tip(gui::scanTypeTip());
+    tip.setForegroundRole(QPalette::ToolTipText);
+    tip.setBackgroundRole(QPalette::ToolTipBase);
+    tip.setAutoFillBackground(true);
+    tip.setMargin(6);
+    tip.show();
+    ok &= save(tip, out, "9-scan-type-tip");
     return ok ? 0 : 1;
 }
