@@ -105,6 +105,7 @@ void MainWindow::buildListViews()
     m_icons->setModel(m_listModel);
     m_icons->setSelectionModel(m_details->selectionModel());
     m_icons->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_icons->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_icons->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_icons->setUniformItemSizes(true);
     m_icons->setLayoutMode(QListView::Batched);
@@ -278,10 +279,12 @@ void MainWindow::SetListStyle(shell::ListStyle style)
 
 std::vector<std::size_t> MainWindow::SelectedListRows() const
 {
+    // Any selected cell selects its row: the icon and list styles select the name column only.
     std::vector<std::size_t> rows;
-    for (const QModelIndex& index : m_listSelection->selectedRows())
+    for (const QModelIndex& index : m_listSelection->selectedIndexes())
         rows.push_back(static_cast<std::size_t>(index.row()));
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -20,6 +21,7 @@
 #include <map>
 
 #include "core/messages.h"
+#include "gui/dialogs/about_dialog.h"
 #include "gui/dialogs/file_filters_dialog.h"
 #include "gui/dialogs/find_files_dialog.h"
 #include "gui/dialogs/info_dialogs.h"
@@ -92,6 +94,8 @@ private Q_SLOTS:
     void findFilesStopAnsweredNoThenYes();
     void contextMenuAndPropertiesOfADeletedFolder();
     void tabMovesTheFocusBetweenTreeAndList();
+    void viewStylesDriveInformationAndAbout();
+    void noTableLeadsToTheQuickSearch();
     void snapshotSavedThenLoaded();
     void advanceScanToTheMountedFileSystem();
     void backTwiceThenTheCloseBox();
@@ -398,6 +402,73 @@ void GuiFlowTest::tabMovesTheFocusBetweenTreeAndList()
     QTest::keyClick(rig.w().treeView(shell::LeftTree::Folders), Qt::Key_Tab);
     QCOMPARE(rig.s().browse.treeFocus, false);
     QTRY_VERIFY(rig.w().detailsView()->hasFocus());
+}
+
+void GuiFlowTest::viewStylesDriveInformationAndAbout()
+{
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
+    QVERIFY(rig.toBrowseStep());
+    rig.w().menuAction(shell::MenuItem::Icons)->trigger();
+    QCOMPARE(rig.w().currentListView(), static_cast<QAbstractItemView*>(rig.w().iconView()));
+    // The selection is shared by the three styles.
+    const int readme = rig.row(QStringLiteral("README.TXT"));
+    rig.w().iconView()->setCurrentIndex(rig.w().listModel()->index(readme, 0));
+    QCOMPARE(rig.w().SelectedListRows(), std::vector<std::size_t>{static_cast<std::size_t>(readme)});
+    rig.w().menuAction(shell::MenuItem::List)->trigger();
+    QCOMPARE(rig.w().iconView()->flow(), QListView::TopToBottom);
+    rig.w().menuAction(shell::MenuItem::Details)->trigger();
+    QCOMPARE(rig.w().currentListView(), static_cast<QAbstractItemView*>(rig.w().detailsView()));
+    QCOMPARE(rig.w().ListSelectionMark(), std::optional<std::size_t>(static_cast<std::size_t>(readme)));
+
+    std::map<QString, QString> values;
+    onNextDialog<gui::InfoDialog>([&values](gui::InfoDialog* dialog) {
+        for (const char* label : {"File System", "Start Sector", "First FAT", "Second FAT", "MFT Start", "SPC"})
+            values[QString::fromLatin1(label)] = dialog->value(QString::fromLatin1(label));
+        dialog->accept();
+    });
+    rig.w().menuAction(shell::MenuItem::DriveInformation)->trigger();
+    QCOMPARE(values[QStringLiteral("File System")], QStringLiteral("NTFS"));
+    QCOMPARE(values[QStringLiteral("Start Sector")], QStringLiteral("2048"));
+    QCOMPARE(values[QStringLiteral("First FAT")], QStringLiteral("N/A"));
+    QCOMPARE(values[QStringLiteral("Second FAT")], QStringLiteral("N/A"));
+    QVERIFY(!values[QStringLiteral("MFT Start")].isEmpty());
+
+    QString about;
+    onNextDialog<gui::AboutDialog>([&about](gui::AboutDialog* dialog) {
+        about = dialog->text();
+        dialog->accept();
+    });
+    rig.w().menuAction(shell::MenuItem::About)->trigger();
+    QCOMPARE(about, QStringLiteral("Quorvel Dravik for NTFS Version 4.02"));
+}
+
+void GuiFlowTest::noTableLeadsToTheQuickSearch()
+{
+    QTemporaryDir dir;
+    const QString blank = dir.filePath(QStringLiteral("blank.img"));
+    {
+        QFile file(blank);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(4 * 1024 * 1024));
+    }
+    Rig rig(blank);
+    rig.clickTree(shell::LeftTree::Drives, shell::DriveItemId(0));
+    rig.click(ctl::kNext);
+    QVERIFY(rig.prompter->sawMessage(gui::toQt(msg::kNoPartitionsQuickSearch)));
+    QVERIFY(rig.waitIdle());
+    QVERIFY(rig.prompter->sawMessage(gui::toQt(msg::kNoPartitionStandard)));
+    QCOMPARE(rig.s().wizard.wizardStep, 1);
+    QVERIFY(rig.w().control(ctl::kBack)->isVisible());
+    QVERIFY(rig.w().control(ctl::kSearchPartitions)->isVisible());
+    QVERIFY(!rig.w().control(ctl::kStop)->isVisible());
+    QVERIFY(!rig.w().control(ctl::kProgress)->isVisible());
+    QVERIFY(rig.w().treeView(shell::LeftTree::Partitions)->isEnabled());
+
+    // The link runs it again.
+    rig.prompter->messages.clear();
+    rig.click(ctl::kSearchPartitions);
+    QVERIFY(rig.waitIdle());
+    QVERIFY(rig.prompter->sawMessage(gui::toQt(msg::kNoPartitionStandard)));
 }
 
 void GuiFlowTest::snapshotSavedThenLoaded()

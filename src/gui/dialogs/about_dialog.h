@@ -9,6 +9,8 @@ namespace gui {
 
 class AboutDialog : public QDialog
 {
+    Q_OBJECT
+
 public:
     explicit AboutDialog(const QString& text, QWidget* parent = nullptr);
     QString text() const;

@@ -1,4 +1,4 @@
-// The label/value dialogs and the three that use it: properties, drive information and about.
+// The label/value dialogs and the two that use it: properties and drive information.
 #include "gui/dialogs/info_dialogs.h"
 
 #include <QDialogButtonBox>
@@ -9,8 +9,6 @@
 #include <QVBoxLayout>
 
 #include "core/messages.h"
-#include "gui/app_icons.h"
-#include "gui/dialogs/about_dialog.h"
 #include "gui/dialogs/drive_information_dialog.h"
 #include "gui/dialogs/properties_dialog.h"
 #include "gui/qt_text.h"
@@ -71,33 +69,6 @@ DriveInformationDialog::DriveInformationDialog(const shell::DriveInformation& in
                  parent)
 {
     setObjectName(QStringLiteral("driveInformationDialog"));
-}
-
-AboutDialog::AboutDialog(const QString& text, QWidget* parent) : QDialog(parent)
-{
-    setObjectName(QStringLiteral("aboutDialog"));
-    setWindowTitle(toQt(core::msg::kMenuAboutSystem).remove(QLatin1Char('&')).remove(QStringLiteral("...")));
-    auto* icon = new QLabel(this);
-    icon->setPixmap(applicationIcon().pixmap(64, 64));
-    m_text = new QLabel(text, this);
-    m_text->setTextFormat(Qt::PlainText);
-    QFont font = m_text->font();
-    font.setBold(true);
-    m_text->setFont(font);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Ok"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    auto* row = new QHBoxLayout;
-    row->addWidget(icon);
-    row->addWidget(m_text, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(row);
-    layout->addWidget(buttons);
-}
-
-QString AboutDialog::text() const
-{
-    return m_text->text();
 }
 
 }  // namespace gui
