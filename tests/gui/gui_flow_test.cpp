@@ -26,6 +26,7 @@
 #include "gui/dialogs/find_files_dialog.h"
 #include "gui/dialogs/info_dialogs.h"
 #include "gui/dialogs/recovery_settings_dialog.h"
+#include "gui/dialogs/save_progress_dialog.h"
 #include "gui/models/left_tree_model.h"
 #include "gui/models/list_model.h"
 #include "gui/qt_text.h"
@@ -89,6 +90,7 @@ private Q_SLOTS:
     void foldersByDoubleClickAndByTreeClick();
     void renameThenRecoverSelected();
     void recoverAllUnderEachDuplicatePolicy();
+    void creationErrorIsAskedFromTheWorker();
     void filtersChangeTheList();
     void findFilesListsHitsWithTheirPaths();
     void findFilesStopAnsweredNoThenYes();
@@ -212,6 +214,8 @@ void GuiFlowTest::renameThenRecoverSelected()
     rig.prompter->folder = out.path();
     rig.clickRow(letter);
     QTest::mouseClick(rig.w().toolButton(0), Qt::LeftButton);
+    QVERIFY(rig.w().saveProgressDialog());
+    QCOMPARE(rig.w().saveProgressDialog()->windowTitle(), gui::toQt(msg::kSaveProgressCaption));
     QVERIFY(rig.waitIdle());
     QVERIFY(QFile::exists(out.filePath(QStringLiteral("b.txt"))));
     QVERIFY(!QFile::exists(out.filePath(QStringLiteral("letter.txt"))));
@@ -259,6 +263,29 @@ void GuiFlowTest::recoverAllUnderEachDuplicatePolicy()
     QVERIFY(recoverAllWith(2));  // overwrite
     QVERIFY(!QFile::exists(copy2));
     QCOMPARE(sha256Of(readme), hashes.at(QStringLiteral("README.TXT")));
+}
+
+void GuiFlowTest::creationErrorIsAskedFromTheWorker()
+{
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
+    QVERIFY(rig.toBrowseStep());
+    QTemporaryDir out;
+    rig.prompter->folder = out.path();
+    // A folder where the file would go: overwriting it cannot create the file.
+    QVERIFY(QDir(out.path()).mkdir(QStringLiteral("README.TXT")));
+    rig.s().recoverySettings.duplicatePolicy = recovery::DuplicatePolicy::Overwrite;
+    rig.clickRow(rig.row(QStringLiteral("README.TXT")));
+    rig.prompter->answers = {false};
+    rig.w().menuAction(shell::MenuItem::RecoverSelected)->trigger();
+    QVERIFY(rig.waitIdle());
+    bool asked = false;
+    for (const auto& m : rig.prompter->messages) {
+        if (m.kind == gui::MessageKind::Question && m.text.startsWith(gui::toQt(msg::kErrorCreatingFile))
+            && m.text.endsWith(gui::toQt(msg::kContinueRecovery)))
+            asked = true;
+    }
+    QVERIFY(asked);
+    QVERIFY(rig.s().recoveryState.stopRequested);
 }
 
 void GuiFlowTest::filtersChangeTheList()
