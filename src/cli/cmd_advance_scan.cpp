@@ -9,17 +9,15 @@
 
 #include "advscan/advance_scan.h"
 #include "advscan/mount.h"
+#include "cli/advance_flow.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/scan_flow.h"
 #include "cli/tree_print.h"
 #include "core/messages.h"
 #include "core/ntfs_names.h"
-#include "core/out_of_memory.h"
 #include "ntfs/tree_builder.h"
-#include "partitions/partition_select.h"
 #include "platform/file_types.h"
-#include "recovery/recovery_settings.h"
 
 namespace cli {
 
@@ -38,24 +36,10 @@ int Usage(CliContext& context, const std::string& problem)
 struct AdvanceArgs
 {
     std::uint64_t drive = 0;
-    std::optional<std::string> start;
-    std::optional<std::string> end;
-    std::optional<std::uint64_t> partition;
-    std::optional<std::uint32_t> chunk;
-    std::optional<std::uint64_t> fileSystem;  // 1-based
+    AdvanceOptions scan;
     std::optional<std::string> lsPath;
     bool tree = false;
     bool json = false;
-};
-
-// Everything one Advance Scan leaves.
-struct AdvanceScan
-{
-    ntfs::Catalog catalog;
-    ntfs::FolderTree fileSystemTree = advscan::NewFoundFileSystemTree();
-    ntfs::FolderTree folderTree;
-    advscan::AdvanceScanResult result;
-    advscan::MountResult mount;
 };
 
 const char* OutcomeName(advscan::SweepOutcome outcome)
@@ -164,27 +148,17 @@ int ParseArgs(CliContext& context, std::span<const std::string> args, AdvanceArg
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
+        std::string problem;
+        const OptionParse taken = ParseAdvanceOption(args, i, a.scan, problem);
+        if (taken == OptionParse::Invalid)
+            return Usage(context, problem);
+        if (taken == OptionParse::Taken)
+            continue;
         if (arg == "--drive") {
             const auto n = hasValue ? ParseUnsigned(args[++i]) : std::nullopt;
             if (!n)
                 return Usage(context, "--drive needs a drive number");
             a.drive = *n;
-        } else if (arg == "--start" || arg == "--end") {
-            if (!hasValue)
-                return Usage(context, arg + " needs a sector number");
-            (arg == "--start" ? a.start : a.end) = args[++i];
-        } else if (arg == "--partition") {
-            a.partition = hasValue ? ParseUnsigned(args[++i]) : std::nullopt;
-            if (!a.partition || *a.partition == 0)
-                return Usage(context, "--partition needs a partition number from 1");
-        } else if (arg == "--chunk") {
-            a.chunk = hasValue ? recovery::ParseReadChunkSectors(args[++i]) : std::nullopt;
-            if (!a.chunk)
-                return Usage(context, std::string(core::msg::kChunkOptionRange));
-        } else if (arg == "--fs") {
-            a.fileSystem = hasValue ? ParseUnsigned(args[++i]) : std::nullopt;
-            if (!a.fileSystem || *a.fileSystem == 0)
-                return Usage(context, "--fs needs a file-system number from 1");
         } else if (arg == "--ls") {
             if (!hasValue)
                 return Usage(context, "--ls needs a folder path");
@@ -197,11 +171,9 @@ int ParseArgs(CliContext& context, std::span<const std::string> args, AdvanceArg
             return Usage(context, "unexpected argument '" + arg + "'");
         }
     }
-    if (a.start.has_value() != a.end.has_value())
-        return Usage(context, "--start and --end go together");
-    if (a.start && a.partition)
-        return Usage(context, "give either --start/--end or --partition");
-    if ((a.tree || a.lsPath) && !a.fileSystem)
+    if (const auto problem = CheckAdvanceOptions(a.scan))
+        return Usage(context, *problem);
+    if ((a.tree || a.lsPath) && !a.scan.fileSystem)
         return Usage(context, "--tree and --ls need --fs");
     return kExitOk;
 }
@@ -218,75 +190,10 @@ int RunAdvanceScan(CliContext& context, std::span<const std::string> args)
     Session* session = OpenDrive(context, "advance-scan", a.drive, exitCode);
     if (session == nullptr)
         return exitCode;
-    disk::DiskState& disk = session->Disk();
-    if (a.chunk)
-        disk.readChunkSectors = *a.chunk;
-    const disk::DriveSlot& slot = session->Table().slots[disk.selectedDrive];
-
-    // The range boxes as the partition step fills them.
-    std::string startText = a.start.value_or("0");
-    std::string endText = a.end.value_or(std::to_string(slot.totalSectors));
-    if (a.partition) {
-        partitions::PartitionList list;
-        partitions::PartitionTree tree(disk.selectedDrive);
-        ListPartitions(context, *session, list, tree);
-        if (*a.partition > list.partitionCount) {
-            std::fprintf(context.err, "dravik-cli advance-scan: no partition %" PRIu64 " (%u listed)\n", *a.partition,
-                         static_cast<unsigned>(list.partitionCount));
-            return kExitUsage;
-        }
-        ntfs::ScanTarget ignored;
-        const auto selection = partitions::SelectPartition(
-            tree, list, list.records[static_cast<std::size_t>(*a.partition - 1)].treeItem, true, slot.totalSectors,
-            ignored);
-        if (!selection) {
-            std::fprintf(context.err, "dravik-cli advance-scan: partition %" PRIu64 " cannot be selected\n",
-                         *a.partition);
-            return kExitUsage;
-        }
-        startText = selection->startSectorText;
-        endText = selection->endSectorText;
-    }
-    const advscan::ScanRange range = advscan::CheckScanRange(startText, endText);
-    if (range.check != advscan::RangeCheck::Valid) {
-        ShowMessage(context, kMessageError, advscan::RangeCheckMessage(range.check));
-        return kExitUsage;
-    }
-
     auto scan = std::make_unique<AdvanceScan>();
-    ntfs::Catalog& catalog = scan->catalog;
-    catalog.ClearSweepLists();
-    catalog.scanTarget = advscan::AdvanceScanTarget(range.start, range.end);
-    {
-        StopOnInterrupt interrupt(catalog.scanStopFlag);
-        TerminalProgress progress(context.err);
-        scan->result = core::RunGuardedAgainstOom(
-            [&] { return advscan::RunAdvanceScan(disk, catalog, scan->fileSystemTree, progress); },
-            [&](std::string_view text) {
-                progress.Finish();
-                ShowMessage(context, kMessageError, text);
-            });
-        progress.Finish();
-    }
-
-    if (a.fileSystem) {
-        if (*a.fileSystem > catalog.FileSystems().size()) {
-            std::fprintf(context.err, "dravik-cli advance-scan: no file system %" PRIu64 " (%zu found)\n",
-                         *a.fileSystem, catalog.FileSystems().size());
-            return kExitUsage;
-        }
-        const core::TreeItemId item = catalog.FileSystems()[static_cast<std::size_t>(*a.fileSystem - 1)].key;
-        advscan::SelectFileSystem(catalog, item, core::NullSink());
-        scan->folderTree = ntfs::FolderTree();
-        TerminalProgress progress(context.err);
-        scan->mount = core::RunGuardedAgainstOom(
-            [&] { return advscan::MountFoundFileSystem(catalog, scan->folderTree, progress); },
-            [&](std::string_view text) {
-                progress.Finish();
-                ShowMessage(context, kMessageError, text);
-            });
-        progress.Finish();
-    }
+    if (const int code = RunAdvanceFlow(context, "advance-scan", *session, a.scan, *scan); code != kExitOk)
+        return code;
+    const ntfs::Catalog& catalog = scan->catalog;
 
     std::optional<std::vector<ntfs::ListRow>> rows;
     if (a.lsPath) {
@@ -306,15 +213,15 @@ int RunAdvanceScan(CliContext& context, std::span<const std::string> args)
         JsonWriter json;
         json.BeginObject()
             .Field("outcome", OutcomeName(scan->result.sweep))
-            .Field("startSector", range.start)
-            .Field("endSector", range.end)
+            .Field("startSector", scan->rangeStart)
+            .Field("endSector", scan->rangeEnd)
             .Field("bootSectors", catalog.bootHitCount)
             .Field("indexRecords", catalog.indexRecordCount)
             .Field("files", catalog.foundFileCount)
             .Field("folders", catalog.foundFolderCount)
             .Key("fileSystems");
         WriteFileSystems(json, catalog, scan->fileSystemTree);
-        if (a.fileSystem) {
+        if (a.scan.fileSystem) {
             json.Key("mounted");
             WriteMountJson(json, *scan);
         }
@@ -336,14 +243,14 @@ int RunAdvanceScan(CliContext& context, std::span<const std::string> args)
                  OutcomeName(scan->result.sweep), catalog.bootHitCount, catalog.indexRecordCount,
                  catalog.foundFileCount, catalog.foundFolderCount, catalog.FileSystems().size());
     std::fputs(FileSystemsText(catalog, scan->fileSystemTree).c_str(), context.out);
-    if (a.fileSystem) {
+    if (a.scan.fileSystem) {
         const ntfs::VolumeParams& v = catalog.volumeParams;
         std::size_t files = 0;
         for (const ntfs::FoundFileRecord& f : catalog.FoundFiles()) {
             files += f.sector > v.clusterBase && f.sector <= v.endSector ? 1 : 0;
         }
         std::fprintf(context.out, "mounted: %" PRIu64 "\nfolders: %" PRIu32 "\nfiles: %zu\nplaceholders: %" PRIu32 "\n",
-                     *a.fileSystem, scan->mount.counts.folders, files, scan->mount.counts.placeholders);
+                     *a.scan.fileSystem, scan->mount.counts.folders, files, scan->mount.counts.placeholders);
         if (a.tree) {
             std::string text = FormatTree(scan->folderTree);
             if (!text.empty() && text.back() != '\n')

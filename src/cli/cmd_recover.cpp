@@ -7,9 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/advance_flow.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/scan_flow.h"
+#include "cli/tree_print.h"
 #include "core/messages.h"
 #include "core/ntfs_names.h"
 #include "partitions/partition_list.h"
@@ -25,7 +27,8 @@ namespace {
 constexpr int kExitNotAllWritten = 3;
 
 constexpr const char* kRecoverUsage =
-    "usage: dravik-cli recover --to DIR ([--drive N] --partition K | [--drive N] --snapshot FILE) (PATH... | --all)\n"
+    "usage: dravik-cli recover --to DIR ([--drive N] --partition K | [--drive N] --snapshot FILE\n"
+    "                                    | [--drive N] [--start S --end E | --partition K] --fs K) (PATH... | --all)\n"
     "       [--deleted include|only|exclude] [--duplicates rename|overwrite|skip] [--filter PATTERN]...\n"
     "       [--on-error continue|stop] [--chunk 1..100] [--retries 1..10] [--json]\n";
 
@@ -39,6 +42,7 @@ struct RecoverArgs
 {
     std::uint64_t drive = 0;
     std::uint64_t partition = 0;
+    AdvanceOptions advance;  // --fs: recover from a file system the Advance Scan found
     std::string snapshotFile;
     std::string to;
     std::vector<std::string> paths;
@@ -124,6 +128,7 @@ struct CatalogPaths
 {
     const ntfs::Catalog& catalog;
     recovery::BatchSource source;
+    const ntfs::FolderTree* mountedTree = nullptr;  // found files: paths go through the mounted tree
 
     bool Fat() const { return source == recovery::BatchSource::FatFiles; }
     std::uint32_t Root() const { return Fat() ? 0 : 5; }
@@ -169,9 +174,45 @@ struct CatalogPaths
         return Fat() ? catalog.FatFolders()[folder].cluster : catalog.NtfsFolders()[folder].record;
     }
 
+    // A mounted file system's path, resolved as advance-scan --ls resolves it: folders through the
+    // tree (placeholders included), a file among the found files of its folder.
+    bool SelectMounted(std::string_view path, recovery::BatchSelection& selection) const
+    {
+        const ntfs::FolderTree& tree = *mountedTree;
+        if (const auto item = ResolveTreePath(tree, path)) {
+            if (*item == tree.Root()) {
+                selection.all = true;
+                return true;
+            }
+            if (const auto folder = catalog.NtfsFolderWithTreeItem(*item)) {
+                selection.folders.push_back(*folder);
+                return true;
+            }
+            return false;
+        }
+        while (!path.empty() && path.back() == '/') {
+            path.remove_suffix(1);
+        }
+        const std::size_t slash = path.rfind('/');
+        const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+        const auto parent = ResolveTreePath(tree, slash == std::string_view::npos ? std::string_view() : path.substr(0, slash));
+        const auto record = parent ? NtfsRecordOfItem(catalog, tree, *parent) : std::nullopt;
+        if (!record || name.empty()) {
+            return false;
+        }
+        if (const auto file = ChildFile(*record, name)) {
+            selection.files.push_back(*file);
+            return true;
+        }
+        return false;
+    }
+
     // Adds what `path` names to the selection (the root: everything); false when nothing matches.
     bool Select(std::string_view path, recovery::BatchSelection& selection) const
     {
+        if (mountedTree != nullptr) {
+            return SelectMounted(path, selection);
+        }
         std::vector<std::string> parts;
         std::size_t start = 0;
         while (start <= path.size()) {
@@ -224,16 +265,17 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
         const std::string value = hasValue ? args[i + 1] : std::string();
+        std::string problem;
+        const OptionParse taken = ParseAdvanceOption(args, i, a.advance, problem);
+        if (taken == OptionParse::Invalid)
+            return Usage(context, problem);
+        if (taken == OptionParse::Taken)
+            continue;
         if (arg == "--drive") {
             const auto n = hasValue ? ParseUnsigned(args[++i]) : std::nullopt;
             if (!n)
                 return Usage(context, "--drive needs a drive number");
             a.drive = *n;
-        } else if (arg == "--partition") {
-            const auto n = hasValue ? ParseUnsigned(args[++i]) : std::nullopt;
-            if (!n || *n == 0 || *n > partitions::kMaxPartitions)
-                return Usage(context, "--partition needs a partition number from 1 to 25");
-            a.partition = *n;
         } else if (arg == "--snapshot" && hasValue) {
             a.snapshotFile = args[++i];
         } else if (arg == "--to" && hasValue) {
@@ -268,10 +310,6 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
             if (value != "continue" && value != "stop")
                 return Usage(context, "--on-error takes continue or stop");
             a.stopOnError = value == "stop";
-        } else if (arg == "--chunk" && hasValue) {
-            a.chunk = recovery::ParseReadChunkSectors(args[++i]);
-            if (!a.chunk)
-                return Usage(context, std::string(core::msg::kChunkOptionRange));
         } else if (arg == "--retries" && hasValue) {
             a.retries = recovery::ParseReadRetryCount(args[++i]);
             if (!a.retries)
@@ -284,25 +322,52 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
             a.paths.push_back(arg);
         }
     }
+    a.chunk = a.advance.chunk;
+    const bool found = a.advance.fileSystem.has_value();
     if (a.to.empty())
         return Usage(context, "--to DIR is needed");
-    if ((a.partition == 0) == a.snapshotFile.empty())
-        return Usage(context, "either --partition or --snapshot is needed, not both");
+    if (found) {
+        if (!a.snapshotFile.empty())
+            return Usage(context, "--fs and --snapshot exclude each other");
+        if (const auto problem = CheckAdvanceOptions(a.advance))
+            return Usage(context, *problem);
+    } else {
+        if (a.advance.start || a.advance.end)
+            return Usage(context, "--start and --end need --fs");
+        a.partition = a.advance.partition.value_or(0);
+        if (a.partition > partitions::kMaxPartitions)
+            return Usage(context, "--partition needs a partition number from 1 to 25");
+        if ((a.partition == 0) == a.snapshotFile.empty())
+            return Usage(context, "either --partition or --snapshot is needed, not both");
+    }
     if (a.all == !a.paths.empty())
         return Usage(context, "give either PATH... or --all");
 
     auto scan = std::make_unique<ScannedPartition>();
-    ntfs::Catalog& catalog = scan->catalog;
+    std::unique_ptr<AdvanceScan> advance;
     Session* session = nullptr;
     recovery::BatchSource source = recovery::BatchSource::NtfsFiles;
     core::Sector lastSector = 0;
-    if (a.snapshotFile.empty()) {
+    if (found) {
+        // Found files carry no $MFT map: each is read from its own record's runs.
+        advance = std::make_unique<AdvanceScan>();
+        int exitCode = kExitOk;
+        session = OpenDrive(context, "recover", a.drive, exitCode);
+        if (session == nullptr)
+            return exitCode;
+        if (const int code = RunAdvanceFlow(context, "recover", *session, a.advance, *advance); code != kExitOk)
+            return code;
+        source = recovery::BatchSource::FoundFiles;
+        lastSector = advance->catalog.volumeParams.endSector;
+    }
+    ntfs::Catalog& catalog = found ? advance->catalog : scan->catalog;
+    if (!found && a.snapshotFile.empty()) {
         if (const int code = ScanPartitionOfDrive(context, "recover", a.drive, a.partition, *scan); code != kExitOk)
             return code;
         int exitCode = kExitOk;
         session = context.OpenSession(exitCode);
         lastSector = catalog.scanTarget.scanEndSector;
-    } else {
+    } else if (!found) {
         const snapshot::LoadResult loaded = snapshot::LoadSnapshot(a.snapshotFile, catalog);
         if (loaded.outcome != snapshot::LoadOutcome::Loaded) {
             ShowMessage(context, kMessageError, loaded.message);
@@ -337,7 +402,7 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
 
     recovery::BatchSelection selection;
     selection.all = a.all;
-    const CatalogPaths paths{catalog, source};
+    const CatalogPaths paths{catalog, source, found ? &advance->folderTree : nullptr};
     for (const std::string& p : a.paths) {
         if (!paths.Select(p, selection)) {
             std::fprintf(context.err, "dravik-cli recover: nothing at '%s'\n", p.c_str());
