@@ -2,6 +2,8 @@
 // machine's own disks.
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
 #include <new>
 
 #include "core/messages.h"
@@ -9,9 +11,38 @@
 #include "gui/qt_text.h"
 #include "gui/wizard_app.h"
 
+namespace {
+
+void showOutOfMemory()
+{
+    QMessageBox::critical(nullptr, gui::toQt(core::msg::kAppCaption), gui::toQt(core::msg::kOutOfMemory));
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+// Memory running out in any handler of the window's thread (a listing, a tree, a dialog) ends
+// the program with the out-of-memory message, as it does in a worker.
+class Application : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc&) {
+            showOutOfMemory();
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dravik"));
     QApplication::setWindowIcon(gui::applicationIcon());
 
@@ -26,7 +57,7 @@ int main(int argc, char** argv)
             return 0;
         return QApplication::exec();
     } catch (const std::bad_alloc&) {
-        QMessageBox::critical(nullptr, gui::toQt(core::msg::kAppCaption), gui::toQt(core::msg::kOutOfMemory));
-        return 0;
+        showOutOfMemory();
     }
+    return 0;
 }
