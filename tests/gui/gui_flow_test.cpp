@@ -4,6 +4,7 @@
 // save and load, Advance Scan to the mounted file system, Back twice and the close box.
 #include <QApplication>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCryptographicHash>
 #include <QDir>
@@ -98,6 +99,7 @@ private Q_SLOTS:
     void tabMovesTheFocusBetweenTreeAndList();
     void viewStylesDriveInformationAndAbout();
     void noTableLeadsToTheQuickSearch();
+    void stopAnsweredNoThenYesDuringAnAdvanceScan();
     void snapshotSavedThenLoaded();
     void advanceScanToTheMountedFileSystem();
     void backTwiceThenTheCloseBox();
@@ -496,6 +498,46 @@ void GuiFlowTest::noTableLeadsToTheQuickSearch()
     rig.click(ctl::kSearchPartitions);
     QVERIFY(rig.waitIdle());
     QVERIFY(rig.prompter->sawMessage(gui::toQt(msg::kNoPartitionStandard)));
+}
+
+void GuiFlowTest::stopAnsweredNoThenYesDuringAnAdvanceScan()
+{
+    // A sparse 2 GiB disk of zeros: long enough a sweep to be stopped, quick to read.
+    QTemporaryDir dir;
+    const QString blank = dir.filePath(QStringLiteral("large-blank.img"));
+    {
+        QFile file(blank);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(qint64{2} * 1024 * 1024 * 1024));
+    }
+    Rig rig(blank);
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(rig.w().control(ctl::kAdvanceScan)), Qt::LeftButton);
+    rig.clickTree(shell::LeftTree::Drives, shell::DriveItemId(0));
+    rig.click(ctl::kNext);
+    QVERIFY(rig.waitIdle());  // the quick search that an empty table starts
+    QVERIFY(rig.prompter->sawMessage(gui::toQt(msg::kNoPartitionAdvance)));
+    QCOMPARE(rig.w().ControlText(ctl::kStartSectorBox), std::string("0"));
+
+    QCOMPARE(rig.w().ControlText(ctl::kFileSystemList), std::string("FAT32"));  // none listed
+    qobject_cast<QComboBox*>(rig.w().control(ctl::kFileSystemList))->setCurrentIndex(shell::kFileSystemEntryNtfs);
+    rig.click(ctl::kNext);
+    QVERIFY(rig.w().workerRunning());
+    QVERIFY(QTest::qWaitFor([&] { return rig.w().control(ctl::kStop)->isVisible(); }, 5000));
+    QVERIFY(!rig.w().control(ctl::kBack)->isVisible());
+    QVERIFY(!rig.w().control(ctl::kNext)->isVisible());
+
+    rig.prompter->answers = {false};
+    rig.click(ctl::kStop);
+    QVERIFY(rig.prompter->sawMessage(gui::toQt(msg::kStopQuestion)));
+    QVERIFY(rig.w().workerRunning());  // "&No" changes nothing
+
+    rig.prompter->answers = {true};
+    rig.click(ctl::kStop);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.s().wizard.wizardStep, 2);
+    QVERIFY(!rig.w().control(ctl::kStop)->isVisible());
+    QVERIFY(rig.w().control(ctl::kBack)->isVisible());
+    QVERIFY(!rig.w().control(ctl::kNext)->isVisible());  // nothing identified
 }
 
 void GuiFlowTest::snapshotSavedThenLoaded()
