@@ -209,7 +209,7 @@ shell::Answer MainWindow::AskFromWorker(std::string_view text, shell::MessageKin
 
 void MainWindow::ShowPlainMessage(std::string_view text)
 {
-    QMessageBox::information(this, toQt(core::msg::kAppCaption), toQt(text));
+    m_prompter->plainMessage(this, toQt(text));
 }
 
 void MainWindow::StartWorker(std::function<void()> work, std::function<void()> onEnd)

@@ -4,10 +4,13 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMenu>
+#include <QMessageBox>
 #include <QUrl>
 
+#include "core/messages.h"
 #include "gui/dialogs/message_box.h"
 #include "gui/dialogs/open_with_dialog.h"
+#include "gui/qt_text.h"
 
 namespace gui {
 
@@ -29,6 +32,11 @@ bool Prompter::message(QWidget* parent, const QString& text, MessageKind kind)
 {
     MessageBox box(text, kind, parent);
     return box.exec() == QDialog::Accepted && kind == MessageKind::Question;
+}
+
+void Prompter::plainMessage(QWidget* parent, const QString& text)
+{
+    QMessageBox::information(parent, toQt(core::msg::kAppCaption), text);
 }
 
 QString Prompter::saveFileName(QWidget* parent, const QString& caption, const QString& filter)

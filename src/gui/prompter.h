@@ -32,6 +32,8 @@ public:
     // Shows the message box modally; true when a question was answered "&Yes" (false for the
     // other kinds).
     virtual bool message(QWidget* parent, const QString& text, MessageKind kind);
+    // The platform's plain message box ("&Open Log").
+    virtual void plainMessage(QWidget* parent, const QString& text);
     // The save dialog with one name filter; it asks before overwriting. Empty when cancelled.
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& filter);
     // The open dialog with one name filter, several files allowed. Empty when cancelled.

@@ -469,6 +469,9 @@ void GuiFlowTest::viewStylesDriveInformationAndAbout()
     });
     rig.w().menuAction(shell::MenuItem::About)->trigger();
     QCOMPARE(about, QStringLiteral("Quorvel Dravik for NTFS Version 4.02"));
+
+    rig.w().menuAction(shell::MenuItem::OpenLog)->trigger();
+    QCOMPARE(rig.prompter->plainMessages, QStringList{gui::toQt(msg::kOpenLogText)});
 }
 
 void GuiFlowTest::noTableLeadsToTheQuickSearch()

@@ -34,6 +34,7 @@ public:
             onQuestion(text);
         return answer;
     }
+    void plainMessage(QWidget*, const QString& text) override { plainMessages << text; }
     QString saveFileName(QWidget*, const QString&, const QString& filter) override
     {
         filters << filter;
@@ -72,6 +73,7 @@ public:
     std::deque<bool> answers;
     bool defaultAnswer = true;
     std::function<void(const QString&)> onQuestion;
+    QStringList plainMessages;
     QString saveName;
     QStringList openNames;
     QString folder;
