@@ -49,12 +49,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_prompter(std::m
     buildLayout();
     buildContextMenu();
 
+    // The worker's values land where the shell's own texts do, so ControlText reads them back.
     connect(&m_bridge, &ProgressBridge::statusChanged, this,
-            [this](const QString& text) { static_cast<QLabel*>(control(shell::ctl::kStatus))->setText(text); });
-    connect(&m_bridge, &ProgressBridge::progressChanged, this, [this](int percent) { m_progress->setValue(percent); });
-    connect(&m_bridge, &ProgressBridge::panelValueChanged, this, [this](int row, const QString& text) {
-        static_cast<QLabel*>(control(shell::ctl::PanelValueId(row)))->setText(text);
-    });
+            [this](const QString& text) { setLabelText(shell::ctl::kStatus, text); });
+    connect(&m_bridge, &ProgressBridge::progressChanged, this, [this](int percent) { SetProgressPosition(percent); });
+    connect(&m_bridge, &ProgressBridge::panelValueChanged, this,
+            [this](int row, const QString& text) { setLabelText(shell::ctl::PanelValueId(row), text); });
     connect(&m_bridge, &ProgressBridge::outOfMemory, this, [this] {
         MessageBox(core::msg::kOutOfMemory, shell::MessageKind::Error);
         std::_Exit(0);
@@ -93,10 +93,14 @@ QWidget* MainWindow::control(int id) const
 
 void MainWindow::SetControlText(int id, std::string_view text)
 {
+    setLabelText(id, toQt(text));
+}
+
+void MainWindow::setLabelText(int id, const QString& raw)
+{
     QWidget* widget = control(id);
     if (!widget)
         return;
-    const QString raw = toQt(text);
     m_rawTexts[id] = raw;
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         edit->setText(raw);

@@ -158,6 +158,8 @@ private:
     QWidget* buildInformationPanel();
     QWidget* buildButtonRow();
     void registerControl(int id, QWidget* widget);
+    // A control's text as the shell or a worker gives it (quick-help line breaks shown as such).
+    void setLabelText(int id, const QString& raw);
     // main_window_menus.cpp
     void buildMenus();
     void buildToolBar();

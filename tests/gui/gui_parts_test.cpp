@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,6 +24,7 @@
 #include "gui/dialogs/save_progress_dialog.h"
 #include "gui/file_types.h"
 #include "gui/formatted_tips.h"
+#include "gui/main_window.h"
 #include "gui/models/left_tree_model.h"
 #include "gui/models/list_model.h"
 #include "gui/progress_bridge.h"
@@ -36,6 +38,7 @@ private Q_SLOTS:
     void bridgeShowsOnlyTheLatestValuesAndFlushesBeforeTheEnd();
     void bridgeRefusesASecondWorkerAndAsksFromTheWorker();
     void bridgeReportsOutOfMemoryInsteadOfTheEnd();
+    void windowShowsTheWorkersLastValuesBeforeItsEnd();
     void listModelShowsAHundredThousandRowsAtOnce();
     void listModelLatin1NamesAndRenameHandler();
     void treeModelRowsParentsAndBrokenItems();
@@ -120,6 +123,34 @@ void GuiPartsTest::bridgeReportsOutOfMemoryInsteadOfTheEnd()
     QVERIFY(bridge.start([] { throw std::bad_alloc(); }, [&] { ended = true; }));
     QVERIFY(QTest::qWaitFor([&] { return oom; }, 5000));
     QVERIFY(!ended);
+}
+
+void GuiPartsTest::windowShowsTheWorkersLastValuesBeforeItsEnd()
+{
+    gui::MainWindow window;
+    window.SetControlText(shell::ctl::kStatus, "Searching For Lost Data");  // the shell's text first
+    std::string statusAtEnd;
+    std::string rowAtEnd;
+    int progressAtEnd = -1;
+    bool ended = false;
+    window.StartWorker(
+        [&window] {
+            core::ProgressSink& sink = window.WorkerSink();
+            sink.Status("Creating Tree Structure");
+            sink.PanelValue(3, "123");
+            sink.Progress(99);
+        },
+        [&] {
+            statusAtEnd = window.ControlText(shell::ctl::kStatus);
+            rowAtEnd = window.ControlText(shell::ctl::PanelValueId(3));
+            progressAtEnd = qobject_cast<QProgressBar*>(window.control(shell::ctl::kProgress))->value();
+            ended = true;
+        });
+    QVERIFY(window.workerRunning());
+    QVERIFY(QTest::qWaitFor([&] { return ended; }, 5000));
+    QCOMPARE(statusAtEnd, std::string("Creating Tree Structure"));
+    QCOMPARE(rowAtEnd, std::string("123"));
+    QCOMPARE(progressAtEnd, 99);
 }
 
 void GuiPartsTest::listModelShowsAHundredThousandRowsAtOnce()

@@ -140,8 +140,8 @@ QVariant LeftTreeModel::data(const QModelIndex& index, int role) const
     QIcon& combined = m_combined[image][selected];
     if (combined.isNull()) {
         combined = m_images[image];
-        for (const QSize& size : m_images[selected].availableSizes())
-            combined.addPixmap(m_images[selected].pixmap(size), QIcon::Selected);
+        for (int extent : {16, 22, 32, 48})
+            combined.addPixmap(m_images[selected].pixmap(extent, extent), QIcon::Selected);
     }
     return combined;
 }
