@@ -623,6 +623,14 @@ void GuiFlowTest::backTwiceThenTheCloseBox()
     QTest::keyClick(rig.w().treeView(shell::LeftTree::Drives), Qt::Key_F1);
     QVERIFY(rig.prompter->sawMessage(gui::toQt(msg::kHelpFileMissing)));
 
+    // "E&xit..." answered "&No" leaves everything as it was.
+    rig.prompter->answers = {false};
+    rig.w().menuAction(shell::MenuItem::Exit)->trigger();
+    QVERIFY(rig.prompter->sawMessage(gui::toQt(msg::kExitQuestion)));
+    QVERIFY(rig.w().isVisible());
+    QCOMPARE(rig.s().wizard.wizardStep, 0);
+    rig.prompter->messages.clear();
+
     // Escape never closes the window; the close box asks first.
     QTest::keyClick(&rig.w(), Qt::Key_Escape);
     QVERIFY(rig.w().isVisible());
