@@ -55,7 +55,14 @@ int main(int argc, char** argv)
         wizard.window().show();
         if (!wizard.start())
             return 0;
-        return QApplication::exec();
+        const int code = QApplication::exec();
+        // Closed while a worker runs ("&Yes" to the exit question): the worker ends with the
+        // process rather than being waited for.
+        if (wizard.window().workerRunning()) {
+            std::fflush(nullptr);
+            std::_Exit(0);
+        }
+        return code;
     } catch (const std::bad_alloc&) {
         showOutOfMemory();
     }
