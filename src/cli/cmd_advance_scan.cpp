@@ -12,6 +12,7 @@
 #include "cli/advance_flow.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "cli/snapshot_flow.h"
 #include "cli/scan_flow.h"
 #include "cli/tree_print.h"
 #include "core/messages.h"
@@ -25,7 +26,7 @@ namespace {
 
 constexpr const char* kAdvanceScanUsage =
     "usage: dravik-cli advance-scan [--drive N] [--start S --end E | --partition K] [--chunk 1..100]\n"
-    "                               [--fs K [--tree | --ls PATH]] [--json]\n";
+    "                               [--fs K [--tree | --ls PATH] [--save-snapshot FILE]] [--json]\n";
 
 int Usage(CliContext& context, const std::string& problem)
 {
@@ -38,6 +39,7 @@ struct AdvanceArgs
     std::uint64_t drive = 0;
     AdvanceOptions scan;
     std::optional<std::string> lsPath;
+    std::optional<std::string> saveSnapshot;
     bool tree = false;
     bool json = false;
 };
@@ -163,6 +165,10 @@ int ParseArgs(CliContext& context, std::span<const std::string> args, AdvanceArg
             if (!hasValue)
                 return Usage(context, "--ls needs a folder path");
             a.lsPath = args[++i];
+        } else if (arg == "--save-snapshot") {
+            if (!hasValue)
+                return Usage(context, "--save-snapshot needs a file name");
+            a.saveSnapshot = args[++i];
         } else if (arg == "--tree") {
             a.tree = true;
         } else if (arg == "--json") {
@@ -173,8 +179,8 @@ int ParseArgs(CliContext& context, std::span<const std::string> args, AdvanceArg
     }
     if (const auto problem = CheckAdvanceOptions(a.scan))
         return Usage(context, *problem);
-    if ((a.tree || a.lsPath) && !a.scan.fileSystem)
-        return Usage(context, "--tree and --ls need --fs");
+    if ((a.tree || a.lsPath || a.saveSnapshot) && !a.scan.fileSystem)
+        return Usage(context, "--tree, --ls and --save-snapshot need --fs");
     return kExitOk;
 }
 
@@ -194,6 +200,12 @@ int RunAdvanceScan(CliContext& context, std::span<const std::string> args)
     if (const int code = RunAdvanceFlow(context, "advance-scan", *session, a.scan, *scan); code != kExitOk)
         return code;
     const ntfs::Catalog& catalog = scan->catalog;
+    // The snapshot of a mount holds its folders (placeholders included); its files stay in the
+    // sweep's found-file list, which snapshots do not carry.
+    if (a.saveSnapshot) {
+        if (const int code = SaveSnapshotOfCatalog(context, "advance-scan", catalog, *a.saveSnapshot); code != kExitOk)
+            return code;
+    }
 
     std::optional<std::vector<ntfs::ListRow>> rows;
     if (a.lsPath) {

@@ -222,3 +222,31 @@ TEST_F(CliSnapshot, PartitionAndSnapshotTogetherIsAUsageError)
 }
 
 }  // namespace
+
+namespace {
+
+// The folder tree printed after a summary: from the line "Root" on.
+std::string TreeOf(const std::string& out)
+{
+    const auto at = out.find("\nRoot\n");
+    return at == std::string::npos ? std::string() : out.substr(at + 1);
+}
+
+TEST_F(CliSnapshot, AdvanceScanMountSavesItsFoldersAndLoadsBackToTheSameTree)
+{
+    const std::string file = Path("mount.qdn").string();
+    const CliRun mounted = Run("advance-scan --partition 1 --fs 1 --tree --save-snapshot " + Quoted(file));
+    ASSERT_EQ(mounted.exitCode, 0) << mounted.err;
+    ASSERT_FALSE(TreeOf(mounted.out).empty()) << mounted.out;
+
+    const CliRun loaded = Run("scan --snapshot " + Quoted(file + ".QDN") + " --tree");
+    ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
+    EXPECT_EQ(TreeOf(loaded.out), TreeOf(mounted.out));
+    // A mount's files stay in the sweep's list: the snapshot holds folders and a file count of 0.
+    const std::string bytes = ReadBytes(file + ".QDN");
+    ASSERT_GE(bytes.size(), 86u);
+    EXPECT_EQ(bytes.substr(bytes.size() - 4), std::string(4, '\0'));
+    EXPECT_EQ(Run("advance-scan --partition 1 --save-snapshot " + Quoted(file)).exitCode, 1);
+}
+
+}  // namespace
