@@ -42,4 +42,10 @@ int ReadSectors(DiskState& disk, std::uint64_t firstSector, std::uint32_t count,
 int ReadSectorsCounted(DiskState& disk, std::uint64_t firstSector, std::uint32_t count, std::span<std::uint8_t> buffer,
                        std::uint32_t& unreadableSectors);
 
+// The open image file behind the selected drive when sectors firstSector .. firstSector + count - 1
+// can be taken straight from it: mode N, the source a regular file (not a block device) and the
+// whole range inside it. -1 otherwise. Inside a regular file every read succeeds, so copying
+// those bytes directly gives what ReadSectorsCounted would, with no unreadable sectors.
+int ImageFileFdFor(const DiskState& disk, std::uint64_t firstSector, std::uint32_t count);
+
 }  // namespace disk

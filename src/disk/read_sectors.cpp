@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "disk/bios_libraries.h"
 #include "disk/disk_state.h"
+#include "platform/file_source.h"
 
 namespace disk {
 
@@ -83,6 +86,23 @@ int ReadSectorsCounted(DiskState& disk, std::uint64_t firstSector, std::uint32_t
         return ok;
     }
     return ReadSectorsN(disk, firstSector, count, buffer, unreadableSectors);
+}
+
+int ImageFileFdFor(const DiskState& disk, std::uint64_t firstSector, std::uint32_t count)
+{
+    if (disk.accessMode != 'N' || count == 0) {
+        return -1;
+    }
+    const auto* file = dynamic_cast<const platform::FileSectorSource*>(disk.driveHandle.get());
+    if (file == nullptr || firstSector > UINT64_MAX / core::kSectorSize - count) {
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(file->Fd(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        return -1;
+    }
+    const std::uint64_t end = core::SectorOffset(firstSector + count);
+    return end <= static_cast<std::uint64_t>(st.st_size) ? file->Fd() : -1;
 }
 
 }  // namespace disk

@@ -179,10 +179,24 @@ void Extractor::CopyPieces(const std::vector<DataPiece>& pieces, std::uint64_t s
                                              piece.lcn * m_context.volume.sectorsPerCluster +
                                              (pos - *start) / core::kSectorSize;
                 const auto count = static_cast<std::uint32_t>((take + core::kSectorSize - 1) / core::kSectorSize);
-                std::uint32_t unreadable = 0;
-                disk::ReadSectorsCounted(m_disk, sector, count, m_buffer, unreadable);
-                result.unreadableSectors += unreadable;
-                m_out.Write(std::span<const std::uint8_t>(m_buffer).first(static_cast<std::size_t>(take)));
+                // From an image file the bytes go across inside the kernel; whatever that does not
+                // copy goes through the sector reader as before.
+                std::uint64_t copied = 0;
+                if (const int image = disk::ImageFileFdFor(m_disk, sector, count); image >= 0) {
+                    copied = m_out.CopyFrom(image, core::SectorOffset(sector), take);
+                }
+                if (copied < take) {
+                    const std::uint64_t skip = copied % core::kSectorSize;
+                    const std::uint64_t rest = take - copied;
+                    const auto restCount =
+                        static_cast<std::uint32_t>((skip + rest + core::kSectorSize - 1) / core::kSectorSize);
+                    std::uint32_t unreadable = 0;
+                    disk::ReadSectorsCounted(m_disk, sector + copied / core::kSectorSize, restCount, m_buffer,
+                                             unreadable);
+                    result.unreadableSectors += unreadable;
+                    m_out.Write(std::span<const std::uint8_t>(m_buffer).subspan(static_cast<std::size_t>(skip),
+                                                                                 static_cast<std::size_t>(rest)));
+                }
             }
             if (m_out.Failed()) {
                 result.outcome = ExtractOutcome::WriteFailed;

@@ -59,6 +59,34 @@ bool OutputFile::Write(std::span<const std::uint8_t> bytes)
     return true;
 }
 
+std::uint64_t OutputFile::CopyFrom(int fd, std::uint64_t offset, std::uint64_t count)
+{
+    if (m_fd < 0 || m_failed || fd < 0 || offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+        return 0;
+    }
+    if (m_pendingHole != 0) {
+        if (m_position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+            ::lseek(m_fd, static_cast<off_t>(m_position), SEEK_SET) < 0) {
+            return 0;
+        }
+        m_pendingHole = 0;
+    }
+    auto in = static_cast<off_t>(offset);
+    std::uint64_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::copy_file_range(fd, &in, m_fd, nullptr, static_cast<std::size_t>(count - done), 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        done += static_cast<std::uint64_t>(n);
+    }
+    m_position += done;
+    return done;
+}
+
 bool OutputFile::Zeros(std::uint64_t count)
 {
     if (m_fd < 0 || m_failed) {

@@ -21,6 +21,10 @@ public:
 
     // Appends the bytes; false once any write has failed.
     bool Write(std::span<const std::uint8_t> bytes);
+    // Appends up to `count` bytes taken at byte `offset` of the open file `fd` inside the kernel
+    // (copy_file_range). Returns how many were appended: fewer, even 0, when the kernel copies
+    // less or refuses (the caller writes the rest itself); a refusal never counts as a failure.
+    std::uint64_t CopyFrom(int fd, std::uint64_t offset, std::uint64_t count);
     // Appends `count` zero bytes without writing them (a hole, or zeros where holes are not kept).
     bool Zeros(std::uint64_t count);
 
