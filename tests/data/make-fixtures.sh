@@ -279,10 +279,10 @@ write_manifest() {
 
 # oracles NAME DISK "PART:START:FS[:VOLFILE] ..." — TSK and ntfs-3g listings
 oracles() {
-    local name=$1 disk=$2 spec part start fs vol
+    local name=$1 disk=$2 entry part start fs vol
     mmls "$disk" >"$ORACLE/$name.mmls.txt" 2>&1 || true
-    for spec in $3; do
-        IFS=: read -r part start fs vol <<<"$spec"
+    for entry in $3; do
+        IFS=: read -r part start fs vol <<<"$entry"
         fls -r -p -l -o "$start" "$disk" >"$ORACLE/$name.p$part.fls.txt" 2>&1 || true
         fls -r -p -d -l -o "$start" "$disk" >"$ORACLE/$name.p$part.fls-deleted.txt" 2>&1 || true
         fsstat -o "$start" "$disk" >"$ORACLE/$name.p$part.fsstat.txt" 2>&1 || true

@@ -5,26 +5,26 @@
 
 namespace testing_support {
 
-MftVolume::MftVolume(MftVolumeSpec spec) : m_spec(std::move(spec))
+MftVolume::MftVolume(MftVolumeLayout layout) : m_layout(std::move(layout))
 {
-    const std::uint64_t diskSectors = std::uint64_t{m_spec.volumeStart} + m_spec.volumeSectors + 16;
+    const std::uint64_t diskSectors = std::uint64_t{m_layout.volumeStart} + m_layout.volumeSectors + 16;
     auto raw = std::make_unique<FaultyDisk>(diskSectors * core::kSectorSize);
     m_raw = raw.get();
     m_disk.driveHandle = std::move(raw);
 
     BootSectorSpec boot;
-    boot.sectorsPerCluster = m_spec.sectorsPerCluster;
-    boot.totalSectors = m_spec.volumeSectors - 1;
-    boot.mftCluster = m_spec.mftRuns.empty() || !m_spec.mftRuns.front().lcn ? 0
-                                                                            : static_cast<std::uint64_t>(*m_spec.mftRuns.front().lcn);
-    boot.mftMirrCluster = m_spec.mftMirrCluster;
+    boot.sectorsPerCluster = m_layout.sectorsPerCluster;
+    boot.totalSectors = m_layout.volumeSectors - 1;
+    boot.mftCluster = m_layout.mftRuns.empty() || !m_layout.mftRuns.front().lcn ? 0
+                                                                            : static_cast<std::uint64_t>(*m_layout.mftRuns.front().lcn);
+    boot.mftMirrCluster = m_layout.mftMirrCluster;
     const ByteBuffer bootSector = BuildBootSector(boot);
-    m_raw->WriteSector(m_spec.volumeStart, bootSector);
-    m_raw->WriteSector(m_spec.volumeStart + m_spec.volumeSectors - 1, bootSector);
+    m_raw->WriteSector(m_layout.volumeStart, bootSector);
+    m_raw->WriteSector(m_layout.volumeStart + m_layout.volumeSectors - 1, bootSector);
 
     const ByteBuffer record0 = MftRecord().Build();
     PutRecord(0, record0);
-    m_raw->Write(core::SectorOffset(ClusterSector(m_spec.mftMirrCluster)), record0);
+    m_raw->Write(core::SectorOffset(ClusterSector(m_layout.mftMirrCluster)), record0);
     PutRecord(5, FileRecordBuilder()
                      .Flags(3)
                      .RecordNumber(5)
@@ -35,14 +35,14 @@ MftVolume::MftVolume(MftVolumeSpec spec) : m_spec(std::move(spec))
 FileRecordBuilder MftVolume::MftRecord() const
 {
     std::uint64_t clusters = 0;
-    for (const RunSpec& run : m_spec.mftRuns) {
+    for (const RunSpec& run : m_layout.mftRuns) {
         clusters += run.length;
     }
-    const std::uint64_t bytes = clusters * m_spec.sectorsPerCluster * core::kSectorSize;
+    const std::uint64_t bytes = clusters * m_layout.sectorsPerCluster * core::kSectorSize;
     FileRecordBuilder record;
     record.Flags(1).RecordNumber(0).FileName({.name = "$MFT", .parent = 5, .nameSpace = 3, .fileAttributes = 6});
     record.NonResident({.type = 0x80,
-                        .runs = EncodeRunList(m_spec.mftRuns),
+                        .runs = EncodeRunList(m_layout.mftRuns),
                         .lastVcn = clusters == 0 ? 0 : clusters - 1,
                         .allocatedSize = bytes,
                         .dataSize = bytes,
@@ -54,22 +54,22 @@ ntfs::ScanTarget MftVolume::Target() const
 {
     ntfs::ScanTarget target;
     target.scanType = core::kFsNtfs;
-    target.scanStartSector = m_spec.volumeStart;
-    target.scanSectorCount = m_spec.volumeSectors;
-    target.scanEndSector = m_spec.volumeStart + m_spec.volumeSectors - 1;
+    target.scanStartSector = m_layout.volumeStart;
+    target.scanSectorCount = m_layout.volumeSectors;
+    target.scanEndSector = m_layout.volumeStart + m_layout.volumeSectors - 1;
     return target;
 }
 
 core::Sector MftVolume::ClusterSector(std::uint64_t lcn) const
 {
-    return static_cast<core::Sector>(m_spec.volumeStart + lcn * m_spec.sectorsPerCluster);
+    return static_cast<core::Sector>(m_layout.volumeStart + lcn * m_layout.sectorsPerCluster);
 }
 
 core::Sector MftVolume::RecordSector(std::uint32_t number) const
 {
     std::uint32_t slot = 0;
-    for (const RunSpec& run : m_spec.mftRuns) {
-        const std::uint64_t sectors = run.length * m_spec.sectorsPerCluster;
+    for (const RunSpec& run : m_layout.mftRuns) {
+        const std::uint64_t sectors = run.length * m_layout.sectorsPerCluster;
         const std::uint64_t slots = sectors / 2;
         if (number < slot + slots) {
             return run.lcn ? static_cast<core::Sector>(ClusterSector(static_cast<std::uint64_t>(*run.lcn)) +

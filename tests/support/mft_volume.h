@@ -16,7 +16,7 @@
 
 namespace testing_support {
 
-struct MftVolumeSpec
+struct MftVolumeLayout
 {
     core::Sector volumeStart = 63;
     std::uint32_t volumeSectors = 16384;
@@ -28,12 +28,12 @@ struct MftVolumeSpec
 class MftVolume
 {
 public:
-    explicit MftVolume(MftVolumeSpec spec = {});
+    explicit MftVolume(MftVolumeLayout layout = {});
 
     // A disk state reading this volume's disk (which it owns).
     disk::DiskState& Disk() noexcept { return m_disk; }
     FaultyDisk& Raw() noexcept { return *m_raw; }
-    const MftVolumeSpec& Spec() const noexcept { return m_spec; }
+    const MftVolumeLayout& Layout() const noexcept { return m_layout; }
 
     // The scan target of the whole volume.
     ntfs::ScanTarget Target() const;
@@ -51,11 +51,11 @@ public:
     // A folder (flags 3 unless said otherwise) with one Win32 name.
     void PutFolder(std::uint32_t number, const std::string& name, std::uint32_t parent = 5, std::uint16_t flags = 3);
     // Record 0 as it is first written: $STANDARD_INFORMATION-free, "$MFT" name, unnamed $DATA over
-    // the spec's runs. Exposed so a test can rebuild it with extra attributes.
+    // the layout's runs. Exposed so a test can rebuild it with extra attributes.
     FileRecordBuilder MftRecord() const;
 
 private:
-    MftVolumeSpec m_spec;
+    MftVolumeLayout m_layout;
     disk::DiskState m_disk;
     FaultyDisk* m_raw = nullptr;
 };

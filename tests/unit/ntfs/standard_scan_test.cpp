@@ -252,7 +252,7 @@ TEST(BuildMftRunTable, OddRunLeavesItsLastSectorUnread)
 
 TEST(BuildMftRunTable, FixupOfRecordZeroCoversRunsInItsSecondSector)
 {
-    MftVolumeSpec spec{.mftRuns = {{4, 16}, {4, 100}, {4, 40}}};
+    MftVolumeLayout spec{.mftRuns = {{4, 16}, {4, 100}, {4, 40}}};
     MftVolume volume(spec);
     // Pad record 0 so the $DATA run list crosses byte 510, where the update sequence number sits.
     FileRecordBuilder record;
@@ -292,7 +292,7 @@ TEST(BuildMftRunTable, SparseRunsCountButHoldNothing)
 
 TEST(BuildMftRunTable, FieldWiderThanFourBytesEndsTheTable)
 {
-    MftVolumeSpec spec;
+    MftVolumeLayout spec;
     MftVolume volume(spec);
     // Run 1: 4 clusters at 16; run 2: a 5-byte length field.
     ByteBuffer runs = {0x11, 0x04, 0x10, 0x15, 0x04, 0x00, 0x00, 0x00, 0x00, 0x20, 0x00};

@@ -82,8 +82,8 @@ protected:
         recovery::ExtractionContext context;
         context.volume.type = core::kFsNtfs;
         context.volume.sectorsPerCluster = 8;
-        context.volume.clusterBase = vol.Spec().volumeStart;
-        context.lastSector = vol.Spec().volumeStart + vol.Spec().volumeSectors - 1;
+        context.volume.clusterBase = vol.Layout().volumeStart;
+        context.lastSector = vol.Layout().volumeStart + vol.Layout().volumeSectors - 1;
         context.mftMap = withMap ? &map : nullptr;
         return context;
     }
