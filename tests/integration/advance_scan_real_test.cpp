@@ -3,8 +3,6 @@
 // table was wiped), mounts that keep to their own file system, and the CLI's output.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <fstream>
 #include <map>
 #include <set>
@@ -12,13 +10,12 @@
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
-
 #include "advscan/advance_scan.h"
 #include "advscan/mount.h"
 #include "core/messages.h"
 #include "ntfs/tree_builder.h"
 #include "platform/file_source.h"
+#include "support/cli_runner.h"
 #include "support/damage.h"
 #include "support/fixtures.h"
 
@@ -287,28 +284,11 @@ TEST(AdvanceScanReal, BootSectorsGoneTheVolumesAreFoundByIndexPairs)
     }
 }
 
-struct CliRun
-{
-    int exitCode = -1;
-    std::string out;
-};
+using testing_support::CliRun;
 
 CliRun RunCli(const std::string& args)
 {
-    CliRun run;
-    const std::string command = std::string(DRAVIK_CLI) + " --images-only " + args + " 2>&1";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    std::array<char, 4096> buf{};
-    std::size_t got = 0;
-    while ((got = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) {
-        run.out.append(buf.data(), got);
-    }
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return testing_support::RunCommand(std::string(DRAVIK_CLI) + " --images-only " + args + " 2>&1");
 }
 
 TEST(AdvanceScanReal, CliListsTheFileSystemsAndMountsOne)

@@ -2,43 +2,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include "support/cli_runner.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun
-{
-    int exitCode = -1;
-    std::string out;
-};
+using testing_support::CliRun;
 
 // Runs dravik-cli with `args` (stderr joined to stdout).
 CliRun RunCli(const std::string& args)
 {
-    CliRun run;
-    const std::string command = std::string(DRAVIK_CLI) + " " + args + " 2>&1";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    std::array<char, 4096> buf{};
-    std::size_t got = 0;
-    while ((got = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) {
-        run.out.append(buf.data(), got);
-    }
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return testing_support::RunCommand(std::string(DRAVIK_CLI) + " " + args + " 2>&1");
 }
 
 class CliDrives : public ::testing::Test

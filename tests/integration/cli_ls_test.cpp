@@ -2,40 +2,22 @@
 // filters, deleted types and JSON.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
-
+#include "support/cli_runner.h"
 #include "support/fixtures.h"
 
 namespace {
 
-struct CliRun
-{
-    int exitCode = -1;
-    std::string out;
-};
+using testing_support::CliRun;
 
 // Runs dravik-cli on the image with `args`; stdout only.
 CliRun Ls(const std::string& image, const std::string& args)
 {
-    CliRun run;
-    const std::string command =
-        std::string(DRAVIK_CLI) + " --images-only --image '" + image + "' ls --partition 1 " + args + " 2>/dev/null";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    std::array<char, 4096> buf{};
-    std::size_t got = 0;
-    while ((got = std::fread(buf.data(), 1, buf.size(), pipe)) > 0)
-        run.out.append(buf.data(), got);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return testing_support::RunCommand(std::string(DRAVIK_CLI) + " --images-only --image " +
+                                       testing_support::Quoted(image) + " ls --partition 1 " + args + " 2>/dev/null");
 }
 
 std::vector<std::vector<std::string>> Rows(const std::string& text)

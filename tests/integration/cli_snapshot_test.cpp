@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,28 +12,21 @@
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
-
+#include "support/cli_runner.h"
 #include "support/fixtures.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun
-{
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using testing_support::CliRun;
+using testing_support::Quoted;
 
 std::string ReadBytes(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 class CliSnapshot : public ::testing::Test
 {
@@ -60,21 +51,8 @@ protected:
     // dravik-cli with the fixture as drive 0 (none when `withImage` is false) and `args`.
     CliRun Run(const std::string& args, bool withImage = true) const
     {
-        const fs::path errFile = m_dir / "stderr.txt";
-        const std::string command = std::string(DRAVIK_CLI) + " --images-only " +
-                                    (withImage ? "--image " + Quoted(m_image) + " " : std::string()) + args + " 2>" +
-                                    Quoted(errFile.string());
-        CliRun run;
-        std::FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr)
-            return run;
-        std::array<char, 4096> buf{};
-        for (std::size_t got; (got = std::fread(buf.data(), 1, buf.size(), pipe)) > 0;)
-            run.out.append(buf.data(), got);
-        const int status = ::pclose(pipe);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.err = ReadBytes(errFile);
-        return run;
+        return testing_support::RunCommand(std::string(DRAVIK_CLI) + " --images-only " +
+                                           (withImage ? "--image " + Quoted(m_image) + " " : std::string()) + args);
     }
 
     // Scans partition 1 and saves it as `name`; returns the scan's --json output.

@@ -4,8 +4,6 @@
 
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_runner.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -21,42 +20,14 @@ namespace fs = std::filesystem;
 using testing_support::DataDir;
 using testing_support::FixturePath;
 
-struct ShellRun
-{
-    int exitCode = -1;
-    std::string out;
-};
-
-ShellRun Shell(const std::string& command)
-{
-    ShellRun run;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        run.out.append(buffer.data(), n);
-    }
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-std::string Quote(const std::string& text)
-{
-    std::string out = "'";
-    for (const char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
+using testing_support::CliRun;
+using testing_support::Quoted;
+using testing_support::RunCommand;
 
 // sha256 of every file below `root`, by path relative to it.
 std::map<std::string, std::string> HashTree(const fs::path& root)
 {
-    const ShellRun run = Shell("cd " + Quote(root.string()) + " && find . -type f -print0 | xargs -0 -r sha256sum");
+    const CliRun run = RunCommand("cd " + Quoted(root.string()) + " && find . -type f -print0 | xargs -0 -r sha256sum");
     std::map<std::string, std::string> hashes;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {
@@ -98,10 +69,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_out); }
 
-    ShellRun Cli(const fs::path& image, const std::string& args) const
+    CliRun Cli(const fs::path& image, const std::string& args) const
     {
-        return Shell(std::string(DRAVIK_CLI) + " --images-only --image " + Quote(image.string()) + " " + args +
-                     " 2>/dev/null");
+        return RunCommand(std::string(DRAVIK_CLI) + " --images-only --image " + Quoted(image.string()) + " " + args +
+                          " 2>/dev/null");
     }
     fs::path Out(const std::string& name) const { return m_out / name; }
 
@@ -118,7 +89,7 @@ TEST_F(RecoverSources, FoundFileSystemGivesBackTheFilesOfTheFormerVolume)
     const auto recoverable = ManifestFiles("reformatted", "recoverable");
     ASSERT_FALSE(recoverable.empty());
 
-    const ShellRun run = Cli(image, "recover --partition 1 --fs 1 --all --to " + Quote(Out("all").string()));
+    const CliRun run = Cli(image, "recover --partition 1 --fs 1 --all --to " + Quoted(Out("all").string()));
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_NE(run.out.find("\nerrors: 0\n"), std::string::npos) << run.out;
     // Without an $MFT map a file spread over several records would come out incomplete.
@@ -139,8 +110,8 @@ TEST_F(RecoverSources, FoundFileSystemPathsAreTheMountedTreesPaths)
         GTEST_SKIP() << image << " missing";
     }
     const auto recoverable = ManifestFiles("reformatted", "recoverable");
-    const ShellRun run = Cli(image, "recover --start 0 --end 100000 --fs 1 Mail /top.txt --to " +
-                                        Quote(Out("some").string()));
+    const CliRun run =
+        Cli(image, "recover --start 0 --end 100000 --fs 1 Mail /top.txt --to " + Quoted(Out("some").string()));
     EXPECT_EQ(run.exitCode, 0) << run.out;
     const auto hashes = HashTree(Out("some"));
     EXPECT_EQ(hashes.size(), 3u) << run.out;  // Mail/inbox.txt, Mail/sent.txt, top.txt
@@ -153,8 +124,8 @@ TEST_F(RecoverSources, FoundFileSystemPathsAreTheMountedTreesPaths)
     EXPECT_EQ(hashes.at("top.txt"), recoverable.at("top.txt"));
 
     // The folder a path goes through must be in the mounted tree.
-    const ShellRun missing = Cli(image, "recover --partition 1 --fs 1 Projects/Alpha/notes.txt --to " +
-                                            Quote(Out("none").string()));
+    const CliRun missing =
+        Cli(image, "recover --partition 1 --fs 1 Projects/Alpha/notes.txt --to " + Quoted(Out("none").string()));
     EXPECT_EQ(missing.exitCode, 1) << missing.out;
     EXPECT_FALSE(fs::exists(Out("none")));
 }
@@ -165,7 +136,7 @@ TEST_F(RecoverSources, FoundFileSystemOptionsAreChecked)
     if (!fs::exists(image)) {
         GTEST_SKIP() << image << " missing";
     }
-    const std::string to = " --all --to " + Quote(Out("x").string());
+    const std::string to = " --all --to " + Quoted(Out("x").string());
     EXPECT_EQ(Cli(image, "recover --partition 1 --fs 2" + to).exitCode, 1);  // one file system found
     EXPECT_EQ(Cli(image, "recover --fs 1 --snapshot none.QDN" + to).exitCode, 1);
     EXPECT_EQ(Cli(image, "recover --start 0 --end 9 --partition 1 --fs 1" + to).exitCode, 1);
@@ -180,12 +151,12 @@ TEST_F(RecoverSources, SnapshotRecoversTheSameBytesAsTheScan)
         GTEST_SKIP() << image << " missing";
     }
     const fs::path snapshot = Out("basic.QDN");
-    ASSERT_EQ(Cli(image, "scan --partition 1 --save-snapshot " + Quote(snapshot.string())).exitCode, 0);
+    ASSERT_EQ(Cli(image, "scan --partition 1 --save-snapshot " + Quoted(snapshot.string())).exitCode, 0);
     ASSERT_TRUE(fs::exists(snapshot));
 
-    const ShellRun fromScan = Cli(image, "recover --partition 1 --all --to " + Quote(Out("scan").string()));
-    const ShellRun fromSnapshot =
-        Cli(image, "recover --snapshot " + Quote(snapshot.string()) + " --all --to " + Quote(Out("snap").string()));
+    const CliRun fromScan = Cli(image, "recover --partition 1 --all --to " + Quoted(Out("scan").string()));
+    const CliRun fromSnapshot =
+        Cli(image, "recover --snapshot " + Quoted(snapshot.string()) + " --all --to " + Quoted(Out("snap").string()));
     EXPECT_EQ(fromScan.exitCode, 0) << fromScan.out;
     EXPECT_EQ(fromSnapshot.exitCode, 0) << fromSnapshot.out;
     EXPECT_EQ(fromSnapshot.out, fromScan.out);

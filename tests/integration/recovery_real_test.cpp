@@ -5,7 +5,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_runner.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -22,42 +22,14 @@ namespace fs = std::filesystem;
 using testing_support::DataDir;
 using testing_support::FixturePath;
 
-struct ShellRun
-{
-    int exitCode = -1;
-    std::string out;
-};
-
-ShellRun Shell(const std::string& command)
-{
-    ShellRun run;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        run.out.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-std::string Quote(const std::string& text)
-{
-    std::string out = "'";
-    for (const char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
+using testing_support::CliRun;
+using testing_support::Quoted;
+using testing_support::RunCommand;
 
 // sha256 of every file below `root`, by path relative to it.
 std::map<std::string, std::string> HashTree(const fs::path& root)
 {
-    const ShellRun run = Shell("cd " + Quote(root.string()) + " && find . -type f -print0 | xargs -0 -r sha256sum");
+    const CliRun run = RunCommand("cd " + Quoted(root.string()) + " && find . -type f -print0 | xargs -0 -r sha256sum");
     std::map<std::string, std::string> hashes;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {
@@ -70,7 +42,7 @@ std::map<std::string, std::string> HashTree(const fs::path& root)
 
 std::string HashFile(const fs::path& path)
 {
-    return Shell("sha256sum " + Quote(path.string())).out.substr(0, 64);
+    return RunCommand("sha256sum " + Quoted(path.string())).out.substr(0, 64);
 }
 
 struct Expected
@@ -147,9 +119,9 @@ TEST_P(RecoverAllReal, ReproducesEveryFileOfTheManifest)
     fs::remove_all(out);
     const std::string before = HashFile(image);
 
-    const ShellRun run = Shell(std::string(DRAVIK_CLI) + " --images-only --image " + Quote(image.string()) +
-                          " recover --partition " + std::to_string(GetParam().part) + " --all --to " +
-                          Quote(out.string()) + " 2>/dev/null");
+    const CliRun run = RunCommand(std::string(DRAVIK_CLI) + " --images-only --image " + Quoted(image.string()) +
+                                  " recover --partition " + std::to_string(GetParam().part) + " --all --to " +
+                                  Quoted(out.string()) + " 2>/dev/null");
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_NE(run.out.find("\nerrors: 0\n"), std::string::npos) << run.out;
 
@@ -195,32 +167,32 @@ TEST(RecoverSelectedReal, PoliciesAndPathsOnTheBasicImage)
     }
     const fs::path out = fs::temp_directory_path() / ("dravik-recover-sel-" + std::to_string(::getpid()));
     fs::remove_all(out);
-    const std::string cli = std::string(DRAVIK_CLI) + " --images-only --image " + Quote(image.string()) +
-                            " recover --partition 1 --to " + Quote(out.string()) + " ";
+    const std::string cli = std::string(DRAVIK_CLI) + " --images-only --image " + Quoted(image.string()) +
+                            " recover --partition 1 --to " + Quoted(out.string()) + " ";
 
     // A folder with its subtree and one file; then the same again renamed.
-    ShellRun run = Shell(cli + "Documents/Reports 'Documents/big.txt' 2>/dev/null");
+    CliRun run = RunCommand(cli + "Documents/Reports 'Documents/big.txt' 2>/dev/null");
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_TRUE(fs::exists(out / "big.txt"));
     EXPECT_TRUE(fs::exists(out / "Reports" / "2023" / "Q4" / "Archive" / "2019" / "old summary.txt"));
-    run = Shell(cli + "Documents/big.txt 2>/dev/null");
+    run = RunCommand(cli + "Documents/big.txt 2>/dev/null");
     EXPECT_NE(run.out.find("renamed\tbig.txt\t-> Copy (1 ) of big.txt"), std::string::npos) << run.out;
-    run = Shell(cli + "--duplicates skip Documents/big.txt 2>/dev/null");
+    run = RunCommand(cli + "--duplicates skip Documents/big.txt 2>/dev/null");
     EXPECT_NE(run.out.find("skipped: duplicate\tbig.txt"), std::string::npos) << run.out;
 
     // Only deleted files below Documents, and a filter.
-    run = Shell(cli + "--deleted only Documents --to " + Quote((out / "del").string()) + " 2>/dev/null");
+    run = RunCommand(cli + "--deleted only Documents --to " + Quoted((out / "del").string()) + " 2>/dev/null");
     EXPECT_TRUE(fs::exists(out / "del" / "Documents" / "deleted_big.txt"));
     EXPECT_FALSE(fs::exists(out / "del" / "Documents" / "letter.txt"));
-    run = Shell(cli + "--filter '*.TXT' --filter 'big*' Documents --to " + Quote((out / "flt").string()) +
-                " 2>/dev/null");
+    run = RunCommand(cli + "--filter '*.TXT' --filter 'big*' Documents --to " + Quoted((out / "flt").string()) +
+                     " 2>/dev/null");
     EXPECT_TRUE(fs::exists(out / "flt" / "Documents" / "big.txt"));
 
     // A file that cannot be created: --on-error stop ends the run with exit code 3.
     fs::create_directories(out / "blocked");
     fs::create_directories(out / "blocked" / "big.txt");  // a folder where the file should go
-    run = Shell(cli + "--duplicates overwrite --on-error stop Documents/big.txt Documents/letter.txt --to " +
-                Quote((out / "blocked").string()) + " 2>&1");
+    run = RunCommand(cli + "--duplicates overwrite --on-error stop Documents/big.txt Documents/letter.txt --to " +
+                     Quoted((out / "blocked").string()) + " 2>&1");
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_NE(run.out.find("Error creating file : " + (out / "blocked" / "big.txt").string() +
                            ".  Continue Recovery ? "),

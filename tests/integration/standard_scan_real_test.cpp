@@ -4,7 +4,6 @@
 // reads against the record-by-record walk, and the CLI's output against stored text.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -18,6 +17,7 @@
 #include "ntfs/standard_scan.h"
 #include "ntfs/tree_builder.h"
 #include "platform/file_source.h"
+#include "support/cli_runner.h"
 #include "support/damage.h"
 #include "support/fixtures.h"
 
@@ -279,21 +279,9 @@ TEST(StandardScanRealDamage, ZeroedBootSectorScansFromTheBackupAlike)
 
 // ---- CLI golden output ---------------------------------------------------------------------------
 
-std::string RunCli(const std::string& arguments, int& status)
+testing_support::CliRun RunCli(const std::string& arguments)
 {
-    const std::string command = std::string(DRAVIK_CLI) + " --images-only " + arguments + " 2>/dev/null";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    if (pipe == nullptr) {
-        status = -1;
-        return out;
-    }
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        out.append(buffer, n);
-    }
-    status = pclose(pipe);
-    return out;
+    return testing_support::RunCommand(std::string(DRAVIK_CLI) + " --images-only " + arguments + " 2>/dev/null");
 }
 
 std::string ReadText(const std::filesystem::path& path)
@@ -323,9 +311,9 @@ TEST_P(CliGolden, OutputMatchesTheStoredText)
     if (!std::filesystem::exists(image)) {
         GTEST_SKIP() << image << " is not unpacked";
     }
-    int status = 0;
-    const std::string out = RunCli("--image " + image.string() + " " + g.arguments, status);
-    EXPECT_EQ(status, 0);
+    const testing_support::CliRun run = RunCli("--image " + image.string() + " " + g.arguments);
+    const std::string& out = run.out;
+    EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(out, ReadText(DataDir() / "golden" / g.file));
 }
 
@@ -357,17 +345,11 @@ TEST(CliScan, FatPartitionGetsTheFatMessageAndExitOne)
     if (!std::filesystem::exists(image)) {
         GTEST_SKIP() << image << " is not unpacked";
     }
-    const std::string command = std::string(DRAVIK_CLI) + " --images-only --image " + image.string() +
-                                " scan --partition 2 2>&1 >/dev/null";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string err;
-    char buffer[1024];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        err.append(buffer, n);
-    }
-    const int status = pclose(pipe);
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    // stdout is dropped; the message goes to stderr.
+    const testing_support::CliRun run = testing_support::RunCommand(
+        std::string(DRAVIK_CLI) + " --images-only --image " + image.string() + " scan --partition 2 2>&1 >/dev/null");
+    const std::string& err = run.out;
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(err.find("[2] This is FAT partition. If earlier it was NTFS partition and you want to recover it use "
                        "Advance Scan OR download the Dravik for FAT."),
               std::string::npos)
