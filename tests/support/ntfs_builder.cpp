@@ -65,25 +65,25 @@ ByteBuffer Utf16(const std::string& name)
     return out;
 }
 
-ByteBuffer BuildBootSector(const BootSectorSpec& spec)
+ByteBuffer BuildBootSector(const BootSectorSpec& fields)
 {
     ByteBuffer b(ntfs::kBootSectorSize, 0);
     b[0] = 0xEB;
     b[1] = 0x52;
     b[2] = 0x90;
-    if (spec.ntfsTag) {
+    if (fields.ntfsTag) {
         const char* tag = "NTFS    ";
         std::memcpy(&b[ntfs::kBootOemId], tag, 8);
     }
     PutLe(b, ntfs::kBootBytesPerSector, 512, 2);
-    b[ntfs::kBootSectorsPerCluster] = spec.sectorsPerCluster;
+    b[ntfs::kBootSectorsPerCluster] = fields.sectorsPerCluster;
     b[21] = 0xF8;  // media descriptor
-    PutLe(b, ntfs::kBootTotalSectors, spec.totalSectors, 8);
-    PutLe(b, ntfs::kBootMftCluster, spec.mftCluster, 8);
-    PutLe(b, ntfs::kBootMftMirrCluster, spec.mftMirrCluster, 8);
+    PutLe(b, ntfs::kBootTotalSectors, fields.totalSectors, 8);
+    PutLe(b, ntfs::kBootMftCluster, fields.mftCluster, 8);
+    PutLe(b, ntfs::kBootMftMirrCluster, fields.mftMirrCluster, 8);
     PutLe(b, 64, 0xF6, 4);  // clusters per FILE record: 2^10 bytes
-    PutLe(b, ntfs::kBootClustersPerIndexBuffer, spec.clustersPerIndexBuffer, 4);
-    if (spec.signature) {
+    PutLe(b, ntfs::kBootClustersPerIndexBuffer, fields.clustersPerIndexBuffer, 4);
+    if (fields.signature) {
         b[ntfs::kBootSignature] = 0x55;
         b[ntfs::kBootSignature + 1] = 0xAA;
     }
@@ -115,20 +115,20 @@ ByteBuffer EncodeRunList(const std::vector<RunSpec>& runs)
     return out;
 }
 
-ByteBuffer BuildFileNameValue(const FileNameSpec& spec)
+ByteBuffer BuildFileNameValue(const FileNameSpec& fields)
 {
     ByteBuffer v(ntfs::kFnName, 0);
-    PutLe(v, ntfs::kFnParent, spec.parent, 8);
-    PutLe(v, ntfs::kFnCreated, spec.created, 8);
-    PutLe(v, ntfs::kFnModified, spec.changed, 8);
-    PutLe(v, ntfs::kFnChanged, spec.changed, 8);
-    PutLe(v, ntfs::kFnAccessed, spec.changed, 8);
-    PutLe(v, ntfs::kFnAllocatedSize, Align8(spec.dataSize), 8);
-    PutLe(v, ntfs::kFnDataSize, spec.dataSize, 8);
-    PutLe(v, ntfs::kFnFileAttributes, spec.fileAttributes, 4);
-    v[ntfs::kFnNameLength] = static_cast<std::uint8_t>(spec.name.size());
-    v[ntfs::kFnNamespace] = spec.nameSpace;
-    PutBytes(v, ntfs::kFnName, Utf16(spec.name));
+    PutLe(v, ntfs::kFnParent, fields.parent, 8);
+    PutLe(v, ntfs::kFnCreated, fields.created, 8);
+    PutLe(v, ntfs::kFnModified, fields.changed, 8);
+    PutLe(v, ntfs::kFnChanged, fields.changed, 8);
+    PutLe(v, ntfs::kFnAccessed, fields.changed, 8);
+    PutLe(v, ntfs::kFnAllocatedSize, Align8(fields.dataSize), 8);
+    PutLe(v, ntfs::kFnDataSize, fields.dataSize, 8);
+    PutLe(v, ntfs::kFnFileAttributes, fields.fileAttributes, 4);
+    v[ntfs::kFnNameLength] = static_cast<std::uint8_t>(fields.name.size());
+    v[ntfs::kFnNamespace] = fields.nameSpace;
+    PutBytes(v, ntfs::kFnName, Utf16(fields.name));
     return v;
 }
 
@@ -187,24 +187,24 @@ ByteBuffer BuildResidentAttribute(std::uint32_t type, std::span<const std::uint8
     return a;
 }
 
-ByteBuffer BuildNonResidentAttribute(const NonResidentSpec& spec)
+ByteBuffer BuildNonResidentAttribute(const NonResidentSpec& fields)
 {
-    const std::size_t runsOffset = Align8(ntfs::kAttrNonResidentHeaderSize + 2 * spec.name.size());
-    const std::size_t length = Align8(runsOffset + spec.runs.size());
+    const std::size_t runsOffset = Align8(ntfs::kAttrNonResidentHeaderSize + 2 * fields.name.size());
+    const std::size_t length = Align8(runsOffset + fields.runs.size());
     ByteBuffer a(length, 0);
-    PutLe(a, ntfs::kAttrType, spec.type, 4);
+    PutLe(a, ntfs::kAttrType, fields.type, 4);
     PutLe(a, ntfs::kAttrLength, length, 4);
     a[ntfs::kAttrNonResident] = 1;
-    a[ntfs::kAttrNameLength] = static_cast<std::uint8_t>(spec.name.size());
+    a[ntfs::kAttrNameLength] = static_cast<std::uint8_t>(fields.name.size());
     PutLe(a, ntfs::kAttrNameOffset, ntfs::kAttrNonResidentName, 2);
-    PutLe(a, ntfs::kAttrStartVcn, spec.startVcn, 8);
-    PutLe(a, ntfs::kAttrLastVcn, spec.lastVcn, 8);
+    PutLe(a, ntfs::kAttrStartVcn, fields.startVcn, 8);
+    PutLe(a, ntfs::kAttrLastVcn, fields.lastVcn, 8);
     PutLe(a, ntfs::kAttrRunsOffset, runsOffset, 2);
-    PutLe(a, ntfs::kAttrAllocatedSize, spec.allocatedSize, 8);
-    PutLe(a, ntfs::kAttrDataSize, spec.dataSize, 8);
-    PutLe(a, ntfs::kAttrInitializedSize, spec.initializedSize, 8);
-    PutBytes(a, ntfs::kAttrNonResidentName, Utf16(spec.name));
-    PutBytes(a, runsOffset, spec.runs);
+    PutLe(a, ntfs::kAttrAllocatedSize, fields.allocatedSize, 8);
+    PutLe(a, ntfs::kAttrDataSize, fields.dataSize, 8);
+    PutLe(a, ntfs::kAttrInitializedSize, fields.initializedSize, 8);
+    PutBytes(a, ntfs::kAttrNonResidentName, Utf16(fields.name));
+    PutBytes(a, runsOffset, fields.runs);
     return a;
 }
 
@@ -264,9 +264,9 @@ FileRecordBuilder& FileRecordBuilder::Attribute(ByteBuffer attribute)
     return *this;
 }
 
-FileRecordBuilder& FileRecordBuilder::FileName(const FileNameSpec& spec)
+FileRecordBuilder& FileRecordBuilder::FileName(const FileNameSpec& fields)
 {
-    return Attribute(BuildResidentAttribute(ntfs::kAttrTypeFileName, BuildFileNameValue(spec)));
+    return Attribute(BuildResidentAttribute(ntfs::kAttrTypeFileName, BuildFileNameValue(fields)));
 }
 
 FileRecordBuilder& FileRecordBuilder::ResidentData(std::span<const std::uint8_t> value, const std::string& name)
@@ -274,9 +274,9 @@ FileRecordBuilder& FileRecordBuilder::ResidentData(std::span<const std::uint8_t>
     return Attribute(BuildResidentAttribute(ntfs::kAttrTypeData, value, name));
 }
 
-FileRecordBuilder& FileRecordBuilder::NonResident(const NonResidentSpec& spec)
+FileRecordBuilder& FileRecordBuilder::NonResident(const NonResidentSpec& fields)
 {
-    return Attribute(BuildNonResidentAttribute(spec));
+    return Attribute(BuildNonResidentAttribute(fields));
 }
 
 FileRecordBuilder& FileRecordBuilder::AttributeList(const std::vector<AttributeListEntrySpec>& entries)
@@ -291,14 +291,14 @@ FileRecordBuilder& FileRecordBuilder::IndexRoot(const std::vector<IndexEntrySpec
 
 FileRecordBuilder& FileRecordBuilder::IndexAllocation(const std::vector<RunSpec>& runs, std::uint64_t bytes)
 {
-    NonResidentSpec spec;
-    spec.type = ntfs::kAttrTypeIndexAllocation;
-    spec.name = "$I30";
-    spec.runs = EncodeRunList(runs);
-    spec.allocatedSize = bytes;
-    spec.dataSize = bytes;
-    spec.initializedSize = bytes;
-    return Attribute(BuildNonResidentAttribute(spec));
+    NonResidentSpec fields;
+    fields.type = ntfs::kAttrTypeIndexAllocation;
+    fields.name = "$I30";
+    fields.runs = EncodeRunList(runs);
+    fields.allocatedSize = bytes;
+    fields.dataSize = bytes;
+    fields.initializedSize = bytes;
+    return Attribute(BuildNonResidentAttribute(fields));
 }
 
 std::size_t FileRecordBuilder::AttributeOffset(std::size_t index) const

@@ -29,7 +29,7 @@ struct BootSectorSpec
     bool signature = true;                          // 0x55 0xAA at 510
     bool ntfsTag = true;                            // "NTFS    " at 3
 };
-ByteBuffer BuildBootSector(const BootSectorSpec& spec = {});
+ByteBuffer BuildBootSector(const BootSectorSpec& fields = {});
 
 // One run for EncodeRunList: `lcn` absolute, or empty for a sparse run.
 struct RunSpec
@@ -51,7 +51,7 @@ struct FileNameSpec
     std::uint64_t dataSize = 0;
 };
 // The $FILE_NAME value (66 + 2 * units bytes).
-ByteBuffer BuildFileNameValue(const FileNameSpec& spec);
+ByteBuffer BuildFileNameValue(const FileNameSpec& fields);
 
 struct AttributeListEntrySpec
 {
@@ -87,7 +87,7 @@ struct NonResidentSpec
     std::uint64_t initializedSize = 4096;
 };
 // Non-resident attribute (header 64, name at 64, runs 8-aligned after it).
-ByteBuffer BuildNonResidentAttribute(const NonResidentSpec& spec);
+ByteBuffer BuildNonResidentAttribute(const NonResidentSpec& fields);
 
 // $INDEX_ROOT named $I30 over $FILE_NAME, with the given entries and the end entry; the first
 // entry lands at attribute offset 64.
@@ -108,9 +108,9 @@ public:
     FileRecordBuilder& RecordNumber(std::uint32_t number);
     FileRecordBuilder& Usn(std::uint16_t usn);
     FileRecordBuilder& Attribute(ByteBuffer attribute);      // appended in call order
-    FileRecordBuilder& FileName(const FileNameSpec& spec);
+    FileRecordBuilder& FileName(const FileNameSpec& fields);
     FileRecordBuilder& ResidentData(std::span<const std::uint8_t> value, const std::string& name = {});
-    FileRecordBuilder& NonResident(const NonResidentSpec& spec);
+    FileRecordBuilder& NonResident(const NonResidentSpec& fields);
     FileRecordBuilder& AttributeList(const std::vector<AttributeListEntrySpec>& entries);
     FileRecordBuilder& IndexRoot(const std::vector<IndexEntrySpec>& entries, bool largeIndex = false);
     FileRecordBuilder& IndexAllocation(const std::vector<RunSpec>& runs, std::uint64_t bytes = 4096);

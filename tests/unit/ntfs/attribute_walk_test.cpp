@@ -26,13 +26,13 @@ ByteBuffer Fixed(const FileRecordBuilder& b)
 
 NonResidentSpec BigData()
 {
-    NonResidentSpec spec;
-    spec.runs = testing_support::EncodeRunList({{16, 0x100}, {4, std::nullopt}, {8, 0x80}});
-    spec.lastVcn = 27;
-    spec.allocatedSize = 28 * 4096;
-    spec.dataSize = 28 * 4096 - 100;
-    spec.initializedSize = spec.dataSize;
-    return spec;
+    NonResidentSpec fields;
+    fields.runs = testing_support::EncodeRunList({{16, 0x100}, {4, std::nullopt}, {8, 0x80}});
+    fields.lastVcn = 27;
+    fields.allocatedSize = 28 * 4096;
+    fields.dataSize = 28 * 4096 - 100;
+    fields.initializedSize = fields.dataSize;
+    return fields;
 }
 
 FileRecordBuilder Sample()
@@ -168,11 +168,11 @@ TEST(AttributeIterator, ResidentValueOutsideTheAttributeIsRejected)
 
 TEST(AttributeIterator, EmptyExtentIsValid)
 {
-    NonResidentSpec spec;
-    spec.runs = {0};
-    spec.lastVcn = ~std::uint64_t{0};
-    spec.allocatedSize = spec.dataSize = spec.initializedSize = 0;
-    const ByteBuffer record = Fixed(FileRecordBuilder().NonResident(spec));
+    NonResidentSpec fields;
+    fields.runs = {0};
+    fields.lastVcn = ~std::uint64_t{0};
+    fields.allocatedSize = fields.dataSize = fields.initializedSize = 0;
+    const ByteBuffer record = Fixed(FileRecordBuilder().NonResident(fields));
     const auto data = ntfs::FindDataAttribute(record);
     ASSERT_TRUE(data);
     EXPECT_EQ(data->dataSize, 0u);

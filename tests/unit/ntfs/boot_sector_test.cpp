@@ -11,12 +11,12 @@ using testing_support::BuildBootSector;
 
 TEST(BootSector, DecodesGeometry)
 {
-    BootSectorSpec spec;
-    spec.sectorsPerCluster = 8;
-    spec.mftCluster = 0x1'0000'0004ULL;  // only the low 32 bits count
-    spec.mftMirrCluster = 2;
-    spec.totalSectors = 123456;
-    const auto info = ntfs::DecodeBootSector(BuildBootSector(spec));
+    BootSectorSpec fields;
+    fields.sectorsPerCluster = 8;
+    fields.mftCluster = 0x1'0000'0004ULL;  // only the low 32 bits count
+    fields.mftMirrCluster = 2;
+    fields.totalSectors = 123456;
+    const auto info = ntfs::DecodeBootSector(BuildBootSector(fields));
     ASSERT_TRUE(info);
     EXPECT_TRUE(info->hasSignature);
     EXPECT_TRUE(info->hasNtfsTag);
@@ -30,10 +30,10 @@ TEST(BootSector, DecodesGeometry)
 TEST(BootSector, SectorsPerClusterOnlyPowersOfTwoUpTo128)
 {
     for (std::uint32_t v = 0; v < 256; ++v) {
-        BootSectorSpec spec;
-        spec.sectorsPerCluster = static_cast<std::uint8_t>(v);
+        BootSectorSpec fields;
+        fields.sectorsPerCluster = static_cast<std::uint8_t>(v);
         const bool valid = v == 1 || v == 2 || v == 4 || v == 8 || v == 16 || v == 32 || v == 64 || v == 128;
-        EXPECT_EQ(ntfs::DecodeBootSector(BuildBootSector(spec)).has_value(), valid) << v;
+        EXPECT_EQ(ntfs::DecodeBootSector(BuildBootSector(fields)).has_value(), valid) << v;
         EXPECT_EQ(ntfs::IsValidSectorsPerCluster(v), valid) << v;
     }
 }
@@ -48,22 +48,22 @@ TEST(BootSector, IndexBufferSectors)
     EXPECT_FALSE(ntfs::IndexBufferSectors(0x4000'0000u, 8));
     EXPECT_EQ(ntfs::IndexBufferSectors(0x1FFF'FFFFu, 8), 0xFFFF'FFF8u);
 
-    BootSectorSpec spec;
-    spec.clustersPerIndexBuffer = 1;
-    spec.sectorsPerCluster = 8;
-    EXPECT_EQ(ntfs::DecodeBootSector(BuildBootSector(spec))->indexBufferSectors, 8u);
-    spec.clustersPerIndexBuffer = 0xFFFF'FFFFu;
-    const auto info = ntfs::DecodeBootSector(BuildBootSector(spec));
+    BootSectorSpec fields;
+    fields.clustersPerIndexBuffer = 1;
+    fields.sectorsPerCluster = 8;
+    EXPECT_EQ(ntfs::DecodeBootSector(BuildBootSector(fields))->indexBufferSectors, 8u);
+    fields.clustersPerIndexBuffer = 0xFFFF'FFFFu;
+    const auto info = ntfs::DecodeBootSector(BuildBootSector(fields));
     ASSERT_TRUE(info);
     EXPECT_FALSE(info->indexBufferSectors);
 }
 
 TEST(BootSector, SignatureAndTagAreReportedNotRequired)
 {
-    BootSectorSpec spec;
-    spec.signature = false;
-    spec.ntfsTag = false;
-    const auto sector = BuildBootSector(spec);
+    BootSectorSpec fields;
+    fields.signature = false;
+    fields.ntfsTag = false;
+    const auto sector = BuildBootSector(fields);
     EXPECT_FALSE(ntfs::HasBootSignature(sector));
     EXPECT_FALSE(ntfs::HasNtfsTag(sector));
     const auto info = ntfs::DecodeBootSector(sector);

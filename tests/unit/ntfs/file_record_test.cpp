@@ -36,16 +36,16 @@ FileNameSpec Name(const std::string& name, std::uint8_t nameSpace, std::uint64_t
 
 TEST(FindFileName, ReportsNameParentAndTimes)
 {
-    FileNameSpec spec = Name("Quarterly Report.doc", 1, 0x0003'0000'0000'0027ULL);
-    spec.created = 0x01D5'0000'1111'2222ULL;
-    spec.changed = 0x01D6'0000'3333'4444ULL;
-    const auto record = Fixed(FileRecordBuilder().FileName(spec));
+    FileNameSpec fields = Name("Quarterly Report.doc", 1, 0x0003'0000'0000'0027ULL);
+    fields.created = 0x01D5'0000'1111'2222ULL;
+    fields.changed = 0x01D6'0000'3333'4444ULL;
+    const auto record = Fixed(FileRecordBuilder().FileName(fields));
     const auto info = ntfs::FindFileName(record, 1);
     ASSERT_TRUE(info);
     EXPECT_EQ(info->name, "Quarterly Report.doc");
     EXPECT_EQ(info->parent, 0x27u);
-    EXPECT_EQ(info->created, spec.created);
-    EXPECT_EQ(info->changed, spec.changed);
+    EXPECT_EQ(info->created, fields.created);
+    EXPECT_EQ(info->changed, fields.changed);
     EXPECT_EQ(info->nameSpace, 1);
 }
 
@@ -128,13 +128,13 @@ TEST(GetDataSize, ResidentValueLength)
 
 TEST(GetDataSize, NonResidentDataSizeNotAllocatedSize)
 {
-    NonResidentSpec spec;
-    spec.runs = testing_support::EncodeRunList({{0x10000, 0x1234}});
-    spec.lastVcn = 0xFFFF;
-    spec.allocatedSize = 0x1'0000'0000ULL;
-    spec.dataSize = 0xFFFF'F001ULL;
-    spec.initializedSize = spec.dataSize;
-    const auto record = Fixed(FileRecordBuilder().FileName(Name("big.iso", 1)).NonResident(spec));
+    NonResidentSpec fields;
+    fields.runs = testing_support::EncodeRunList({{0x10000, 0x1234}});
+    fields.lastVcn = 0xFFFF;
+    fields.allocatedSize = 0x1'0000'0000ULL;
+    fields.dataSize = 0xFFFF'F001ULL;
+    fields.initializedSize = fields.dataSize;
+    const auto record = Fixed(FileRecordBuilder().FileName(Name("big.iso", 1)).NonResident(fields));
     EXPECT_EQ(ntfs::GetDataSize(record), 0xFFFF'F001ULL);
 }
 
@@ -183,10 +183,10 @@ TEST(CollectExtensionRecords, StopsAtCapacityAndAtTheValueEnd)
 
 TEST(CollectExtensionRecords, NonResidentListIsPassedOver)
 {
-    NonResidentSpec spec;
-    spec.type = 0x20;
-    spec.runs = testing_support::EncodeRunList({{1, 50}});
-    const auto record = Fixed(FileRecordBuilder().NonResident(spec).AttributeList({{.record = 3}}));
+    NonResidentSpec fields;
+    fields.type = 0x20;
+    fields.runs = testing_support::EncodeRunList({{1, 50}});
+    const auto record = Fixed(FileRecordBuilder().NonResident(fields).AttributeList({{.record = 3}}));
     std::vector<std::uint32_t> list;
     EXPECT_EQ(ntfs::CollectExtensionRecords(record, list), 1u);
     EXPECT_EQ(list.at(0), 3u);
@@ -246,11 +246,11 @@ TEST(IndexAttributes, FirstRunOffsetIsSignedAndOneToFourBytes)
              {{0x01, 0x01, 0x00}, std::nullopt},
              {{0x51, 0x01, 1, 2, 3, 4, 5, 0x00}, std::nullopt},
              {{0x00}, std::nullopt}}) {
-        NonResidentSpec spec;
-        spec.type = 0xA0;
-        spec.name = "$I30";
-        spec.runs = runs;
-        const auto record = Fixed(FileRecordBuilder().NonResident(spec));
+        NonResidentSpec fields;
+        fields.type = 0xA0;
+        fields.name = "$I30";
+        fields.runs = runs;
+        const auto record = Fixed(FileRecordBuilder().NonResident(fields));
         EXPECT_EQ(ntfs::FirstIndexCluster(record), expected);
     }
 }

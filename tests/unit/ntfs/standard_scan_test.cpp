@@ -252,19 +252,19 @@ TEST(BuildMftRunTable, OddRunLeavesItsLastSectorUnread)
 
 TEST(BuildMftRunTable, FixupOfRecordZeroCoversRunsInItsSecondSector)
 {
-    MftVolumeLayout spec{.mftRuns = {{4, 16}, {4, 100}, {4, 40}}};
-    MftVolume volume(spec);
+    MftVolumeLayout fields{.mftRuns = {{4, 16}, {4, 100}, {4, 40}}};
+    MftVolume volume(fields);
     // Pad record 0 so the $DATA run list crosses byte 510, where the update sequence number sits.
     FileRecordBuilder record;
     record.Flags(1).FileName({.name = "$MFT", .parent = 5, .nameSpace = 3});
     ByteBuffer padding(256, 0);
     record.Attribute(BuildResidentAttribute(0x40, padding));
-    record.NonResident({.runs = EncodeRunList(spec.mftRuns), .lastVcn = 11, .allocatedSize = 49152,
+    record.NonResident({.runs = EncodeRunList(fields.mftRuns), .lastVcn = 11, .allocatedSize = 49152,
                         .dataSize = 49152, .initializedSize = 49152});
     const ByteBuffer built = record.Build();
     const std::size_t runsAt = record.AttributeOffset(2) + 64;
     ASSERT_LT(runsAt, 510u);
-    ASSERT_GT(runsAt + EncodeRunList(spec.mftRuns).size(), 511u);
+    ASSERT_GT(runsAt + EncodeRunList(fields.mftRuns).size(), 511u);
     volume.PutRecord(0, built);
 
     MftRunTable table;
@@ -292,8 +292,8 @@ TEST(BuildMftRunTable, SparseRunsCountButHoldNothing)
 
 TEST(BuildMftRunTable, FieldWiderThanFourBytesEndsTheTable)
 {
-    MftVolumeLayout spec;
-    MftVolume volume(spec);
+    MftVolumeLayout fields;
+    MftVolume volume(fields);
     // Run 1: 4 clusters at 16; run 2: a 5-byte length field.
     ByteBuffer runs = {0x11, 0x04, 0x10, 0x15, 0x04, 0x00, 0x00, 0x00, 0x00, 0x20, 0x00};
     FileRecordBuilder record;
