@@ -36,6 +36,7 @@ void Measure(const char* what, std::size_t nameLength, const std::function<void(
         add(*catalog, i, Name(i, nameLength));
     // Touch the lazily rebuilt indexes so that they count too.
     (void)catalog->NtfsFolderWithTreeItem(1);
+    (void)catalog->NtfsFileWithDataRecordSector(1);
     (void)catalog->FoundFilesWithFsNumber(0);
     const std::size_t heap = HeapInUse() - before;
     const std::size_t own = catalog->MemoryBytes() - sizeof(ntfs::Catalog);

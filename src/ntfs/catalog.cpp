@@ -2,8 +2,10 @@
 // lookups.
 #include "ntfs/catalog.h"
 
+#include <algorithm>
 #include <cassert>
 #include <limits>
+#include <new>
 #include <utility>
 
 namespace ntfs {
@@ -68,10 +70,10 @@ void Catalog::ClearNtfsLists() noexcept
     m_ntfsFolderByParent.Clear();
     m_ntfsFolderByRecord.Clear();
     m_ntfsFileByParent.Clear();
-    m_ntfsFileBySector.Clear();
     {
         std::lock_guard lock(m_lazyMutex);
         m_ntfsFolderByTreeItem = {};
+        m_ntfsFileBySector = {.index = {}, .stale = true};
     }
     folderCount = 0;
     fileCount = 0;
@@ -118,6 +120,23 @@ void Catalog::ClearSweepLists() noexcept
     fileSystemCount = 0;
 }
 
+void Catalog::ReserveNtfsLists(std::size_t folders, std::size_t files) noexcept
+{
+    // Positions stay below PositionIndex::kNone, so no list can use more room than that.
+    constexpr std::size_t kMost = PositionIndex::kNone - 1;
+    folders = std::min(folders, kMost);
+    files = std::min(files, kMost);
+    try {
+        m_ntfsFiles.reserve(files);
+        m_ntfsFolders.reserve(folders);
+        // Parents are folders and repeat; records are one per folder and need no successors.
+        m_ntfsFileByParent.ReservePositions(files);
+        m_ntfsFolderByParent.ReservePositions(folders);
+    } catch (const std::bad_alloc&) {
+        // The lists grow as they fill, as they would have without the hint.
+    }
+}
+
 // Each add appends the entry first and then its keys: if an index runs out of memory the
 // process ends anyway (the handler does not return), so no half state is ever read.
 
@@ -145,7 +164,9 @@ void Catalog::AddNtfsFile(NtfsFileEntry entry)
     const core::Sector sector = entry.dataRecordSector;
     AppendToList(m_ntfsFiles, std::move(entry));
     m_ntfsFileByParent.Append(parent, pos);
-    m_ntfsFileBySector.Append(sector, pos);
+    std::lock_guard lock(m_lazyMutex);
+    if (!m_ntfsFileBySector.stale)
+        m_ntfsFileBySector.index.Append(sector, pos);
 }
 
 bool Catalog::AddFatFolder(FatFolderEntry entry)
@@ -389,9 +410,11 @@ std::optional<std::size_t> Catalog::NtfsFolderWithTreeItem(core::TreeItemId item
                    item);
 }
 
-std::optional<std::size_t> Catalog::NtfsFileWithDataRecordSector(core::Sector sector) const noexcept
+std::optional<std::size_t> Catalog::NtfsFileWithDataRecordSector(core::Sector sector) const
 {
-    return FirstOf(m_ntfsFileBySector, sector);
+    std::lock_guard lock(m_lazyMutex);
+    return FirstOf(Fresh(m_ntfsFileBySector, m_ntfsFiles, [](const NtfsFileEntry& e) { return e.dataRecordSector; }),
+                   sector);
 }
 
 std::optional<std::size_t> Catalog::FatFolderWithCluster(std::uint32_t cluster) const noexcept
@@ -471,13 +494,13 @@ std::size_t Catalog::MemoryBytes() const noexcept
     bytes += ListBytes(m_foundFolders) + NameBytes(m_foundFolders);
     bytes += ListBytes(m_foundFiles) + NameBytes(m_foundFiles);
     for (const PositionIndex* index :
-         {&m_ntfsFolderByParent, &m_ntfsFolderByRecord, &m_ntfsFileByParent, &m_ntfsFileBySector,
+         {&m_ntfsFolderByParent, &m_ntfsFolderByRecord, &m_ntfsFileByParent,
           &m_fatFolderByParent, &m_fatFolderByCluster, &m_fatFileByParent, &m_fatFileBySerial, &m_foundFileByParent,
           &m_foundFileBySector, &m_foundFolderByParentAndTime, &m_foundIndexByOwner, &m_foundIndexBySector})
         bytes += index->MemoryBytes();
     std::lock_guard lock(m_lazyMutex);
-    for (const LazyIndex* lazy : {&m_ntfsFolderByTreeItem, &m_fatFolderByTreeItem, &m_foundFolderByFsNumber,
-                                  &m_foundFileByFsNumber, &m_foundIndexByFsNumber})
+    for (const LazyIndex* lazy : {&m_ntfsFolderByTreeItem, &m_ntfsFileBySector, &m_fatFolderByTreeItem,
+                                  &m_foundFolderByFsNumber, &m_foundFileByFsNumber, &m_foundIndexByFsNumber})
         bytes += lazy->index.MemoryBytes();
     return bytes;
 }

@@ -138,8 +138,9 @@ static_assert(sizeof(FoundFileRecord) <= sizeof(std::string) + 48);
 // Fields written after an entry was added (treeItem of folders, record and fsNumber of sweep
 // records) must be written through the Set... operations: the index keyed on such a field is
 // then rebuilt once, at the first lookup on that field after the writes (the tree build and the
-// analysis write first and look up afterwards, so each phase costs one rebuild). Every other
-// index follows each append.
+// analysis write first and look up afterwards, so each phase costs one rebuild). The index of
+// NTFS files by data record sector is built at its first lookup and follows the appends after
+// it. Every other index follows each append.
 //
 // Threads: one worker fills the catalog; others read it only after the worker has ended.
 // Several readers may look up at once (the lazy rebuild is serialised inside).
@@ -179,6 +180,13 @@ public:
     // Releases the boot-sector hits and the found index, folder, file and file-system lists;
     // zeroes the five sweep counters.
     void ClearSweepLists() noexcept;
+
+    // Makes room for about `folders` NTFS folders and `files` NTFS files (and their indexes)
+    // before a scan adds them, so that the lists do not move their entries again and again as
+    // they grow. Only a hint: nothing visible changes, counts are clipped to the position limit,
+    // a list holding more already keeps its room, the lists still grow past the hint, and room
+    // the memory cannot give is simply not taken.
+    void ReserveNtfsLists(std::size_t folders, std::size_t files) noexcept;
 
     // Appends; raises folderCount.
     void AddNtfsFolder(NtfsFolderEntry entry);
@@ -242,7 +250,7 @@ public:
     // First entry carrying the value; nothing when none does.
     std::optional<std::size_t> NtfsFolderWithRecord(std::uint32_t record) const noexcept;
     std::optional<std::size_t> NtfsFolderWithTreeItem(core::TreeItemId item) const;
-    std::optional<std::size_t> NtfsFileWithDataRecordSector(core::Sector sector) const noexcept;
+    std::optional<std::size_t> NtfsFileWithDataRecordSector(core::Sector sector) const;
     std::optional<std::size_t> FatFolderWithCluster(std::uint32_t cluster) const noexcept;
     std::optional<std::size_t> FatFolderWithTreeItem(core::TreeItemId item) const;
     std::optional<std::size_t> FatFileWithSerial(std::uint32_t serial) const noexcept;
@@ -289,7 +297,6 @@ private:
     PositionIndex m_ntfsFolderByParent;
     PositionIndex m_ntfsFolderByRecord;
     PositionIndex m_ntfsFileByParent;
-    PositionIndex m_ntfsFileBySector;
     PositionIndex m_fatFolderByParent;
     PositionIndex m_fatFolderByCluster;
     PositionIndex m_fatFileByParent;
@@ -302,6 +309,9 @@ private:
 
     mutable std::mutex m_lazyMutex;
     mutable LazyIndex m_ntfsFolderByTreeItem;
+    // Only the Open and ID commands look files up by sector: built at the first of them, not
+    // entry by entry while the scan fills the list.
+    mutable LazyIndex m_ntfsFileBySector{.index = {}, .stale = true};
     mutable LazyIndex m_fatFolderByTreeItem;
     mutable LazyIndex m_foundFolderByFsNumber;
     mutable LazyIndex m_foundFileByFsNumber;

@@ -2,6 +2,7 @@
 // positions, and a successor table that exists only once some key repeats.
 #include "ntfs/position_index.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace ntfs {
@@ -41,6 +42,13 @@ void PositionIndex::Grow()
         if (slot.tail != kNone)
             m_slots[SlotFor(slot.key)] = slot;
     }
+}
+
+void PositionIndex::ReservePositions(std::size_t positions)
+{
+    positions = std::min<std::size_t>(positions, kNone);
+    if (positions > m_next.capacity())
+        m_next.reserve(positions);
 }
 
 void PositionIndex::Append(std::uint32_t key, std::size_t position)

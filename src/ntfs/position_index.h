@@ -80,6 +80,13 @@ public:
 
     Range Find(std::uint32_t key) const noexcept;
 
+    // Makes room ahead of a fill for the successors of positions below `positions` (used once
+    // some key repeats), so that they are not copied again and again as the list grows. The key
+    // slots still grow with the keys: sized for the keys that come, they stay small and close
+    // together. Never shrinks; the index answers as before. Throws std::bad_alloc when memory
+    // runs out.
+    void ReservePositions(std::size_t positions);
+
     // Forgets every key and releases the memory.
     void Clear() noexcept;
 

@@ -422,6 +422,33 @@ bool HasNonResidentAttributeList(std::span<const std::uint8_t> record) noexcept
     return false;
 }
 
+// Sectors of the drive, or UINT64_MAX when its size is unknown.
+std::uint64_t DiskSectors(const disk::DiskState& disk)
+{
+    const std::uint64_t size = disk.driveHandle ? disk.driveHandle->SizeBytes() : UINT64_MAX;
+    return size == UINT64_MAX ? UINT64_MAX : size / core::kSectorSize;
+}
+
+// Most record slots the catalog makes room for ahead of the walk (a 4 GiB $MFT); a run table
+// claiming more, damaged or not, leaves the rest to the lists' own growth.
+constexpr std::uint64_t kMostReservedSlots = std::uint64_t{1} << 22;
+
+// The record slots the walk will read: those of runs that are not sparse, up to the end of the
+// drive, at most kMostReservedSlots.
+std::uint64_t SlotsToRead(const MftRunTable& table, std::uint64_t diskSectors) noexcept
+{
+    std::uint64_t slots = 0;
+    for (std::size_t i = 0; i < table.Count() && slots < kMostReservedSlots; ++i) {
+        const std::uint64_t start = table.RunStart(i);
+        if (start == 0 || start >= diskSectors) {
+            continue;
+        }
+        const std::uint64_t usable = table.RunLength(i) & ~std::uint32_t{1};
+        slots += std::min(usable, diskSectors - start) / kFileRecordSectors;
+    }
+    return std::min(slots, kMostReservedSlots);
+}
+
 class MftWalk
 {
 public:
@@ -431,8 +458,7 @@ public:
           m_readSectors(std::max<std::uint32_t>(2, readSectors & ~std::uint32_t{1})),
           m_total(table.TotalSectors()), m_totalText(std::to_string(m_total))
     {
-        const std::uint64_t size = disk.driveHandle ? disk.driveHandle->SizeBytes() : UINT64_MAX;
-        m_diskSectors = size == UINT64_MAX ? UINT64_MAX : size / core::kSectorSize;
+        m_diskSectors = DiskSectors(disk);
         m_extensions.reserve(kExtensionListCapacity);
     }
 
@@ -746,6 +772,10 @@ StandardScanResult StandardScan(disk::DiskState& disk, Catalog& catalog, MftRunT
     result.runTable = BuildMftRunTable(disk, params.clusterBase, MftSectorOf(params.mftSector),
                                        params.sectorsPerCluster, runTable);
     sink.Progress(0);
+    // Every slot read may give an entry. Folders are a small share of most volumes; the hint for
+    // them only spares the first few regrowths.
+    const std::uint64_t slots = SlotsToRead(runTable, DiskSectors(disk));
+    catalog.ReserveNtfsLists(static_cast<std::size_t>(slots / 8), static_cast<std::size_t>(slots));
 
     MftWalk walk(disk, catalog, runTable, sink, options.readSectors);
     const bool finished = walk.Run();

@@ -388,6 +388,67 @@ TEST(CatalogLookups, RangesAreEmptyForUnknownKeysAndStableUnderGrowth)
     EXPECT_GT(c.MemoryBytes(), 20000 * sizeof(NtfsFileEntry));
 }
 
+// Files are looked up by sector through an index built at the first such lookup: files added
+// before it, after it and after a clear must all be found, first position first.
+TEST(CatalogLookups, FilesBySectorAcrossTheFirstLookupAndAClear)
+{
+    Catalog c;
+    auto add = [&c](std::uint32_t record, core::Sector sector) {
+        c.AddNtfsFile({.name = "f", .record = record, .parent = 5, .dataRecordSector = sector});
+        ++c.fileCount;
+    };
+    EXPECT_FALSE(c.NtfsFileWithDataRecordSector(0).has_value());
+    add(40, 100);
+    add(41, 102);
+    add(42, 100);
+    EXPECT_EQ(c.NtfsFileWithDataRecordSector(100), 0u);
+    EXPECT_EQ(c.NtfsFileWithDataRecordSector(102), 1u);
+    add(43, 104);
+    add(44, 102);
+    EXPECT_EQ(c.NtfsFileWithDataRecordSector(104), 3u);
+    EXPECT_EQ(c.NtfsFileWithDataRecordSector(102), 1u);
+    EXPECT_FALSE(c.NtfsFileWithDataRecordSector(106).has_value());
+
+    c.ClearNtfsLists();
+    EXPECT_FALSE(c.NtfsFileWithDataRecordSector(100).has_value());
+    add(50, 104);
+    add(51, 100);
+    EXPECT_EQ(c.NtfsFileWithDataRecordSector(100), 1u);
+    EXPECT_EQ(c.NtfsFileWithDataRecordSector(104), 0u);
+}
+
+// Room made ahead of the adds changes no answer, whether the hint is too small, too large or
+// given to lists that already hold entries.
+TEST(CatalogLookups, ReservedRoomChangesNoAnswer)
+{
+    std::mt19937 rng(7);
+    auto pick = [&rng](std::uint32_t n) { return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(rng); };
+    Catalog plain;
+    Catalog reserved;
+    reserved.ReserveNtfsLists(10, 50);
+    for (int i = 0; i < 4000; ++i) {
+        if (i == 1000)
+            reserved.ReserveNtfsLists(3000, 100000);
+        const NtfsFolderEntry folder{.name = "d", .record = pick(500), .parent = pick(40)};
+        const NtfsFileEntry file{.name = "f", .record = 600 + pick(9000), .parent = pick(40),
+                                 .dataRecordSector = pick(5000)};
+        for (Catalog* c : {&plain, &reserved}) {
+            c->AddNtfsFolder(folder);
+            c->AddNtfsFile(file);
+        }
+    }
+    ASSERT_EQ(reserved.NtfsFiles().size(), 4000u);
+    ASSERT_EQ(reserved.folderCount, 4000u);
+    for (std::uint32_t k = 0; k < 5000; ++k) {
+        EXPECT_EQ(ToVector(reserved.NtfsFilesWithParent(k)), ToVector(plain.NtfsFilesWithParent(k)));
+        EXPECT_EQ(ToVector(reserved.NtfsFoldersWithParent(k)), ToVector(plain.NtfsFoldersWithParent(k)));
+        EXPECT_EQ(reserved.NtfsFolderWithRecord(k), plain.NtfsFolderWithRecord(k));
+        EXPECT_EQ(reserved.NtfsFileWithDataRecordSector(k), plain.NtfsFileWithDataRecordSector(k));
+    }
+    for (std::size_t i = 0; i < 4000; ++i)
+        EXPECT_EQ(reserved.NtfsFiles()[i].record, plain.NtfsFiles()[i].record);
+}
+
 // The budget of a large scan: about 100 bytes per entry, indexes included, beside a name that
 // fits the string's inline buffer (bench/catalog_memory.cpp measures the heap itself).
 TEST(CatalogMemory, StaysNearAHundredBytesPerEntry)
