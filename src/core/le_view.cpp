@@ -3,19 +3,6 @@
 
 namespace core {
 
-std::uint64_t LeView::UVar(std::size_t off, std::size_t width) noexcept
-{
-    if (width == 0 || width > 8 || !InRange(m_bytes.size(), off, width)) {
-        m_ok = false;
-        return 0;
-    }
-    std::uint64_t value = 0;
-    for (std::size_t i = width; i-- > 0;) {
-        value = (value << 8) | m_bytes[off + i];
-    }
-    return value;
-}
-
 std::int64_t LeView::SVar(std::size_t off, std::size_t width) noexcept
 {
     const std::uint64_t raw = UVar(off, width);

@@ -33,8 +33,21 @@ public:
     std::int16_t S16(std::size_t off) noexcept { return static_cast<std::int16_t>(SVar(off, 2)); }
     std::int32_t S32(std::size_t off) noexcept { return static_cast<std::int32_t>(SVar(off, 4)); }
 
-    // Unsigned little-endian value of `width` bytes (1..8). Out of range: 0 and !Ok().
-    std::uint64_t UVar(std::size_t off, std::size_t width) noexcept;
+    // Unsigned little-endian value of `width` bytes (1..8). Out of range: 0 and !Ok(). Inline:
+    // the decoders read every field through it, and with a constant width the loop folds into
+    // one load.
+    std::uint64_t UVar(std::size_t off, std::size_t width) noexcept
+    {
+        if (width == 0 || width > 8 || !InRange(m_bytes.size(), off, width)) {
+            m_ok = false;
+            return 0;
+        }
+        std::uint64_t value = 0;
+        for (std::size_t i = width; i-- > 0;) {
+            value = (value << 8) | m_bytes[off + i];
+        }
+        return value;
+    }
     // The same value sign-extended from its top bit.
     std::int64_t SVar(std::size_t off, std::size_t width) noexcept;
 
