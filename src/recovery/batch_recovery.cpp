@@ -1,9 +1,19 @@
-// Batch recovery over the catalog.
+// Batch recovery over the catalog: the folder tree is made first, then the files are copied,
+// by one worker or by several taking whole output folders at a time.
 #include "recovery/batch_recovery.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "core/messages.h"
+#include "platform/file_source.h"
 #include "recovery/output_names.h"
 
 namespace recovery {
@@ -12,6 +22,56 @@ namespace {
 
 constexpr std::uint32_t kNtfsRootRecord = 5;
 constexpr std::uint32_t kFatRootCluster = 0;
+
+// A folder the files of the batch go into.
+struct OutputFolder
+{
+    std::filesystem::path path;
+    std::string relative;  // below the destination, "/"-joined; empty for the destination itself
+};
+
+// One event of the batch in the order a single worker meets it: a file to copy, or a folder
+// that could not be made (its event filled in while the tree is made).
+struct Step
+{
+    enum class State : std::uint8_t
+    {
+        Pending,   // a file not yet copied
+        Done,      // event ready
+        NotRun,    // Stop came first: no event
+    };
+    std::size_t position = 0;   // file: position in the source's list
+    std::uint32_t folder = 0;   // file: index into the output folders
+    bool isFile = true;
+    State state = State::Pending;
+    std::unique_ptr<BatchEvent> event;
+};
+
+// The progress sink as seen by several workers: one call at a time.
+class SerializedSink : public core::ProgressSink
+{
+public:
+    SerializedSink(core::ProgressSink& inner, std::mutex& mutex) : m_inner(inner), m_mutex(mutex) {}
+    void Status(std::string_view text) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_inner.Status(text);
+    }
+    void Progress(int percent) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_inner.Progress(percent);
+    }
+    void PanelValue(int row, std::string_view text) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_inner.PanelValue(row, text);
+    }
+
+private:
+    core::ProgressSink& m_inner;
+    std::mutex& m_mutex;
+};
 
 class BatchRun
 {
@@ -24,91 +84,83 @@ public:
 
     BatchSummary& Summary() noexcept { return m_summary; }
 
+    // Stop, or "&No" to a folder that could not be made, ends the making of the tree.
     bool Stopped()
     {
-        if (m_state.stopRequested.load()) {
+        if (m_state.stopRequested.load() || m_treeStopped) {
             m_summary.stopped = true;
             return true;
         }
         return false;
     }
 
+    // ---- making the tree and the list of steps ----
+
+    std::uint32_t Folder(const std::filesystem::path& path, const std::string& relative)
+    {
+        const auto [it, added] = m_folderIndex.try_emplace(path.native(), static_cast<std::uint32_t>(m_folders.size()));
+        if (added) {
+            m_folders.push_back(OutputFolder{path, relative});
+        }
+        return it->second;
+    }
+
     // A file of the source's list at `position`, into `folder`.
-    void File(std::size_t position, const std::filesystem::path& folder, const std::string& relativeFolder)
+    void File(std::size_t position, std::uint32_t folder)
     {
         if (Stopped()) {
             return;
         }
-        ExtractResult result;
-        if (m_source == BatchSource::FatFiles) {
-            const ntfs::FatFileEntry& f = m_catalog.FatFiles()[position];
-            result = m_extractor.ExtractFatFile(
-                FatExtractRequest{folder, f.serial, 1, f.cluster, f.size, f.name, f.deleted != 0 ? 1 : 0});
-        } else if (m_source == BatchSource::FoundFiles) {
-            const ntfs::FoundFileRecord& f = m_catalog.FoundFiles()[position];
-            result = m_extractor.ExtractNtfsFile(
-                NtfsExtractRequest{folder, f.name, f.size, f.sector, 1, f.deleted != 0 ? 1 : 0});
-        } else {
-            const ntfs::NtfsFileEntry& f = m_catalog.NtfsFiles()[position];
-            result = m_extractor.ExtractNtfsFile(
-                NtfsExtractRequest{folder, f.name, f.size, f.dataRecordSector, 1, f.deleted != 0 ? 1 : 0});
-        }
-        Count(result);
-        if (m_observer) {
-            const std::string name = SafeOutputName(FileName(position));
-            m_observer(BatchEvent{relativeFolder.empty() ? name : relativeFolder + "/" + name, false, result});
-        }
+        Step step;
+        step.position = position;
+        step.folder = folder;
+        m_steps.push_back(std::move(step));
     }
 
     // A folder entry at `position` below `parent`, then everything below it.
-    void FolderTree(std::size_t position, const std::filesystem::path& parent, const std::string& relativeParent)
+    void FolderTree(std::size_t position, std::uint32_t parent)
     {
         struct Pending
         {
             std::size_t position;
-            std::filesystem::path parent;
-            std::string relativeParent;
+            std::uint32_t parent;
         };
-        std::vector<Pending> stack{{position, parent, relativeParent}};
+        std::vector<Pending> stack{{position, parent}};
         while (!stack.empty() && !Stopped()) {
-            Pending item = std::move(stack.back());
+            const Pending item = stack.back();
             stack.pop_back();
             const std::string name = SafeOutputName(FolderName(item.position));
-            const std::filesystem::path path = item.parent / name;
-            const std::string relative = item.relativeParent.empty() ? name : item.relativeParent + "/" + name;
+            const OutputFolder& above = m_folders[item.parent];
+            std::filesystem::path path = above.path / name;
+            std::string relative = above.relative.empty() ? name : above.relative + "/" + name;
             if (!MakeBelow(path, relative)) {
                 continue;
             }
+            const std::uint32_t folder = Folder(path, relative);
             const std::uint32_t key = FolderKey(item.position);
             if (!m_expanded.insert(key).second) {
                 continue;
             }
-            Files(key, path, relative);
+            Files(key, folder);
             const auto children = ChildFolders(key);
             for (auto it = children.rbegin(); it != children.rend(); ++it) {
-                stack.push_back({*it, path, relative});
+                stack.push_back({*it, folder});
             }
         }
     }
 
     // The root's files into `destination`, then its folders with their trees.
-    void Root(const std::filesystem::path& destination)
+    void Root(std::uint32_t destination)
     {
         const std::uint32_t root = m_source == BatchSource::FatFiles ? kFatRootCluster : kNtfsRootRecord;
         m_expanded.insert(root);
-        Files(root, destination, {});
+        Files(root, destination);
         for (const std::size_t folder : ChildFolders(root)) {
             if (Stopped()) {
                 return;
             }
-            FolderTree(folder, destination, {});
+            FolderTree(folder, destination);
         }
-    }
-
-    std::uint32_t FolderKey(std::size_t position) const
-    {
-        return m_source == BatchSource::FatFiles ? m_catalog.FatFolders()[position].cluster
-                                                 : m_catalog.NtfsFolders()[position].record;
     }
 
     std::size_t FolderCount() const
@@ -127,6 +179,31 @@ public:
             break;
         }
         return m_catalog.NtfsFiles().size();
+    }
+
+    // ---- copying ----
+
+    // Copies every file step, then ends the run when the tree was cut short by "&No".
+    void CopyFiles(unsigned workers)
+    {
+        std::size_t files = 0;
+        for (const Step& step : m_steps) {
+            files += step.isFile ? 1 : 0;
+        }
+        if (workers > 1 && files > 1 && m_folders.size() > 1) {
+            CopyParallel(workers);
+        } else {
+            for (Step& step : m_steps) {
+                if (step.isFile) {
+                    Run(m_extractor, step);
+                }
+                Deliver(step);
+            }
+        }
+        if (m_treeStopped) {
+            m_state.stopRequested.store(true);
+            m_summary.stopped = true;
+        }
     }
 
 private:
@@ -149,6 +226,12 @@ private:
         return m_catalog.NtfsFiles()[position].name;
     }
 
+    std::uint32_t FolderKey(std::size_t position) const
+    {
+        return m_source == BatchSource::FatFiles ? m_catalog.FatFolders()[position].cluster
+                                                 : m_catalog.NtfsFolders()[position].record;
+    }
+
     std::vector<std::size_t> ChildFolders(std::uint32_t key) const
     {
         const auto range = m_source == BatchSource::FatFiles ? m_catalog.FatFoldersWithParent(key)
@@ -156,27 +239,29 @@ private:
         return std::vector<std::size_t>(range.begin(), range.end());
     }
 
-    void Files(std::uint32_t key, const std::filesystem::path& folder, const std::string& relative)
+    void Files(std::uint32_t key, std::uint32_t folder)
     {
         if (m_source == BatchSource::FatFiles) {
             for (const std::size_t p : m_catalog.FatFilesWithParent(key)) {
-                File(p, folder, relative);
+                File(p, folder);
             }
         } else if (m_source == BatchSource::FoundFiles) {
             const ntfs::VolumeParams& v = m_catalog.volumeParams;
             for (const std::size_t p : m_catalog.FoundFilesWithParent(key)) {
                 const core::Sector sector = m_catalog.FoundFiles()[p].sector;
                 if (sector > v.clusterBase && sector <= v.endSector) {
-                    File(p, folder, relative);
+                    File(p, folder);
                 }
             }
         } else {
             for (const std::size_t p : m_catalog.NtfsFilesWithParent(key)) {
-                File(p, folder, relative);
+                File(p, folder);
             }
         }
     }
 
+    // Makes a folder of the tree. A failure is a step of its own, reported in order, and asks
+    // whether to go on; "&No" ends the tree here, the files met so far are still copied.
     bool MakeBelow(const std::filesystem::path& path, const std::string& relative)
     {
         const FolderOutcome made = MakeFolder(path);
@@ -186,22 +271,171 @@ private:
         if (made != FolderOutcome::Failed) {
             return true;
         }
-        ++m_summary.errors;
         ExtractResult result;
         result.outcome = ExtractOutcome::CreateFailed;
         result.path = path;
         result.name = path.filename().string();
-        if (m_observer) {
-            m_observer(BatchEvent{relative, true, result});
-        }
+        Step step;
+        step.isFile = false;
+        step.state = Step::State::Done;
+        step.event = std::make_unique<BatchEvent>(BatchEvent{relative, true, std::move(result)});
+        m_steps.push_back(std::move(step));
         std::string message(core::msg::kErrorCreatingFile);
         message += path.string();
         message += core::msg::kContinueRecovery;
         const ContinueQuestion& ask = m_extractor.Context().askContinue;
         if (ask && !ask(message)) {
-            m_state.stopRequested.store(true);
+            m_treeStopped = true;
         }
         return false;
+    }
+
+    // Copies the file of `step` through `extractor` and fills in its event.
+    void Run(Extractor& extractor, Step& step)
+    {
+        if (m_state.stopRequested.load()) {
+            step.state = Step::State::NotRun;
+            return;
+        }
+        const OutputFolder& out = m_folders[step.folder];
+        ExtractResult result;
+        const std::size_t position = step.position;
+        if (m_source == BatchSource::FatFiles) {
+            const ntfs::FatFileEntry& f = m_catalog.FatFiles()[position];
+            result = extractor.ExtractFatFile(
+                FatExtractRequest{out.path, f.serial, 1, f.cluster, f.size, f.name, f.deleted != 0 ? 1 : 0});
+        } else if (m_source == BatchSource::FoundFiles) {
+            const ntfs::FoundFileRecord& f = m_catalog.FoundFiles()[position];
+            result = extractor.ExtractNtfsFile(
+                NtfsExtractRequest{out.path, f.name, f.size, f.sector, 1, f.deleted != 0 ? 1 : 0});
+        } else {
+            const ntfs::NtfsFileEntry& f = m_catalog.NtfsFiles()[position];
+            result = extractor.ExtractNtfsFile(
+                NtfsExtractRequest{out.path, f.name, f.size, f.dataRecordSector, 1, f.deleted != 0 ? 1 : 0});
+        }
+        const std::string name = SafeOutputName(FileName(position));
+        step.event = std::make_unique<BatchEvent>(
+            BatchEvent{out.relative.empty() ? name : out.relative + "/" + name, false, std::move(result)});
+        step.state = Step::State::Done;
+    }
+
+    // Counts a finished step and hands its event to the observer; the step's memory is freed.
+    void Deliver(Step& step)
+    {
+        if (step.state != Step::State::Done || !step.event) {
+            m_summary.stopped = true;
+            return;
+        }
+        if (step.isFile) {
+            Count(step.event->result);
+        } else {
+            ++m_summary.errors;
+        }
+        if (m_observer) {
+            m_observer(*step.event);
+        }
+        step.event.reset();
+    }
+
+    // Workers take whole output folders (lanes) in the order the tree met them; this thread
+    // hands the events on in step order as they become ready.
+    void CopyParallel(unsigned workers)
+    {
+        std::vector<std::vector<std::size_t>> lanes(m_folders.size());
+        std::vector<std::uint32_t> laneOrder;
+        for (std::size_t i = 0; i < m_steps.size(); ++i) {
+            if (!m_steps[i].isFile) {
+                continue;
+            }
+            auto& lane = lanes[m_steps[i].folder];
+            if (lane.empty()) {
+                laneOrder.push_back(m_steps[i].folder);
+            }
+            lane.push_back(i);
+        }
+        workers = static_cast<unsigned>(std::min<std::size_t>(workers, laneOrder.size()));
+
+        std::mutex sinkMutex;
+        std::mutex questionMutex;
+        std::optional<SerializedSink> sink;
+        ExtractionContext context = m_extractor.Context();
+        if (context.sink != nullptr) {
+            sink.emplace(*context.sink, sinkMutex);
+            context.sink = &*sink;
+        }
+        context.askContinue = [ask = context.askContinue, &questionMutex, this](std::string_view message) {
+            std::lock_guard lock(questionMutex);
+            if (m_state.stopRequested.load()) {
+                return false;  // an earlier answer already ended the run
+            }
+            const bool goOn = !ask || ask(message);
+            if (!goOn) {
+                m_state.stopRequested.store(true);  // before another worker may ask
+            }
+            return goOn;
+        };
+
+        std::mutex doneMutex;
+        std::condition_variable doneChanged;
+        std::vector<std::uint8_t> done(m_steps.size(), 0);
+        for (std::size_t i = 0; i < m_steps.size(); ++i) {
+            done[i] = m_steps[i].isFile ? 0 : 1;
+        }
+        std::size_t nextLane = 0;
+        std::exception_ptr failure;
+
+        auto work = [&] {
+            try {
+                Extractor extractor(m_extractor.Disk(), m_extractor.State(), context);
+                for (;;) {
+                    std::size_t lane = 0;
+                    {
+                        std::lock_guard lock(doneMutex);
+                        if (nextLane == laneOrder.size() || failure) {
+                            return;
+                        }
+                        lane = laneOrder[nextLane++];
+                    }
+                    for (const std::size_t i : lanes[lane]) {
+                        Run(extractor, m_steps[i]);
+                        std::lock_guard lock(doneMutex);
+                        done[i] = 1;
+                        doneChanged.notify_one();
+                    }
+                }
+            } catch (...) {
+                std::lock_guard lock(doneMutex);
+                if (!failure) {
+                    failure = std::current_exception();
+                }
+                doneChanged.notify_one();
+            }
+        };
+        std::vector<std::jthread> threads;
+        threads.reserve(workers);
+        for (unsigned w = 0; w < workers; ++w) {
+            threads.emplace_back(work);
+        }
+        try {
+            for (std::size_t i = 0; i < m_steps.size(); ++i) {
+                {
+                    std::unique_lock lock(doneMutex);
+                    doneChanged.wait(lock, [&] { return done[i] != 0 || failure; });
+                    if (failure) {
+                        break;
+                    }
+                }
+                Deliver(m_steps[i]);
+            }
+        } catch (...) {
+            m_state.stopRequested.store(true);  // the workers end at their next file before they are joined
+            throw;
+        }
+        if (failure) {
+            m_state.stopRequested.store(true);  // the other workers end at their next file
+            threads.clear();
+            std::rethrow_exception(failure);
+        }
     }
 
     void Count(const ExtractResult& result)
@@ -249,13 +483,26 @@ private:
     const BatchObserver& m_observer;
     BatchSummary m_summary;
     std::unordered_set<std::uint32_t> m_expanded;
+    std::vector<OutputFolder> m_folders;
+    std::unordered_map<std::string, std::uint32_t> m_folderIndex;
+    std::vector<Step> m_steps;
+    bool m_treeStopped = false;
 };
 
 }  // namespace
 
+unsigned DefaultRecoveryWorkers(const disk::DiskState& disk)
+{
+    if (disk.accessMode != 'N' || dynamic_cast<const platform::FileSectorSource*>(disk.driveHandle.get()) == nullptr) {
+        return 1;
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(cores, 1u, kMaxRecoveryWorkers);
+}
+
 BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs::Catalog& catalog, BatchSource source,
                           const BatchSelection& selection, const std::filesystem::path& destination,
-                          const BatchObserver& observer)
+                          const BatchObserver& observer, unsigned workers)
 {
     state.stopRequested.store(false);
     state.skipRequested.store(false);
@@ -272,26 +519,28 @@ BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs
         run.Summary().stopped = true;
         return run.Summary();
     }
+    const std::uint32_t top = run.Folder(destination, {});
     if (selection.all) {
-        run.Root(destination);
-        return run.Summary();
+        run.Root(top);
+    } else {
+        for (const std::size_t file : selection.files) {
+            if (run.Stopped()) {
+                break;
+            }
+            if (file < run.FileCount()) {
+                run.File(file, top);
+            }
+        }
+        for (const std::size_t folder : selection.folders) {
+            if (run.Stopped()) {
+                break;
+            }
+            if (folder < run.FolderCount()) {
+                run.FolderTree(folder, top);
+            }
+        }
     }
-    for (const std::size_t file : selection.files) {
-        if (run.Stopped()) {
-            break;
-        }
-        if (file < run.FileCount()) {
-            run.File(file, destination, {});
-        }
-    }
-    for (const std::size_t folder : selection.folders) {
-        if (run.Stopped()) {
-            break;
-        }
-        if (folder < run.FolderCount()) {
-            run.FolderTree(folder, destination, {});
-        }
-    }
+    run.CopyFiles(workers);
     return run.Summary();
 }
 

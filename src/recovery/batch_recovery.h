@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "disk/disk_state.h"
 #include "ntfs/catalog.h"
 #include "recovery/file_extraction.h"
 
@@ -57,14 +58,28 @@ struct BatchEvent
 };
 using BatchObserver = std::function<void(const BatchEvent& event)>;
 
+// How many files a batch copies at once from `disk`: one where reads are not known to be safe
+// from several threads (the BIOS libraries of mode F, sources other than an image or a device),
+// else the machine's cores, at most kMaxRecoveryWorkers.
+inline constexpr unsigned kMaxRecoveryWorkers = 4;
+unsigned DefaultRecoveryWorkers(const disk::DiskState& disk);
+
 // Runs a batch over `catalog`. Clears stopRequested and skipRequested, sets filesSaved to 0,
 // makes the destination folder when missing, then writes the selection: selected files into the
 // destination, selected folders (and Recover All's root entries) as folders below it with their
-// whole subtree. Deleted and placeholder folders are recreated like any other. Each folder's
-// entries are expanded once, so a damaged parent chain cannot loop. Stop is polled before every
-// entry.
+// whole subtree. Deleted and placeholder folders are recreated like any other, every folder
+// before any file. Each folder's entries are expanded once, so a damaged parent chain cannot
+// loop. Stop is polled before every entry.
+//
+// With `workers` above 1 the files of different output folders are copied at once, each worker
+// through its own Extractor over the same disk, state and context; the files of one output
+// folder are always copied in order by one worker, so the duplicate policy sees them as a single
+// worker would. The observer still receives every event on the calling thread, in the order a
+// single worker gives; the progress sink and the "Continue Recovery ?" question are reached
+// through one lock, and a question is not asked once Stop is set. The disk's reads must be safe
+// from several threads (see DefaultRecoveryWorkers).
 BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs::Catalog& catalog, BatchSource source,
                           const BatchSelection& selection, const std::filesystem::path& destination,
-                          const BatchObserver& observer = {});
+                          const BatchObserver& observer = {}, unsigned workers = 1);
 
 }  // namespace recovery

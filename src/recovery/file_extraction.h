@@ -116,6 +116,8 @@ public:
     Extractor(disk::DiskState& disk, RecoveryState& state, ExtractionContext context);
 
     ExtractionContext& Context() noexcept { return m_context; }
+    disk::DiskState& Disk() noexcept { return m_disk; }
+    RecoveryState& State() noexcept { return m_state; }
 
     // Copies an NTFS entry. Size 0 writes nothing. The record at recordSector is read and fixed up;
     // resident content is written as is, clusters are read in requests of up to kMaxReadSectors

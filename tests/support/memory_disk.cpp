@@ -36,10 +36,15 @@ void MemoryDisk::Write(std::uint64_t offset, std::span<const std::uint8_t> data)
     std::copy(data.begin(), data.end(), m_bytes.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-void FaultyDisk::MarkBad(core::Sector sector, int failuresBeforeSuccess) { m_bad[sector] = failuresBeforeSuccess; }
+void FaultyDisk::MarkBad(core::Sector sector, int failuresBeforeSuccess)
+{
+    std::lock_guard lock(m_mutex);
+    m_bad[sector] = failuresBeforeSuccess;
+}
 
 bool FaultyDisk::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out)
 {
+    std::lock_guard lock(m_mutex);
     const std::uint64_t first = offset / core::kSectorSize;
     const std::uint64_t end = out.empty() ? first : (offset + out.size() + core::kSectorSize - 1) / core::kSectorSize;
     bool fail = m_failAll || (m_shortReadLimit != 0 && out.size() > m_shortReadLimit);
@@ -72,12 +77,14 @@ std::uint64_t FaultyDisk::SizeBytes() const { return m_sizeOverridden ? m_report
 
 std::size_t FaultyDisk::ReadsOfSector(core::Sector sector) const
 {
+    std::lock_guard lock(m_mutex);
     auto it = m_touched.find(sector);
     return it == m_touched.end() ? 0 : it->second;
 }
 
 std::size_t FaultyDisk::SingleSectorReadsOf(core::Sector sector) const
 {
+    std::lock_guard lock(m_mutex);
     auto it = m_single.find(sector);
     return it == m_single.end() ? 0 : it->second;
 }

@@ -1,9 +1,11 @@
 // In-memory sector sources for tests: a plain disk and one that fails on cue.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <span>
 #include <vector>
 
@@ -41,7 +43,7 @@ public:
 
 protected:
     std::vector<std::uint8_t> m_bytes;
-    std::size_t m_readCount = 0;
+    std::atomic<std::size_t> m_readCount{0};  // a batch may read from several workers
 };
 
 // A memory disk with unreadable sectors, short reads and a reported size that may differ from
@@ -76,6 +78,7 @@ public:
     std::size_t SingleSectorReadsOf(core::Sector sector) const;
 
 private:
+    mutable std::mutex m_mutex;  // reads may come from several batch workers at once
     std::map<core::Sector, int> m_bad;  // sector -> failures left (kForever: always)
     std::map<core::Sector, std::size_t> m_touched;
     std::map<core::Sector, std::size_t> m_single;

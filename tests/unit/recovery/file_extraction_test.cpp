@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -426,6 +427,139 @@ TEST_F(ExtractionTest, RecoverAllRecreatesTheFolderTree)
     EXPECT_EQ(selected.written, 2u);
     EXPECT_TRUE(fs::exists(m_dir / "sel" / "top.txt"));
     EXPECT_TRUE(fs::exists(m_dir / "sel" / "_.." / "a_b.txt"));
+}
+
+// Every file and folder below `root` with its bytes ("<folder>" for folders).
+std::map<std::string, ByteBuffer> TreeContents(const fs::path& root)
+{
+    std::map<std::string, ByteBuffer> contents;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string relative = fs::relative(entry.path(), root).string();
+        contents[relative] = entry.is_directory() ? ByteBuffer{'<', '>'} : ReadAll(entry.path());
+    }
+    return contents;
+}
+
+struct BatchRecord
+{
+    std::vector<std::string> events;  // path, outcome, output name
+    recovery::BatchSummary summary;
+    std::vector<std::string> asked;
+};
+
+// A catalog whose output folders merge ("Docs" live and deleted under the root), whose merged
+// folders hold files of one name (renamed in catalog order), with a file without data, nested
+// folders and enough files that several workers really run at once.
+class ParallelBatchTest : public ExtractionTest
+{
+protected:
+    ParallelBatchTest()
+    {
+        catalog.AddNtfsFolder({.name = "Docs", .record = 50, .parent = 5});
+        catalog.AddNtfsFolder({.name = "Docs", .record = 51, .parent = 5, .deleted = 1});
+        catalog.AddNtfsFolder({.name = "Pics", .record = 52, .parent = 5});
+        catalog.AddNtfsFolder({.name = "Deep", .record = 53, .parent = 52});
+        catalog.AddNtfsFolder({.name = "Last", .record = 54, .parent = 5});
+        const std::uint32_t parents[] = {5, 50, 51, 52, 53, 54};
+        std::uint32_t record = 30;
+        for (int i = 0; i < 60; ++i, ++record) {
+            const std::uint32_t parent = parents[i % 6];
+            const std::size_t size = 100 + static_cast<std::size_t>(i) * 11;
+            vol.PutRecord(record, FileRecordBuilder().ResidentData(Pattern(size, static_cast<std::uint8_t>(i))).Build());
+            // Files 1, 2, 7, 8, ... share names between the two "Docs" folders.
+            const std::string name = (parent == 50 || parent == 51) ? "same" + std::to_string(i / 6) + ".txt"
+                                                                    : "f" + std::to_string(i) + ".bin";
+            catalog.AddNtfsFile({.name = name, .record = record, .parent = parent, .size = size,
+                                 .dataRecordSector = vol.RecordSector(record)});
+        }
+        catalog.AddNtfsFile({.name = "nodata.bin", .record = 99, .parent = 52, .size = 5,
+                             .dataRecordSector = vol.RecordSector(200)});  // no record there
+    }
+
+    BatchRecord Run(unsigned workers, const fs::path& to, bool answerYes = true,
+                    recovery::DuplicatePolicy duplicates = recovery::DuplicatePolicy::Rename)
+    {
+        BatchRecord record;
+        auto context = Context();
+        context.settings.duplicatePolicy = duplicates;
+        context.askContinue = [&record, answerYes](std::string_view message) {
+            record.asked.emplace_back(message);
+            return answerYes;
+        };
+        recovery::Extractor extractor(vol.Disk(), state, context);
+        record.summary = recovery::RecoverBatch(
+            extractor, state, catalog, recovery::BatchSource::NtfsFiles, {.all = true}, to,
+            [&record](const recovery::BatchEvent& e) {
+                record.events.push_back(e.relativePath + " " + std::to_string(static_cast<int>(e.result.outcome)) +
+                                        " " + e.result.name);
+            },
+            workers);
+        return record;
+    }
+
+    ntfs::Catalog catalog;
+};
+
+TEST_F(ParallelBatchTest, SeveralWorkersGiveWhatOneWorkerGives)
+{
+    const BatchRecord one = Run(1, m_dir / "one");
+    for (const unsigned workers : {2u, 4u}) {
+        const fs::path to = m_dir / ("w" + std::to_string(workers));
+        const BatchRecord many = Run(workers, to);
+        EXPECT_EQ(many.events, one.events) << workers;
+        EXPECT_EQ(many.summary.written, one.summary.written);
+        EXPECT_EQ(many.summary.renamed, one.summary.renamed);
+        EXPECT_EQ(many.summary.errors, one.summary.errors);
+        EXPECT_EQ(many.summary.foldersCreated, one.summary.foldersCreated);
+        EXPECT_EQ(TreeContents(to), TreeContents(m_dir / "one")) << workers;
+    }
+    EXPECT_EQ(one.summary.written, 60u);
+    EXPECT_EQ(one.summary.renamed, 10u);  // the deleted "Docs" comes second: its files are the copies
+    EXPECT_EQ(one.summary.errors, 1u);
+    EXPECT_EQ(ReadAll(m_dir / "one" / "Docs" / "Copy (1 ) of same0.txt"), Pattern(100 + 2 * 11, 2));
+    EXPECT_EQ(ReadAll(m_dir / "one" / "Pics" / "Deep" / "f4.bin"), Pattern(100 + 4 * 11, 4));
+}
+
+TEST_F(ParallelBatchTest, NoToAFolderFailureCopiesOnlyWhatCameBeforeIt)
+{
+    for (const unsigned workers : {1u, 3u}) {
+        const fs::path to = m_dir / ("w" + std::to_string(workers));
+        fs::create_directories(to);
+        std::ofstream(to / "Pics") << "a file where the folder goes";
+        const BatchRecord r = Run(workers, to, false);
+        ASSERT_EQ(r.asked.size(), 1u) << workers;
+        EXPECT_EQ(r.asked[0], "Error creating file : " + (to / "Pics").string() + ".  Continue Recovery ? ");
+        EXPECT_TRUE(r.summary.stopped);
+        EXPECT_TRUE(state.stopRequested.load());
+        // The root's files and both "Docs" come before "Pics"; nothing after it is made.
+        EXPECT_EQ(r.summary.written, 30u) << workers;
+        EXPECT_TRUE(fs::exists(to / "Docs" / "same9.txt"));
+        EXPECT_FALSE(fs::exists(to / "Last"));
+        EXPECT_EQ(r.events.back(), "Pics 11 Pics");
+    }
+}
+
+TEST_F(ParallelBatchTest, AfterNoNoOtherWorkerAsks)
+{
+    // A link where an output file goes cannot be opened (links are never followed): with
+    // "overwrite" every such file asks. One "&No" ends the run; the other workers do not ask again.
+    const fs::path to = m_dir / "links";
+    for (const char* folder : {"", "Docs", "Pics", "Pics/Deep", "Last"}) {
+        fs::create_directories(to / folder);
+    }
+    for (int i = 0; i < 60; ++i) {
+        const std::uint32_t parents[] = {5, 50, 51, 52, 53, 54};
+        const char* folders[] = {"", "Docs", "Docs", "Pics", "Pics/Deep", "Last"};
+        const std::uint32_t parent = parents[i % 6];
+        if (parent == 50 || parent == 51) {
+            continue;
+        }
+        fs::create_symlink(m_dir / "elsewhere", to / folders[i % 6] / ("f" + std::to_string(i) + ".bin"));
+    }
+    const BatchRecord r = Run(4, to, false, recovery::DuplicatePolicy::Overwrite);
+    EXPECT_EQ(r.asked.size(), 1u);
+    EXPECT_TRUE(r.summary.stopped);
+    EXPECT_FALSE(fs::exists(m_dir / "elsewhere"));
 }
 
 TEST_F(ExtractionTest, FatChainFromFat1ElseContiguousClusters)
