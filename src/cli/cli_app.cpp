@@ -30,7 +30,7 @@ constexpr Command kCommands[] = {
     {"ls", RunLs, "ls [--drive N] (--partition K | --snapshot FILE) [PATH] [--filter PATTERN]... [--json]   folder PATH (default the root) of partition K or of a snapshot"},
     {"advance-scan", RunAdvanceScan, "advance-scan [--drive N] [--start S --end E | --partition K] [--chunk 1..100] [--fs K [--tree | --ls PATH] [--save-snapshot FILE]] [--json]   sweep a range, list the file systems found, mount one"},
     {"find", RunFind, "find PATTERN ([--drive N] --partition K | --snapshot FILE) [--json]   files matching PATTERN"},
-    {"recover", RunRecover, "recover --to DIR ([--drive N] --partition K | --snapshot FILE) (PATH... | --all) [--deleted include|only|exclude] [--duplicates rename|overwrite|skip] [--filter PATTERN]... [--on-error continue|stop] [--chunk N] [--retries N] [--json]   copy files out"},
+    {"recover", RunRecover, "recover --to DIR ([--drive N] --partition K | --snapshot FILE) (PATH... | --all) [--deleted include|only|exclude] [--duplicates rename|overwrite|skip] [--filter PATTERN]... [--on-error continue|stop] [--chunk N] [--retries N] [--jobs N] [--json]   copy files out"},
 };
 
 void PrintUsage(std::FILE* to)

@@ -30,7 +30,8 @@ constexpr const char* kRecoverUsage =
     "usage: dravik-cli recover --to DIR ([--drive N] --partition K | [--drive N] --snapshot FILE\n"
     "                                    | [--drive N] [--start S --end E | --partition K] --fs K) (PATH... | --all)\n"
     "       [--deleted include|only|exclude] [--duplicates rename|overwrite|skip] [--filter PATTERN]...\n"
-    "       [--on-error continue|stop] [--chunk 1..100] [--retries 1..10] [--json]\n";
+    "       [--on-error continue|stop] [--chunk 1..100] [--retries 1..10] [--jobs 1..4] [--json]\n"
+    "  --jobs N  files copied at once (default: one per core, at most 4; always 1 in BIOS access mode)\n";
 
 int Usage(CliContext& context, const std::string& problem)
 {
@@ -52,6 +53,7 @@ struct RecoverArgs
     bool stopOnError = false;
     std::optional<std::uint32_t> chunk;
     std::optional<std::uint16_t> retries;
+    std::optional<unsigned> jobs;
     bool json = false;
 };
 
@@ -314,6 +316,11 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
             a.retries = recovery::ParseReadRetryCount(args[++i]);
             if (!a.retries)
                 return Usage(context, std::string(core::msg::kRetriesOptionRange));
+        } else if (arg == "--jobs" && hasValue) {
+            const auto n = ParseUnsigned(args[++i]);
+            if (!n || *n < 1 || *n > recovery::kMaxRecoveryWorkers)
+                return Usage(context, "--jobs takes a number from 1 to 4");
+            a.jobs = static_cast<unsigned>(*n);
         } else if (arg == "--json") {
             a.json = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -462,7 +469,8 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
     recovery::BatchSummary summary;
     {
         StopOnInterrupt stopOnInterrupt(interrupt);
-        summary = recovery::RecoverBatch(extractor, state, catalog, source, selection, a.to, observer);
+        const unsigned workers = disk.accessMode == 'N' ? a.jobs.value_or(recovery::DefaultRecoveryWorkers(disk)) : 1;
+        summary = recovery::RecoverBatch(extractor, state, catalog, source, selection, a.to, observer, workers);
     }
     terminal.Finish();
     if (a.json) {
