@@ -148,8 +148,23 @@ TEST_P(RecoverAllReal, ReproducesEveryFileOfTheManifest)
     if (hasDeleted) {
         EXPECT_GT(deletedFound, 0u);
     }
+    // One worker and four give the same lines and the same files.
+    const fs::path one = out.string() + "-one";
+    fs::remove_all(one);
+    const std::string command = std::string(DRAVIK_CLI) + " --images-only --image " + Quoted(image.string()) +
+                                " recover --partition " + std::to_string(GetParam().part) + " --all --to ";
+    const CliRun single = RunCommand(command + Quoted(one.string()) + " --jobs 1 2>/dev/null");
+    const CliRun four = RunCommand(command + Quoted(out.string() + "-four") + " --jobs 4 2>/dev/null");
+    EXPECT_EQ(single.out, run.out);
+    EXPECT_EQ(four.out, run.out);
+    EXPECT_EQ(HashTree(one), hashes);
+    EXPECT_EQ(HashTree(out.string() + "-four"), hashes);
+    EXPECT_EQ(RunCommand(command + Quoted(one.string()) + " --jobs 0 2>/dev/null").exitCode, 1);
+
     EXPECT_EQ(HashFile(image), before);
     fs::remove_all(out);
+    fs::remove_all(one);
+    fs::remove_all(out.string() + "-four");
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, RecoverAllReal,
