@@ -2,13 +2,22 @@
 #include "recovery/output_file.h"
 
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 
 namespace recovery {
+
+namespace {
+
+// Largest sendfile request (the kernel moves at most about 2 GiB per call anyway).
+constexpr std::uint64_t kMaxSendfile = std::uint64_t{1} << 30;
+
+}  // namespace
 
 OutputFile::~OutputFile()
 {
@@ -73,8 +82,25 @@ std::uint64_t OutputFile::CopyFrom(int fd, std::uint64_t offset, std::uint64_t c
     }
     auto in = static_cast<off_t>(offset);
     std::uint64_t done = 0;
-    while (done < count) {
+    while (done < count && !m_crossDevice) {
         const ssize_t n = ::copy_file_range(fd, &in, m_fd, nullptr, static_cast<std::size_t>(count - done), 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+            // Another file system (the usual case: recovery goes to another disk) or a kernel
+            // without it: sendfile still copies inside the kernel, and is tried from now on.
+            m_crossDevice = true;
+            break;
+        }
+        if (n <= 0) {
+            return Appended(done);
+        }
+        done += static_cast<std::uint64_t>(n);
+    }
+    while (done < count) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kMaxSendfile));
+        const ssize_t n = ::sendfile(m_fd, fd, &in, want);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -83,8 +109,13 @@ std::uint64_t OutputFile::CopyFrom(int fd, std::uint64_t offset, std::uint64_t c
         }
         done += static_cast<std::uint64_t>(n);
     }
-    m_position += done;
-    return done;
+    return Appended(done);
+}
+
+std::uint64_t OutputFile::Appended(std::uint64_t bytes) noexcept
+{
+    m_position += bytes;
+    return bytes;
 }
 
 bool OutputFile::Zeros(std::uint64_t count)

@@ -22,7 +22,7 @@ public:
     // Appends the bytes; false once any write has failed.
     bool Write(std::span<const std::uint8_t> bytes);
     // Appends up to `count` bytes taken at byte `offset` of the open file `fd` inside the kernel
-    // (copy_file_range). Returns how many were appended: fewer, even 0, when the kernel copies
+    // (copy_file_range, or sendfile once that has refused to cross file systems). Returns how many were appended: fewer, even 0, when the kernel copies
     // less or refuses (the caller writes the rest itself); a refusal never counts as a failure.
     std::uint64_t CopyFrom(int fd, std::uint64_t offset, std::uint64_t count);
     // Appends `count` zero bytes without writing them (a hole, or zeros where holes are not kept).
@@ -37,7 +37,10 @@ public:
     bool Close();
 
 private:
+    std::uint64_t Appended(std::uint64_t bytes) noexcept;
+
     int m_fd = -1;
+    bool m_crossDevice = false;  // copy_file_range refused this pair of file systems: sendfile
     std::uint64_t m_position = 0;
     std::uint64_t m_pendingHole = 0;
     bool m_failed = false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -67,29 +68,45 @@ TEST_F(ImageCopyTest, OnlyWholeRangesInsideARegularImageQualify)
     EXPECT_EQ(disk::ImageFileFdFor(memory, 0, 1), -1);  // may have unreadable sectors
 }
 
+// Into the image's own file system (copy_file_range) and, where /dev/shm is another file system,
+// across file systems (copy_file_range refuses, sendfile copies).
 TEST_F(ImageCopyTest, ShortCopyAfterAHoleIsCompletedByWrites)
 {
-    const int in = ::open((m_dir / "image.bin").c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(in, 0);
-    recovery::OutputFile out;
-    ASSERT_TRUE(out.Create(m_dir / "out.bin"));
-    ASSERT_TRUE(out.Zeros(1000));
-    // Asked past the end of the image: only what is there comes across.
-    const std::uint64_t copied = out.CopyFrom(in, 3000, 2000);
-    EXPECT_EQ(copied, m_bytes.size() - 3000);
-    EXPECT_EQ(out.Position(), 1000 + copied);
-    ASSERT_TRUE(out.Write(std::span<const std::uint8_t>(m_bytes).first(100)));
-    EXPECT_EQ(out.CopyFrom(-1, 0, 10), 0u);  // a refusal appends nothing and fails nothing
-    EXPECT_FALSE(out.Failed());
-    ASSERT_TRUE(out.Zeros(50));
-    ASSERT_TRUE(out.Close());
-    ::close(in);
+    std::vector<fs::path> folders{m_dir};
+    struct stat image{};
+    struct stat shm{};
+    if (::stat(m_dir.c_str(), &image) == 0 && ::stat("/dev/shm", &shm) == 0 && image.st_dev != shm.st_dev) {
+        folders.push_back(fs::path("/dev/shm") / ("dravik-image-copy-" + std::to_string(::getpid())));
+        fs::create_directories(folders.back());
+    }
+    for (const fs::path& folder : folders) {
+        const int in = ::open((m_dir / "image.bin").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(in, 0);
+        recovery::OutputFile out;
+        ASSERT_TRUE(out.Create(folder / "out.bin"));
+        ASSERT_TRUE(out.Zeros(1000));
+        // Asked past the end of the image: only what is there comes across.
+        const std::uint64_t copied = out.CopyFrom(in, 3000, 2000);
+        EXPECT_EQ(copied, m_bytes.size() - 3000) << folder;
+        EXPECT_EQ(out.Position(), 1000 + copied);
+        EXPECT_EQ(out.CopyFrom(in, 512, 700), 700u) << folder;  // a second copy, from the middle
+        ASSERT_TRUE(out.Write(std::span<const std::uint8_t>(m_bytes).first(100)));
+        EXPECT_EQ(out.CopyFrom(-1, 0, 10), 0u);  // a refusal appends nothing and fails nothing
+        EXPECT_FALSE(out.Failed());
+        ASSERT_TRUE(out.Zeros(50));
+        ASSERT_TRUE(out.Close());
+        ::close(in);
 
-    std::vector<std::uint8_t> expected(1000, 0);
-    expected.insert(expected.end(), m_bytes.begin() + 3000, m_bytes.end());
-    expected.insert(expected.end(), m_bytes.begin(), m_bytes.begin() + 100);
-    expected.resize(expected.size() + 50, 0);
-    EXPECT_EQ(Contents(m_dir / "out.bin"), expected);
+        std::vector<std::uint8_t> expected(1000, 0);
+        expected.insert(expected.end(), m_bytes.begin() + 3000, m_bytes.end());
+        expected.insert(expected.end(), m_bytes.begin() + 512, m_bytes.begin() + 1212);
+        expected.insert(expected.end(), m_bytes.begin(), m_bytes.begin() + 100);
+        expected.resize(expected.size() + 50, 0);
+        EXPECT_EQ(Contents(folder / "out.bin"), expected) << folder;
+        if (folder != m_dir) {
+            fs::remove_all(folder);
+        }
+    }
 }
 
 }  // namespace
