@@ -382,6 +382,7 @@ private:
             done[i] = m_steps[i].isFile ? 0 : 1;
         }
         std::size_t nextLane = 0;
+        std::size_t awaited = 0;  // the step this thread waits for; only its end wakes it
         std::exception_ptr failure;
 
         auto work = [&] {
@@ -400,7 +401,9 @@ private:
                         Run(extractor, m_steps[i]);
                         std::lock_guard lock(doneMutex);
                         done[i] = 1;
-                        doneChanged.notify_one();
+                        if (i == awaited) {
+                            doneChanged.notify_one();
+                        }
                     }
                 }
             } catch (...) {
@@ -420,6 +423,7 @@ private:
             for (std::size_t i = 0; i < m_steps.size(); ++i) {
                 {
                     std::unique_lock lock(doneMutex);
+                    awaited = i;
                     doneChanged.wait(lock, [&] { return done[i] != 0 || failure; });
                     if (failure) {
                         break;
