@@ -2,9 +2,13 @@
 // by one worker or by several taking whole output folders at a time.
 #include "recovery/batch_recovery.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -28,7 +32,53 @@ struct OutputFolder
 {
     std::filesystem::path path;
     std::string relative;  // below the destination, "/"-joined; empty for the destination itself
+    // A folder this run made holds only what the run put there: the folders made in it and the
+    // files its one worker wrote. While every such name is ASCII, `names` (lower-cased, so that a
+    // destination that ignores case is covered too) tells which names are taken without asking
+    // the file system; otherwise, or for a folder that was there before, it is asked.
+    bool madeNow = false;
+    bool asciiOnly = true;
+    std::unordered_set<std::string> names;
+    // Output folders that are one folder on disk (names differing only in case, on a destination
+    // that ignores case) share a lane: one worker writes them all, and none knows its names.
+    std::uint32_t lane = 0;
 };
+
+bool IsAscii(std::string_view name) noexcept
+{
+    return std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::string LowerAscii(std::string_view name)
+{
+    std::string lower(name);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
+}
+
+// Records that `name` is taken in `folder`.
+void Take(OutputFolder& folder, std::string_view name)
+{
+    if (!folder.madeNow || !folder.asciiOnly) {
+        return;
+    }
+    if (!IsAscii(name)) {
+        folder.asciiOnly = false;
+        folder.names.clear();
+        return;
+    }
+    folder.names.insert(LowerAscii(name));
+}
+
+// True when `name` is known to be free in `folder`.
+bool KnownFree(const OutputFolder& folder, std::string_view name)
+{
+    return folder.madeNow && folder.asciiOnly && IsAscii(name) && !folder.names.contains(LowerAscii(name));
+}
 
 // One event of the batch in the order a single worker meets it: a file to copy, or a folder
 // that could not be made (its event filled in while the tree is made).
@@ -44,7 +94,18 @@ struct Step
     std::uint32_t folder = 0;   // file: index into the output folders
     bool isFile = true;
     State state = State::Pending;
-    std::unique_ptr<BatchEvent> event;
+    // A file's result, kept small: the worker's own strings and paths die on the worker's thread
+    // (handing them to another thread to free made the workers' heaps grow page by page); the
+    // event's path and name are formed again where the event is handed on.
+    ExtractOutcome outcome = ExtractOutcome::NotStarted;
+    std::int8_t result = 0;    // ExtractResult::result
+    bool named = false;        // the result had its output name (and path) formed
+    bool renamed = false;
+    bool incomplete = false;
+    std::uint64_t bytesWritten = 0;
+    std::uint64_t unreadableSectors = 0;
+    std::string renamedName;   // the "Copy (n ) of" name, when renamed
+    std::unique_ptr<BatchEvent> event;  // a folder that could not be made
 };
 
 // The progress sink as seen by several workers: one call at a time.
@@ -96,12 +157,27 @@ public:
 
     // ---- making the tree and the list of steps ----
 
-    std::uint32_t Folder(const std::filesystem::path& path, const std::string& relative)
+    // The output folder at `path`; `made` tells whether this run made it.
+    std::uint32_t Folder(const std::filesystem::path& path, const std::string& relative, bool made)
     {
         const auto [it, added] = m_folderIndex.try_emplace(path.native(), static_cast<std::uint32_t>(m_folders.size()));
-        if (added) {
-            m_folders.push_back(OutputFolder{path, relative});
+        if (!added) {
+            return it->second;
         }
+        OutputFolder folder{path, relative, made, true, {}, static_cast<std::uint32_t>(m_folders.size())};
+        struct stat st{};
+        if (::stat(path.c_str(), &st) == 0) {
+            const auto [same, first] =
+                m_folderByIdentity.try_emplace(std::make_pair(st.st_dev, st.st_ino), static_cast<std::uint32_t>(m_folders.size()));
+            if (!first) {
+                OutputFolder& earlier = m_folders[same->second];
+                folder.lane = earlier.lane;
+                folder.madeNow = false;
+                earlier.madeNow = false;
+                earlier.names.clear();
+            }
+        }
+        m_folders.push_back(std::move(folder));
         return it->second;
     }
 
@@ -133,10 +209,12 @@ public:
             const OutputFolder& above = m_folders[item.parent];
             std::filesystem::path path = above.path / name;
             std::string relative = above.relative.empty() ? name : above.relative + "/" + name;
-            if (!MakeBelow(path, relative)) {
+            Take(m_folders[item.parent], name);
+            const FolderOutcome made = MakeBelow(path, relative);
+            if (made == FolderOutcome::Failed) {
                 continue;
             }
-            const std::uint32_t folder = Folder(path, relative);
+            const std::uint32_t folder = Folder(path, relative, made == FolderOutcome::Created);
             const std::uint32_t key = FolderKey(item.position);
             if (!m_expanded.insert(key).second) {
                 continue;
@@ -262,14 +340,14 @@ private:
 
     // Makes a folder of the tree. A failure is a step of its own, reported in order, and asks
     // whether to go on; "&No" ends the tree here, the files met so far are still copied.
-    bool MakeBelow(const std::filesystem::path& path, const std::string& relative)
+    FolderOutcome MakeBelow(const std::filesystem::path& path, const std::string& relative)
     {
         const FolderOutcome made = MakeFolder(path);
         if (made == FolderOutcome::Created) {
             ++m_summary.foldersCreated;
         }
         if (made != FolderOutcome::Failed) {
-            return true;
+            return made;
         }
         ExtractResult result;
         result.outcome = ExtractOutcome::CreateFailed;
@@ -287,7 +365,7 @@ private:
         if (ask && !ask(message)) {
             m_treeStopped = true;
         }
-        return false;
+        return made;
     }
 
     // Copies the file of `step` through `extractor` and fills in its event.
@@ -297,44 +375,74 @@ private:
             step.state = Step::State::NotRun;
             return;
         }
-        const OutputFolder& out = m_folders[step.folder];
+        OutputFolder& out = m_folders[step.folder];
         ExtractResult result;
         const std::size_t position = step.position;
+        const std::string name = SafeOutputName(FileName(position));
+        const bool free = KnownFree(out, name);
         if (m_source == BatchSource::FatFiles) {
             const ntfs::FatFileEntry& f = m_catalog.FatFiles()[position];
             result = extractor.ExtractFatFile(
-                FatExtractRequest{out.path, f.serial, 1, f.cluster, f.size, f.name, f.deleted != 0 ? 1 : 0});
+                FatExtractRequest{out.path, f.serial, 1, f.cluster, f.size, f.name, f.deleted != 0 ? 1 : 0, free});
         } else if (m_source == BatchSource::FoundFiles) {
             const ntfs::FoundFileRecord& f = m_catalog.FoundFiles()[position];
             result = extractor.ExtractNtfsFile(
-                NtfsExtractRequest{out.path, f.name, f.size, f.sector, 1, f.deleted != 0 ? 1 : 0});
+                NtfsExtractRequest{out.path, f.name, f.size, f.sector, 1, f.deleted != 0 ? 1 : 0, free});
         } else {
             const ntfs::NtfsFileEntry& f = m_catalog.NtfsFiles()[position];
             result = extractor.ExtractNtfsFile(
-                NtfsExtractRequest{out.path, f.name, f.size, f.dataRecordSector, 1, f.deleted != 0 ? 1 : 0});
+                NtfsExtractRequest{out.path, f.name, f.size, f.dataRecordSector, 1, f.deleted != 0 ? 1 : 0, free});
         }
-        const std::string name = SafeOutputName(FileName(position));
-        step.event = std::make_unique<BatchEvent>(
-            BatchEvent{out.relative.empty() ? name : out.relative + "/" + name, false, std::move(result)});
+        if (!result.name.empty()) {
+            Take(out, result.name);  // made or not, later files of this name ask the file system
+        }
+        step.outcome = result.outcome;
+        step.result = static_cast<std::int8_t>(result.result);
+        step.named = !result.name.empty();
+        step.renamed = result.renamed;
+        step.incomplete = result.incomplete;
+        step.bytesWritten = result.bytesWritten;
+        step.unreadableSectors = result.unreadableSectors;
+        if (result.renamed) {
+            step.renamedName = std::move(result.name);
+        }
         step.state = Step::State::Done;
     }
 
-    // Counts a finished step and hands its event to the observer; the step's memory is freed.
+    // Counts a finished step and hands its event to the observer.
     void Deliver(Step& step)
     {
-        if (step.state != Step::State::Done || !step.event) {
+        if (step.state != Step::State::Done) {
             m_summary.stopped = true;
             return;
         }
-        if (step.isFile) {
-            Count(step.event->result);
-        } else {
+        if (!step.isFile) {
             ++m_summary.errors;
+            if (m_observer && step.event) {
+                m_observer(*step.event);
+            }
+            step.event.reset();
+            return;
         }
-        if (m_observer) {
-            m_observer(*step.event);
+        ExtractResult result;
+        result.outcome = step.outcome;
+        result.result = step.result;
+        result.renamed = step.renamed;
+        result.incomplete = step.incomplete;
+        result.bytesWritten = step.bytesWritten;
+        result.unreadableSectors = step.unreadableSectors;
+        Count(result);
+        if (!m_observer) {
+            return;
         }
-        step.event.reset();
+        const OutputFolder& out = m_folders[step.folder];
+        std::string name = SafeOutputName(FileName(step.position));
+        std::string relative = out.relative.empty() ? name : out.relative + "/" + name;
+        if (step.named) {
+            result.name = step.renamed ? std::move(step.renamedName) : std::move(name);
+            result.path = out.path / result.name;
+        }
+        m_observer(BatchEvent{std::move(relative), false, std::move(result)});
     }
 
     // Workers take whole output folders (lanes) in the order the tree met them; this thread
@@ -347,11 +455,11 @@ private:
             if (!m_steps[i].isFile) {
                 continue;
             }
-            auto& lane = lanes[m_steps[i].folder];
-            if (lane.empty()) {
-                laneOrder.push_back(m_steps[i].folder);
+            const std::uint32_t id = m_folders[m_steps[i].folder].lane;
+            if (lanes[id].empty()) {
+                laneOrder.push_back(id);
             }
-            lane.push_back(i);
+            lanes[id].push_back(i);
         }
         workers = static_cast<unsigned>(std::min<std::size_t>(workers, laneOrder.size()));
 
@@ -375,15 +483,21 @@ private:
             return goOn;
         };
 
+        // A worker marks each step done and wakes this thread only every kWakeEvery steps and at
+        // the end of a lane: waking it for every file cost more than the copying of small files.
+        constexpr std::size_t kWakeEvery = 64;
         std::mutex doneMutex;
         std::condition_variable doneChanged;
-        std::vector<std::uint8_t> done(m_steps.size(), 0);
+        std::vector<std::atomic<std::uint8_t>> done(m_steps.size());
         for (std::size_t i = 0; i < m_steps.size(); ++i) {
-            done[i] = m_steps[i].isFile ? 0 : 1;
+            done[i].store(m_steps[i].isFile ? 0 : 1, std::memory_order_relaxed);
         }
         std::size_t nextLane = 0;
-        std::size_t awaited = 0;  // the step this thread waits for; only its end wakes it
         std::exception_ptr failure;
+        const auto wake = [&] {
+            std::lock_guard lock(doneMutex);
+            doneChanged.notify_one();
+        };
 
         auto work = [&] {
             try {
@@ -397,14 +511,16 @@ private:
                         }
                         lane = laneOrder[nextLane++];
                     }
+                    std::size_t sinceWake = 0;
                     for (const std::size_t i : lanes[lane]) {
                         Run(extractor, m_steps[i]);
-                        std::lock_guard lock(doneMutex);
-                        done[i] = 1;
-                        if (i == awaited) {
-                            doneChanged.notify_one();
+                        done[i].store(1, std::memory_order_release);
+                        if (++sinceWake == kWakeEvery) {
+                            sinceWake = 0;
+                            wake();
                         }
                     }
+                    wake();
                 }
             } catch (...) {
                 std::lock_guard lock(doneMutex);
@@ -421,11 +537,11 @@ private:
         }
         try {
             for (std::size_t i = 0; i < m_steps.size(); ++i) {
-                {
+                if (done[i].load(std::memory_order_acquire) == 0) {
                     std::unique_lock lock(doneMutex);
-                    awaited = i;
-                    doneChanged.wait(lock, [&] { return done[i] != 0 || failure; });
+                    doneChanged.wait(lock, [&] { return done[i].load(std::memory_order_acquire) != 0 || failure; });
                     if (failure) {
+                        m_state.stopRequested.store(true);  // the other workers end at their next file
                         break;
                     }
                 }
@@ -435,9 +551,8 @@ private:
             m_state.stopRequested.store(true);  // the workers end at their next file before they are joined
             throw;
         }
+        threads.clear();  // joined: `failure` is read alone from here
         if (failure) {
-            m_state.stopRequested.store(true);  // the other workers end at their next file
-            threads.clear();
             std::rethrow_exception(failure);
         }
     }
@@ -489,6 +604,7 @@ private:
     std::unordered_set<std::uint32_t> m_expanded;
     std::vector<OutputFolder> m_folders;
     std::unordered_map<std::string, std::uint32_t> m_folderIndex;
+    std::map<std::pair<dev_t, ino_t>, std::uint32_t> m_folderByIdentity;  // the first folder of each on disk
     std::vector<Step> m_steps;
     bool m_treeStopped = false;
 };
@@ -512,7 +628,8 @@ BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs
     state.skipRequested.store(false);
     state.filesSaved.store(0);
     BatchRun run(extractor, state, catalog, source, observer);
-    if (MakeFolders(destination) == FolderOutcome::Failed) {
+    const FolderOutcome made = MakeFolders(destination);
+    if (made == FolderOutcome::Failed) {
         ++run.Summary().errors;
         std::string message(core::msg::kErrorCreatingFile);
         message += destination.string();
@@ -523,7 +640,7 @@ BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs
         run.Summary().stopped = true;
         return run.Summary();
     }
-    const std::uint32_t top = run.Folder(destination, {});
+    const std::uint32_t top = run.Folder(destination, {}, made == FolderOutcome::Created);
     if (selection.all) {
         run.Root(top);
     } else {

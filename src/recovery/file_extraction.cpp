@@ -49,7 +49,7 @@ ClusterGeometry Extractor::Geometry() const noexcept
 }
 
 bool Extractor::Admit(std::string_view latin1Name, int deleted, int batchMode, const std::filesystem::path& folder,
-                      ExtractResult& result)
+                      bool nameIsFree, ExtractResult& result)
 {
     result.name = SafeOutputName(latin1Name);
     result.path = folder / result.name;
@@ -66,7 +66,7 @@ bool Extractor::Admit(std::string_view latin1Name, int deleted, int batchMode, c
         result.outcome = ExtractOutcome::ExcludedDeleted;
         return false;
     }
-    if (!PathExists(result.path)) {
+    if (nameIsFree || !PathExists(result.path)) {
         return true;
     }
     switch (m_context.settings.duplicatePolicy) {
@@ -222,7 +222,8 @@ ExtractResult Extractor::ExtractNtfsFile(const NtfsExtractRequest& request)
         result.outcome = ExtractOutcome::EmptyFile;
         return result;
     }
-    if (!Admit(request.name, request.deleted, request.batchMode, request.destinationFolder, result)) {
+    if (!Admit(request.name, request.deleted, request.batchMode, request.destinationFolder, request.nameIsFree,
+               result)) {
         return result;
     }
     if (request.batchMode != 0) {
@@ -330,7 +331,8 @@ ExtractResult Extractor::ExtractFatFile(const FatExtractRequest& request)
         return result;
     }
     m_state.skipRequested.store(false);
-    if (!Admit(request.name, request.deleted, request.batchMode, request.destinationFolder, result)) {
+    if (!Admit(request.name, request.deleted, request.batchMode, request.destinationFolder, request.nameIsFree,
+               result)) {
         return result;
     }
     if (!CreateOutput(result)) {

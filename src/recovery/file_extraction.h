@@ -50,6 +50,7 @@ struct NtfsExtractRequest
     core::Sector recordSector = 0;            // absolute sector of the FILE record holding the $DATA
     int batchMode = 0;                        // 1 batch (policies, filters, progress), 0 view
     int deleted = 0;
+    bool nameIsFree = false;                  // the caller knows the folder holds nothing of this name
 };
 
 // What ExtractFatFile needs of a FatFileEntry.
@@ -62,6 +63,7 @@ struct FatExtractRequest
     std::uint32_t size = 0;                   // bytes
     std::string name;                         // catalog name (Latin-1)
     int deleted = 0;
+    bool nameIsFree = false;                  // the caller knows the folder holds nothing of this name
 };
 
 enum class ExtractOutcome
@@ -136,7 +138,7 @@ public:
 
 private:
     bool Admit(std::string_view latin1Name, int deleted, int batchMode, const std::filesystem::path& folder,
-               ExtractResult& result);
+               bool nameIsFree, ExtractResult& result);
     bool CreateOutput(ExtractResult& result);
     void ShowFile(const ExtractResult& result);
     void CopyPieces(const std::vector<DataPiece>& pieces, std::uint64_t size, std::uint64_t initializedSize,

@@ -562,6 +562,42 @@ TEST_F(ParallelBatchTest, AfterNoNoOtherWorkerAsks)
     EXPECT_FALSE(fs::exists(m_dir / "elsewhere"));
 }
 
+// Names the run itself took (a folder it made, a file it wrote, one differing only in case) and
+// names that were there before the run are all seen, whichever way the check is made.
+TEST_F(ExtractionTest, TakenNamesAreSeenInFoldersOldAndNew)
+{
+    for (std::uint32_t r = 30; r < 35; ++r) {
+        vol.PutRecord(r, FileRecordBuilder().ResidentData(Pattern(10 + r, static_cast<std::uint8_t>(r))).Build());
+    }
+    ntfs::Catalog catalog;
+    catalog.AddNtfsFolder({.name = "Sub", .record = 50, .parent = 5});
+    catalog.AddNtfsFolder({.name = "Inner", .record = 51, .parent = 50});
+    const auto file = [&](const char* name, std::uint32_t record, std::uint32_t parent) {
+        catalog.AddNtfsFile({.name = name, .record = record, .parent = parent, .size = 10 + record,
+                             .dataRecordSector = vol.RecordSector(record)});
+    };
+    file("keep.txt", 30, 5);
+    file("Case.txt", 31, 50);
+    file("CASE.TXT", 32, 50);
+    file("Inner", 33, 50);
+    file("Case.txt", 34, 50);
+    for (const unsigned workers : {1u, 2u}) {
+        const fs::path to = m_dir / ("w" + std::to_string(workers));
+        fs::create_directories(to);
+        std::ofstream(to / "keep.txt") << "there before";
+        recovery::Extractor extractor(vol.Disk(), state, Context());
+        const auto summary = recovery::RecoverBatch(extractor, state, catalog, recovery::BatchSource::NtfsFiles,
+                                                    {.all = true}, to, {}, workers);
+        EXPECT_EQ(summary.written, 5u);
+        EXPECT_EQ(summary.renamed, 3u) << workers;
+        EXPECT_EQ(ReadAll(to / "Copy (1 ) of keep.txt"), Pattern(40, 30));
+        EXPECT_EQ(ReadAll(to / "Sub" / "Case.txt"), Pattern(41, 31));
+        EXPECT_EQ(ReadAll(to / "Sub" / "CASE.TXT"), Pattern(42, 32));  // this file system heeds case
+        EXPECT_EQ(ReadAll(to / "Sub" / "Copy (1 ) of Inner"), Pattern(43, 33));
+        EXPECT_EQ(ReadAll(to / "Sub" / "Copy (1 ) of Case.txt"), Pattern(44, 34));
+    }
+}
+
 TEST_F(ExtractionTest, FatChainFromFat1ElseContiguousClusters)
 {
     // A FAT32 volume inside the same disk: FAT #1 at 100, FAT #2 at 200, cluster 2 at sector 1000.
