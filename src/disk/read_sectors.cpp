@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include <sys/stat.h>
-
 #include "disk/bios_libraries.h"
 #include "disk/disk_state.h"
 #include "platform/file_source.h"
@@ -97,12 +95,13 @@ int ImageFileFdFor(const DiskState& disk, std::uint64_t firstSector, std::uint32
     if (file == nullptr || firstSector > UINT64_MAX / core::kSectorSize - count) {
         return -1;
     }
-    struct stat st {};
-    if (::fstat(file->Fd(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+    // The size taken at opening: an image that shrinks afterwards gives a short copy, which the
+    // caller completes through the sector reader.
+    if (!file->IsRegularFile()) {
         return -1;
     }
     const std::uint64_t end = core::SectorOffset(firstSector + count);
-    return end <= static_cast<std::uint64_t>(st.st_size) ? file->Fd() : -1;
+    return end <= file->SizeBytes() ? file->Fd() : -1;
 }
 
 }  // namespace disk

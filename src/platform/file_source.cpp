@@ -98,7 +98,7 @@ OpenResult OpenReadOnly(const std::string& path)
         result.reason = OpenFailureReason(path, result.error);
         return result;
     }
-    result.source = std::make_unique<FileSectorSource>(fd, *size);
+    result.source = std::make_unique<FileSectorSource>(fd, *size, S_ISREG(st.st_mode));
     return result;
 }
 

@@ -16,7 +16,10 @@ namespace platform {
 class FileSectorSource : public core::SectorSource
 {
 public:
-    FileSectorSource(int fd, std::uint64_t sizeBytes) noexcept : m_fd(fd), m_size(sizeBytes) {}
+    FileSectorSource(int fd, std::uint64_t sizeBytes, bool regularFile = false) noexcept
+        : m_fd(fd), m_size(sizeBytes), m_regularFile(regularFile)
+    {
+    }
     ~FileSectorSource() override;
     FileSectorSource(const FileSectorSource&) = delete;
     FileSectorSource& operator=(const FileSectorSource&) = delete;
@@ -25,10 +28,13 @@ public:
     bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
     std::uint64_t SizeBytes() const override { return m_size; }
     int Fd() const noexcept { return m_fd; }
+    // An image file (not a block device), as it was when opened.
+    bool IsRegularFile() const noexcept { return m_regularFile; }
 
 private:
     int m_fd;
     std::uint64_t m_size;
+    bool m_regularFile;
 };
 
 // The result of opening: a source, or the reason (for the user) why there is none.
