@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <optional>
 #include <thread>
 #include <unordered_map>
@@ -271,12 +272,7 @@ public:
         if (workers > 1 && files > 1 && m_folders.size() > 1) {
             CopyParallel(workers);
         } else {
-            for (Step& step : m_steps) {
-                if (step.isFile) {
-                    Run(m_extractor, step);
-                }
-                Deliver(step);
-            }
+            CopyInOrder();
         }
         if (m_treeStopped) {
             m_state.stopRequested.store(true);
@@ -445,6 +441,17 @@ private:
         m_observer(BatchEvent{std::move(relative), false, std::move(result)});
     }
 
+    // One file after the other on this thread.
+    void CopyInOrder()
+    {
+        for (Step& step : m_steps) {
+            if (step.isFile) {
+                Run(m_extractor, step);
+            }
+            Deliver(step);
+        }
+    }
+
     // Workers take whole output folders (lanes) in the order the tree met them; this thread
     // hands the events on in step order as they become ready.
     void CopyParallel(unsigned workers)
@@ -533,7 +540,15 @@ private:
         std::vector<std::jthread> threads;
         threads.reserve(workers);
         for (unsigned w = 0; w < workers; ++w) {
-            threads.emplace_back(work);
+            try {
+                threads.emplace_back(work);
+            } catch (const std::system_error&) {
+                break;  // the system gives no more threads: fewer workers
+            }
+        }
+        if (threads.empty()) {
+            CopyInOrder();
+            return;
         }
         try {
             for (std::size_t i = 0; i < m_steps.size(); ++i) {
