@@ -1,5 +1,6 @@
 // dravik-cli recover: "Recover Selected" / "Recover All" of a scanned partition or a loaded
 // snapshot into a destination folder, one line per file and the closing totals.
+#include <algorithm>
 #include <cinttypes>
 #include <memory>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "cli/tree_print.h"
 #include "core/messages.h"
 #include "core/ntfs_names.h"
+#include "ntfs/live_path.h"
 #include "partitions/partition_list.h"
 #include "recovery/batch_recovery.h"
 #include "recovery/recovery_settings.h"
@@ -135,22 +137,29 @@ struct CatalogPaths
     bool Fat() const { return source == recovery::BatchSource::FatFiles; }
     std::uint32_t Root() const { return Fat() ? 0 : 5; }
 
-    std::optional<std::size_t> ChildFolder(std::uint32_t key, std::string_view utf8) const
+    // Several entries of a folder may carry one name: a deleted file or folder beside the live
+    // one that took its name, or names that read alike once each UTF-16 unit is cut to its low
+    // byte. A path names the first live entry in catalog order, and a deleted one only when
+    // nothing live carries the name: what a listing of the live volume shows, and what the quick
+    // route through the directory indexes finds.
+    std::optional<std::size_t> ChildFolder(std::uint32_t key, std::string_view utf8, bool deleted) const
     {
         const auto range = Fat() ? catalog.FatFoldersWithParent(key) : catalog.NtfsFoldersWithParent(key);
         for (const std::size_t p : range) {
+            const bool isDeleted = Fat() ? catalog.FatFolders()[p].deleted != 0 : catalog.NtfsFolders()[p].deleted != 0;
             const std::string& name = Fat() ? catalog.FatFolders()[p].name : catalog.NtfsFolders()[p].name;
-            if (core::Latin1ToUtf8(name) == utf8) {
+            if (isDeleted == deleted && core::Latin1ToUtf8(name) == utf8) {
                 return p;
             }
         }
         return std::nullopt;
     }
-    std::optional<std::size_t> ChildFile(std::uint32_t key, std::string_view utf8) const
+    std::optional<std::size_t> ChildFile(std::uint32_t key, std::string_view utf8, bool deleted) const
     {
         if (Fat()) {
             for (const std::size_t p : catalog.FatFilesWithParent(key)) {
-                if (core::Latin1ToUtf8(catalog.FatFiles()[p].name) == utf8) {
+                const ntfs::FatFileEntry& f = catalog.FatFiles()[p];
+                if ((f.deleted != 0) == deleted && core::Latin1ToUtf8(f.name) == utf8) {
                     return p;
                 }
             }
@@ -158,18 +167,30 @@ struct CatalogPaths
             const ntfs::VolumeParams& v = catalog.volumeParams;
             for (const std::size_t p : catalog.FoundFilesWithParent(key)) {
                 const ntfs::FoundFileRecord& f = catalog.FoundFiles()[p];
-                if (f.sector > v.clusterBase && f.sector <= v.endSector && core::Latin1ToUtf8(f.name) == utf8) {
+                if (f.sector > v.clusterBase && f.sector <= v.endSector && (f.deleted != 0) == deleted &&
+                    core::Latin1ToUtf8(f.name) == utf8) {
                     return p;
                 }
             }
         } else {
             for (const std::size_t p : catalog.NtfsFilesWithParent(key)) {
-                if (core::Latin1ToUtf8(catalog.NtfsFiles()[p].name) == utf8) {
+                const ntfs::NtfsFileEntry& f = catalog.NtfsFiles()[p];
+                if ((f.deleted != 0) == deleted && core::Latin1ToUtf8(f.name) == utf8) {
                     return p;
                 }
             }
         }
         return std::nullopt;
+    }
+    std::optional<std::size_t> ChildFolder(std::uint32_t key, std::string_view utf8) const
+    {
+        const auto live = ChildFolder(key, utf8, false);
+        return live ? live : ChildFolder(key, utf8, true);
+    }
+    std::optional<std::size_t> ChildFile(std::uint32_t key, std::string_view utf8) const
+    {
+        const auto live = ChildFile(key, utf8, false);
+        return live ? live : ChildFile(key, utf8, true);
     }
     std::uint32_t KeyOf(std::size_t folder) const
     {
@@ -236,17 +257,64 @@ struct CatalogPaths
             }
             key = KeyOf(*folder);
         }
-        if (const auto folder = ChildFolder(key, parts.back())) {
-            selection.folders.push_back(*folder);
-            return true;
-        }
-        if (const auto file = ChildFile(key, parts.back())) {
-            selection.files.push_back(*file);
-            return true;
+        // A folder before a file of the same name, a live one before a deleted one.
+        for (const bool deleted : {false, true}) {
+            if (const auto folder = ChildFolder(key, parts.back(), deleted)) {
+                selection.folders.push_back(*folder);
+                return true;
+            }
+            if (const auto file = ChildFile(key, parts.back(), deleted)) {
+                selection.files.push_back(*file);
+                return true;
+            }
         }
         return false;
     }
 };
+
+// The quick route of "recover --partition K PATH...": when every PATH names a live file the
+// directory indexes lead to, those files go into the catalog of `scan` as the Standard Scan
+// would list them, without the scan, and their positions come back in PATH order (one position
+// per record, as the catalog's paths give). Empty otherwise, with `scan` as it was, so that the
+// full scan follows and decides what each PATH means.
+std::optional<std::vector<std::size_t>> SelectLiveFiles(disk::DiskState& disk, const std::vector<std::string>& paths,
+                                                        ScannedPartition& scan)
+{
+    ntfs::Catalog& catalog = scan.catalog;
+    const ntfs::VolumeParams before = catalog.volumeParams;
+    const auto fallBack = [&]() -> std::optional<std::vector<std::size_t>> {
+        catalog.volumeParams = before;
+        scan.runTable.Clear();
+        return std::nullopt;
+    };
+    if (paths.empty() || !ntfs::ComputeNtfsParameters(disk, catalog.scanTarget, catalog.volumeParams)) {
+        return fallBack();
+    }
+    const ntfs::VolumeParams& v = catalog.volumeParams;
+    if (ntfs::BuildMftRunTable(disk, v.clusterBase, ntfs::MftSectorOf(v.mftSector), v.sectorsPerCluster,
+                               scan.runTable) != ntfs::RunTableOutcome::Complete) {
+        return fallBack();
+    }
+    std::vector<ntfs::NtfsFileEntry> entries;
+    std::vector<std::size_t> positions;
+    for (const std::string& path : paths) {
+        auto entry = ntfs::ResolveLiveFile(disk, v, scan.runTable, path);
+        if (!entry) {
+            return fallBack();
+        }
+        const auto same = std::find_if(entries.begin(), entries.end(),
+                                       [&](const ntfs::NtfsFileEntry& e) { return e.record == entry->record; });
+        positions.push_back(static_cast<std::size_t>(same - entries.begin()));
+        if (same == entries.end()) {
+            entries.push_back(std::move(*entry));
+        }
+    }
+    for (ntfs::NtfsFileEntry& entry : entries) {
+        catalog.AddNtfsFile(std::move(entry));
+        ++catalog.fileCount;
+    }
+    return positions;
+}
 
 void PrintSummary(CliContext& context, const recovery::BatchSummary& s)
 {
@@ -368,11 +436,19 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
         lastSector = advance->catalog.volumeParams.endSector;
     }
     ntfs::Catalog& catalog = found ? advance->catalog : scan->catalog;
+    std::optional<std::vector<std::size_t>> liveFiles;
     if (!found && a.snapshotFile.empty()) {
-        if (const int code = ScanPartitionOfDrive(context, "recover", a.drive, a.partition, *scan); code != kExitOk)
+        if (const int code = SelectPartitionOfDrive(context, "recover", a.drive, a.partition, *scan); code != kExitOk)
             return code;
         int exitCode = kExitOk;
         session = context.OpenSession(exitCode);
+        if (session != nullptr && !a.all)
+            liveFiles = SelectLiveFiles(session->Disk(), a.paths, *scan);
+        if (!liveFiles) {
+            if (const int code = ScanSelectedPartition(context, *scan); code != kExitOk)
+                return code;
+            session = context.OpenSession(exitCode);
+        }
         lastSector = catalog.scanTarget.scanEndSector;
     } else if (!found) {
         const snapshot::LoadResult loaded = snapshot::LoadSnapshot(a.snapshotFile, catalog);
@@ -410,10 +486,14 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
     recovery::BatchSelection selection;
     selection.all = a.all;
     const CatalogPaths paths{catalog, source, found ? &advance->folderTree : nullptr};
-    for (const std::string& p : a.paths) {
-        if (!paths.Select(p, selection)) {
-            std::fprintf(context.err, "dravik-cli recover: nothing at '%s'\n", p.c_str());
-            return kExitUsage;
+    if (liveFiles) {
+        selection.files = std::move(*liveFiles);
+    } else {
+        for (const std::string& p : a.paths) {
+            if (!paths.Select(p, selection)) {
+                std::fprintf(context.err, "dravik-cli recover: nothing at '%s'\n", p.c_str());
+                return kExitUsage;
+            }
         }
     }
 

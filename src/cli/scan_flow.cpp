@@ -181,8 +181,8 @@ void PrintPartitions(CliContext& context, const partitions::PartitionList& list,
     }
 }
 
-int ScanPartitionOfDrive(CliContext& context, std::string_view command, std::uint64_t drive,
-                         std::uint64_t partition, ScannedPartition& out)
+int SelectPartitionOfDrive(CliContext& context, std::string_view command, std::uint64_t drive,
+                           std::uint64_t partition, ScannedPartition& out)
 {
     int exitCode = kExitOk;
     Session* session = OpenDrive(context, command, drive, exitCode);
@@ -213,7 +213,16 @@ int ScanPartitionOfDrive(CliContext& context, std::string_view command, std::uin
         ShowMessage(context, kMessageError, core::msg::kFatPartitionStandard);
         return kExitUsage;
     }
+    return kExitOk;
+}
 
+int ScanSelectedPartition(CliContext& context, ScannedPartition& out)
+{
+    int exitCode = kExitOk;
+    Session* session = context.OpenSession(exitCode);
+    if (session == nullptr) {
+        return exitCode;
+    }
     out.folderTree = ntfs::FolderTree();
     {
         StopOnInterrupt interrupt(out.catalog.scanStopFlag);
@@ -241,6 +250,15 @@ int ScanPartitionOfDrive(CliContext& context, std::string_view command, std::uin
     }
     ShowMessage(context, kMessageInformation, core::msg::kStandardScanDone);
     return kExitOk;
+}
+
+int ScanPartitionOfDrive(CliContext& context, std::string_view command, std::uint64_t drive,
+                         std::uint64_t partition, ScannedPartition& out)
+{
+    if (const int code = SelectPartitionOfDrive(context, command, drive, partition, out); code != kExitOk) {
+        return code;
+    }
+    return ScanSelectedPartition(context, out);
 }
 
 }  // namespace cli

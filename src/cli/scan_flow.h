@@ -104,4 +104,12 @@ struct ScannedPartition
 int ScanPartitionOfDrive(CliContext& context, std::string_view command, std::uint64_t drive,
                          std::uint64_t partition, ScannedPartition& out);
 
+// The two halves of ScanPartitionOfDrive. The first opens `drive`, lists its partitions and
+// selects partition `partition` into out.catalog.scanTarget, returning kExitOk only for an NTFS
+// partition (otherwise the exit code after printing why); the second runs the Standard Scan on
+// it through the session the first opened.
+int SelectPartitionOfDrive(CliContext& context, std::string_view command, std::uint64_t drive,
+                           std::uint64_t partition, ScannedPartition& out);
+int ScanSelectedPartition(CliContext& context, ScannedPartition& out);
+
 }  // namespace cli

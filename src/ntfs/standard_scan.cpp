@@ -422,6 +422,20 @@ bool HasNonResidentAttributeList(std::span<const std::uint8_t> record) noexcept
     return false;
 }
 
+// The ExtensionList of a record: the record itself, then the records its resident
+// $ATTRIBUTE_LIST names, or else those of its non-resident one.
+void GatherExtensions(disk::DiskState& disk, const VolumeParams& params, std::uint32_t number,
+                      std::span<const std::uint8_t> record, std::vector<std::uint32_t>& extensions)
+{
+    extensions.clear();
+    extensions.push_back(number);
+    CollectExtensionRecords(record, extensions, kExtensionListCapacity);
+    if (extensions.size() < kExtensionListCapacity && HasNonResidentAttributeList(record)) {
+        const Bytes list = ReadAttributeList(disk, record, params.clusterBase, params.sectorsPerCluster);
+        CollectFromListValue(list, extensions);
+    }
+}
+
 // Sectors of the drive, or UINT64_MAX when its size is unknown.
 std::uint64_t DiskSectors(const disk::DiskState& disk)
 {
@@ -520,14 +534,7 @@ private:
             return;
         }
         ApplyFixup(record);
-        m_extensions.clear();
-        m_extensions.push_back(number);
-        CollectExtensionRecords(record, m_extensions, kExtensionListCapacity);
-        if (m_extensions.size() < kExtensionListCapacity && HasNonResidentAttributeList(record)) {
-            const Bytes list = ReadAttributeList(m_disk, record, m_catalog.volumeParams.clusterBase,
-                                                 m_catalog.volumeParams.sectorsPerCluster);
-            CollectFromListValue(list, m_extensions);
-        }
+        GatherExtensions(m_disk, m_catalog.volumeParams, number, record, m_extensions);
         m_fetcher.SetBase(number, record, sector);
 
         const std::uint8_t flags = record[kFileFlags];
@@ -599,6 +606,20 @@ private:
 }  // namespace
 
 // ---- Public routines -------------------------------------------------------------------------
+
+RecordListing ListRecordAsTheWalk(disk::DiskState& disk, const VolumeParams& params, const MftRunTable& table,
+                                  std::uint32_t number, RecordBytes record, core::Sector sector)
+{
+    RecordListing listing;
+    GatherExtensions(disk, params, number, record, listing.extensions);
+    RecordFetcher fetcher(disk, table);
+    fetcher.SetBase(number, record, sector);
+    listing.name = FindName(fetcher, listing.extensions);
+    const DataLocation data = FindData(fetcher, listing.extensions);
+    listing.size = data.size;
+    listing.dataRecordSector = data.sector;
+    return listing;
+}
 
 bool ComputeNtfsParameters(disk::DiskState& disk, const ScanTarget& target, VolumeParams& params)
 {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "core/types.h"
 #include "disk/disk_state.h"
 #include "ntfs/catalog.h"
+#include "ntfs/file_record.h"
 #include "ntfs/folder_tree.h"
 #include "ntfs/listing.h"
 #include "ntfs/volume_params.h"
@@ -103,6 +105,22 @@ inline constexpr std::size_t kMaxMftDataExtensions = 96;
 // 4 bytes, or whose sectors do not fit 32-bit sector numbers.
 RunTableOutcome BuildMftRunTable(disk::DiskState& disk, core::Sector clusterBase, core::Sector mftSector,
                                  std::uint32_t sectorsPerCluster, MftRunTable& table);
+
+// What the walk makes of one record.
+struct RecordListing
+{
+    std::vector<std::uint32_t> extensions;    // the record itself, then those its attribute list names
+    std::optional<FileNameInfo> name;         // none: the walk lists nothing
+    std::uint64_t size = 0;                   // of a file: its unnamed $DATA
+    core::Sector dataRecordSector = 0;        // of a file: the record holding that $DATA
+};
+
+// The walk's steps for record `number`, read at `sector` and fixed up, on their own: its
+// extension records gathered, read through `table`, and searched for the name and the data as
+// the walk searches them. Whether it becomes a folder or a file, and a deleted one, the caller
+// tells from the flags byte as the walk does.
+RecordListing ListRecordAsTheWalk(disk::DiskState& disk, const VolumeParams& params, const MftRunTable& table,
+                                  std::uint32_t number, RecordBytes record, core::Sector sector);
 
 enum class StandardScanOutcome
 {
