@@ -4,6 +4,7 @@
 #include "shell/browse_commands.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -23,9 +24,10 @@ namespace msg = core::msg;
 
 std::string BasicImage() { return testing_support::FixturePath("ntfs_basic.img").string(); }
 
+// A folder of this test process alone: ctest runs the tests of this file side by side.
 std::filesystem::path FreshFolder(const std::string& name)
 {
-    const auto dir = std::filesystem::temp_directory_path() / name;
+    const auto dir = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
@@ -39,6 +41,7 @@ protected:
         rig.ToBrowseStepStandard();
         ASSERT_EQ(rig.session.wizard.wizardStep, 3);
     }
+    void TearDown() override { std::filesystem::remove_all(rig.session.startupFolder); }
     // Marks the row named `name` as the list's focused and selected row.
     std::size_t Mark(const std::string& name)
     {
