@@ -266,20 +266,6 @@ TEST(LivePathBasic, DamagedIndexBlocksGiveNothingOrTheRightEntry)
 
 // ---- recover --partition K PATH... ------------------------------------------------------------
 
-std::map<std::string, std::string> HashTree(const fs::path& root)
-{
-    const auto run = testing_support::RunCommand("cd " + testing_support::Quoted(root.string()) +
-                                                 " && find . -type f -print0 | xargs -0 -r sha256sum");
-    std::map<std::string, std::string> hashes;
-    std::istringstream lines(run.out);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.size() > 68) {
-            hashes[line.substr(68)] = line.substr(0, 64);
-        }
-    }
-    return hashes;
-}
-
 TEST(LivePathCli, NamedLiveFilesComeOutAsFromTheCatalog)
 {
     const auto image = FixturePath("ntfs_basic.img");
@@ -333,7 +319,7 @@ TEST(LivePathCli, NamedLiveFilesComeOutAsFromTheCatalog)
             quickOut.replace(at, quickDir.string().size(), catalogDir.string());
         }
         EXPECT_EQ(quickOut, fromCatalog.out);
-        EXPECT_EQ(HashTree(quickDir), HashTree(catalogDir));
+        EXPECT_EQ(testing_support::HashTree(quickDir), testing_support::HashTree(catalogDir));
         // Only the scan ends with its closing message; the quick route reads no more than it needs.
         EXPECT_EQ(quick.err.find("Advance scan") == std::string::npos, c.quick) << quick.err;
     }

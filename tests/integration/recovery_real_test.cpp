@@ -24,26 +24,9 @@ using testing_support::FixturePath;
 
 using testing_support::CliRun;
 using testing_support::Quoted;
+using testing_support::HashFile;
+using testing_support::HashTree;
 using testing_support::RunCommand;
-
-// sha256 of every file below `root`, by path relative to it.
-std::map<std::string, std::string> HashTree(const fs::path& root)
-{
-    const CliRun run = RunCommand("cd " + Quoted(root.string()) + " && find . -type f -print0 | xargs -0 -r sha256sum");
-    std::map<std::string, std::string> hashes;
-    std::istringstream lines(run.out);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.size() > 68) {
-            hashes[line.substr(68)] = line.substr(0, 64);  // "<hash>  ./<path>"
-        }
-    }
-    return hashes;
-}
-
-std::string HashFile(const fs::path& path)
-{
-    return RunCommand("sha256sum " + Quoted(path.string())).out.substr(0, 64);
-}
 
 struct Expected
 {

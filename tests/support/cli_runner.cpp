@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <system_error>
 
 #include <sys/wait.h>
@@ -49,6 +50,24 @@ CliRun RunCommand(const std::string& commandLine)
     std::error_code ec;
     std::filesystem::remove(errPath, ec);
     return run;
+}
+
+std::map<std::string, std::string> HashTree(const std::filesystem::path& root)
+{
+    const CliRun run = RunCommand("cd " + Quoted(root.string()) + " && find . -type f -print0 | xargs -0 -r sha256sum");
+    std::map<std::string, std::string> hashes;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.size() > 68)
+            hashes[line.substr(68)] = line.substr(0, 64); // "<hash>  ./<path>"
+    }
+    return hashes;
+}
+
+std::string HashFile(const std::filesystem::path& path)
+{
+    const std::string out = RunCommand("sha256sum " + Quoted(path.string())).out;
+    return out.substr(0, 64);
 }
 
 } // namespace testing_support

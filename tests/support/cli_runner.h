@@ -1,6 +1,8 @@
 // Runs a shell command line (typically dravik-cli) and captures what it printed.
 #pragma once
 
+#include <filesystem>
+#include <map>
 #include <string>
 
 namespace testing_support {
@@ -18,5 +20,10 @@ std::string Quoted(const std::string& text);
 // Runs `commandLine` through /bin/sh. Redirections inside the command line (2>&1, 2>/dev/null)
 // apply first; whatever still reaches stderr is captured separately through a temporary file.
 CliRun RunCommand(const std::string& commandLine);
+
+// sha256 (hex) of every file below `root`, by its path relative to `root`.
+std::map<std::string, std::string> HashTree(const std::filesystem::path& root);
+// sha256 (hex) of one file.
+std::string HashFile(const std::filesystem::path& path);
 
 } // namespace testing_support
