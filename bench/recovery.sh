@@ -16,9 +16,9 @@
 # With SCRATCH_FS=FILE (root only) every Recover All run instead writes to a new ext4 file system
 # made in FILE (a sparse file of 10 GiB, created when missing) and mounted on OUT_DIR, so that
 # every run of every tool starts from the same empty file system and no waiting is needed.
-# dravik-cli's figures include its Standard Scan, which the script also times alone so that the
-# copy itself can be read off; it copies with its default number of workers (one per core, at
-# most 4).
+# dravik-cli's Recover All figures include its Standard Scan, which the script also times alone;
+# the single file is found through the directory indexes without a scan. dravik-cli copies with
+# its default number of workers (one per core, at most 4).
 #
 # Usage: bench/recovery.sh [BUILD_DIR] [IMAGE] [OUT_DIR]
 #   BUILD_DIR  a Release build holding src/cli/dravik-cli (default build/h-rec-rel)
