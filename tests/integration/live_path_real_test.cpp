@@ -40,13 +40,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::FixturePath;
 
-struct Volume
-{
-    const char* image;
-    unsigned part;
-    core::Sector start;
-    std::uint32_t sectors;
-};
+using Volume = testing_support::FixtureVolume;
 
 struct Scanned
 {
@@ -156,16 +150,8 @@ TEST_P(LivePathReal, EveryLiveFileResolvesToTheScansEntry)
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, LivePathReal,
-                         ::testing::Values(Volume{"ntfs_basic.img", 1, 2048, 49152},
-                                           Volume{"multi_part.img", 1, 63, 16002},
-                                           Volume{"multi_part.img", 3, 96453, 16002},
-                                           Volume{"multi_part.img", 4, 112518, 16002},
-                                           Volume{"mft_runs.img", 1, 2048, 32768},
-                                           Volume{"reformatted.img", 1, 2048, 49152}),
-                         [](const auto& info) {
-                             return fs::path(info.param.image).stem().string() + "_p" +
-                                    std::to_string(info.param.part);
-                         });
+                         ::testing::ValuesIn(testing_support::kNtfsFixtureVolumes),
+                         [](const auto& info) { return testing_support::VolumeTestName(info.param); });
 
 TEST(LivePathBasic, OnlyALiveFileAtItsExactPathResolves)
 {

@@ -187,13 +187,7 @@ void CompareWithManifest(const ScannedImage& scan, const std::vector<ManifestRow
     EXPECT_GT(checked, 0u);
 }
 
-struct Volume
-{
-    const char* image;
-    unsigned part;
-    core::Sector start;
-    std::uint32_t sectors;
-};
+using Volume = testing_support::FixtureVolume;
 
 class StandardScanReal : public ::testing::TestWithParam<Volume>
 {
@@ -244,16 +238,8 @@ TEST_P(StandardScanReal, BulkReadsMatchTheRecordByRecordWalk)
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, StandardScanReal,
-                         ::testing::Values(Volume{"ntfs_basic.img", 1, 2048, 49152},
-                                           Volume{"multi_part.img", 1, 63, 16002},
-                                           Volume{"multi_part.img", 3, 96453, 16002},
-                                           Volume{"multi_part.img", 4, 112518, 16002},
-                                           Volume{"mft_runs.img", 1, 2048, 32768},
-                                           Volume{"reformatted.img", 1, 2048, 49152}),
-                         [](const auto& info) {
-                             return std::filesystem::path(info.param.image).stem().string() + "_p" +
-                                    std::to_string(info.param.part);
-                         });
+                         ::testing::ValuesIn(testing_support::kNtfsFixtureVolumes),
+                         [](const auto& info) { return testing_support::VolumeTestName(info.param); });
 
 TEST(StandardScanRealDamage, ZeroedBootSectorScansFromTheBackupAlike)
 {

@@ -1,6 +1,8 @@
 // Where the unpacked fixture disk images and their expected outputs live.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -12,5 +14,30 @@ std::filesystem::path FixtureDir();
 std::filesystem::path FixturePath(const std::string& name);
 // The committed tests/data directory (manifests, oracle listings, golden outputs).
 std::filesystem::path DataDir();
+
+// An NTFS volume of a fixture image: its partition number and where it lies.
+struct FixtureVolume
+{
+    const char* image;
+    unsigned part;
+    std::uint64_t start;    // first sector
+    std::uint32_t sectors;  // length in sectors
+};
+
+// Every NTFS volume of the fixture images, as the partition tables give them.
+inline constexpr std::array<FixtureVolume, 6> kNtfsFixtureVolumes{{
+    {"ntfs_basic.img", 1, 2048, 49152},
+    {"multi_part.img", 1, 63, 16002},
+    {"multi_part.img", 3, 96453, 16002},
+    {"multi_part.img", 4, 112518, 16002},
+    {"mft_runs.img", 1, 2048, 32768},
+    {"reformatted.img", 1, 2048, 49152},
+}};
+
+// A test-name suffix for a volume: "ntfs_basic_p1".
+inline std::string VolumeTestName(const FixtureVolume& v)
+{
+    return std::filesystem::path(v.image).stem().string() + "_p" + std::to_string(v.part);
+}
 
 }  // namespace testing_support
