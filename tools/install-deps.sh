@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what building, testing and fuzzing need on a fresh Debian 12 machine.
+# Installs what building, testing, fuzzing and packaging need on a fresh Debian 12 machine.
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -8,4 +8,5 @@ $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
     cmake ninja-build g++ clang libclang-rt-14-dev llvm \
     libgtest-dev libgmock-dev googletest \
-    qt6-base-dev libgl-dev xz-utils ca-certificates >/dev/null
+    qt6-base-dev libgl-dev xz-utils ca-certificates \
+    dpkg-dev file desktop-file-utils appstream libxml2-utils man-db >/dev/null

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "core/version.h"
 
 namespace cli {
 
@@ -39,7 +40,8 @@ void PrintUsage(std::FILE* to)
                "  --image FILE      a disk image, offered as the next drive (before the machine's disks)\n"
                "  --images-only     do not offer the machine's disks\n"
                "  --platform-id N   identify the OS as N (1: legacy BIOS libraries)\n"
-               "  --bios-dir DIR    where the BIOS libraries are (default: beside this program)\n"
+               "  --bios-dir DIR    where the BIOS libraries are (default: where they were installed)\n"
+               "  --version         the program's version\n"
                "commands:\n",
                to);
     for (const Command& c : kCommands) {
@@ -84,6 +86,9 @@ int Main(int argc, char** argv)
             context.options.platformId = static_cast<int>(*id);
         } else if (a == "--bios-dir" && hasValue) {
             context.options.biosDir = args[++i];
+        } else if (a == "--version") {
+            std::printf("dravik-cli %s\n", core::kVersion);
+            return kExitOk;
         } else if (a == "--help" || a == "-h") {
             PrintUsage(stdout);
             return kExitOk;

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "core/messages.h"
+#include "disk/bios_loader.h"
 #include "platform/drive_discovery.h"
 #include "platform/os_identity.h"
 #include "platform/shared_library.h"
@@ -27,7 +28,7 @@ Session::Outcome Session::Start(const GlobalOptions& options)
     }
     m_probe = std::make_unique<disk::SystemDriveProbe>(options.images, roots);
     if (m_disk.accessMode == 'F') {
-        const auto dir = options.biosDir.empty() ? platform::ExecutableDirectory() : options.biosDir;
+        const auto dir = options.biosDir.empty() ? platform::PrivateLibraryDirectory(disk::kVexaFileName) : options.biosDir;
         const auto outcome = disk::LoadBiosLibraries(dir, m_probe->DevicePaths(), m_bios);
         if (outcome != disk::BiosLoadOutcome::Loaded) {
             m_problem = disk::BiosLoadMessage(outcome);

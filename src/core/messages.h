@@ -41,6 +41,9 @@ inline constexpr std::string_view kNoPartitionAdvance =
 // Opening a drive: why it failed.
 inline constexpr std::string_view kPermissionHint = " (run as root or join the `disk` group to read disks)";
 inline constexpr std::string_view kNoSuchDrive = "No such drive";
+// Asked after a disk of the machine could not be opened for lack of rights, when pkexec can give them.
+inline constexpr std::string_view kRestartWithRightsQuestion =
+    "\n\nRestart Quorvel Dravik for NTFS with administrator rights to read this disk ?";
 inline constexpr std::string_view kNoDevicePath = "This drive has no device path (only drives 0 to 9 can be opened)";
 
 // Orphan pass and folder tree.

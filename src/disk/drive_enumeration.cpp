@@ -124,6 +124,7 @@ OpenDriveOutcome OpenSelectedDrive(DiskState& disk, const DriveTable& table, Dri
     OpenedDrive opened = probe.Open(*number);
     if (!opened.source) {
         outcome.reason = opened.reason;
+        outcome.needsRights = opened.needsRights;
         return outcome;
     }
     disk.driveHandle = std::move(opened.source);

@@ -35,6 +35,7 @@ struct OpenedDrive
 {
     std::unique_ptr<core::SectorSource> source;
     std::string reason;
+    bool needsRights = false;  // a disk of the machine refused for lack of rights (never an image)
 };
 
 // The operating system's view of drive numbers 0..15, asked by EnumerateDrives in mode N.
@@ -65,6 +66,7 @@ struct OpenDriveOutcome
 {
     bool opened = false;
     std::string reason;  // why not, for the user
+    bool needsRights = false;  // a disk of the machine that administrator rights would open
 };
 
 // Mode N: opens the drive whose details slot `selectedDrive` shows into disk.driveHandle (any

@@ -1,6 +1,8 @@
 // The machine's drives as the drive probe of mode N.
 #include "disk/system_drive_probe.h"
 
+#include <cerrno>
+
 #include <utility>
 
 #include "core/messages.h"
@@ -52,7 +54,8 @@ OpenedDrive SystemDriveProbe::Open(unsigned n)
         return {nullptr, std::string(core::msg::kNoSuchDrive)};
     }
     platform::OpenResult opened = platform::OpenReadOnly(m_drives[n].devicePath);
-    return {std::move(opened.source), std::move(opened.reason)};
+    const bool needsRights = !m_drives[n].isImage && (opened.error == EACCES || opened.error == EPERM);
+    return {std::move(opened.source), std::move(opened.reason), needsRights};
 }
 
 std::vector<std::string> SystemDriveProbe::DevicePaths() const

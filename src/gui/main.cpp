@@ -5,11 +5,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <string>
+#include <string_view>
 
 #include "core/messages.h"
+#include "core/version.h"
 #include "gui/app_icons.h"
 #include "gui/qt_text.h"
 #include "gui/wizard_app.h"
+#include "platform/elevation.h"
+#include "shell/elevation.h"
 
 namespace {
 
@@ -42,8 +47,28 @@ public:
 
 int main(int argc, char** argv)
 {
+    // Answered before any display is needed, so that it works from a plain terminal.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("dravik %s\n", core::kVersion);
+        return 0;
+    }
+    // After a restart through pkexec: the display variables handed back (--env NAME=VALUE), set
+    // before Qt connects to the display, and taken out of the arguments.
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == shell::kEnvOption && i + 1 < argc) {
+            const std::string_view assignment(argv[++i]);
+            const auto eq = assignment.find('=');
+            if (eq != std::string_view::npos && platform::IsDisplayVariable(assignment.substr(0, eq)))
+                ::setenv(std::string(assignment.substr(0, eq)).c_str(), argv[i] + eq + 1, 1);
+            continue;
+        }
+        argv[kept++] = argv[i];
+    }
+    argc = kept;
     Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dravik"));
+    QApplication::setApplicationVersion(QString::fromLatin1(core::kVersion));
     QApplication::setWindowIcon(gui::applicationIcon());
 
     std::vector<std::string> images;

@@ -316,6 +316,16 @@ bool MainWindow::StartProgram(const std::filesystem::path& program, std::string_
     return QProcess::startDetached(QString::fromStdString(program.string()), {toQt(parameter)});
 }
 
+bool MainWindow::StartDetached(const std::vector<std::string>& argv)
+{
+    if (argv.empty())
+        return false;
+    QStringList arguments;
+    for (std::size_t i = 1; i < argv.size(); ++i)
+        arguments.push_back(QString::fromStdString(argv[i]));
+    return QProcess::startDetached(QString::fromStdString(argv.front()), arguments);
+}
+
 void MainWindow::EndProgram()
 {
     std::fflush(nullptr);

@@ -118,6 +118,7 @@ public:
     void OpenWithChooser(const std::filesystem::path& file) override;
     bool OpenHelpFile(const std::filesystem::path& file) override;
     bool StartProgram(const std::filesystem::path& program, std::string_view parameter) override;
+    bool StartDetached(const std::vector<std::string>& argv) override;
     void EndProgram() override;
 
 Q_SIGNALS:

@@ -5,6 +5,8 @@
 
 #include "core/messages.h"
 #include "gui/qt_text.h"
+#include "platform/elevation.h"
+#include "platform/shared_library.h"
 
 namespace gui {
 
@@ -12,6 +14,8 @@ WizardApp::WizardApp(std::vector<std::string> images)
     : m_session(std::make_unique<shell::Session>()), m_window(std::make_unique<MainWindow>())
 {
     m_session->images = std::move(images);
+    m_session->elevationProgram = platform::ElevationProgram();
+    m_session->programPath = platform::ExecutablePath();
     m_wizard = std::make_unique<shell::Wizard>(*m_session, *m_window);
     m_commands = std::make_unique<shell::BrowseCommands>(*m_session, *m_window, *m_wizard);
     connectWindow();

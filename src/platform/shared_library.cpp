@@ -55,14 +55,35 @@ void* SharedLibrary::Symbol(const char* name) const
     return ::dlsym(m_handle, name);
 }
 
-std::filesystem::path ExecutableDirectory()
+std::filesystem::path ExecutablePath()
 {
     std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) {
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : exe;
+}
+
+std::filesystem::path ExecutableDirectory()
+{
+    const auto exe = ExecutablePath();
+    if (exe.empty()) {
+        std::error_code ec;
         return std::filesystem::current_path(ec);
     }
     return exe.parent_path();
+}
+
+std::filesystem::path PrivateLibraryDirectory(std::string_view probeFile)
+{
+    const auto exeDir = ExecutableDirectory();
+    std::error_code ec;
+    if (std::filesystem::exists(exeDir / probeFile, ec)) {
+        return exeDir;
+    }
+    const auto installed = (exeDir / DRAVIK_PRIVATE_LIBDIR_FROM_BINDIR).lexically_normal();
+    if (std::filesystem::is_directory(installed, ec)) {
+        return installed;
+    }
+    return exeDir;
 }
 
 }  // namespace platform

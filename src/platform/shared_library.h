@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -29,7 +30,13 @@ private:
     std::string m_error;
 };
 
-// The directory holding the running executable (where the BIOS libraries are installed).
+// The running executable, and the directory holding it.
+std::filesystem::path ExecutablePath();
 std::filesystem::path ExecutableDirectory();
+
+// Where the program's private libraries are: beside the executable when `probeFile` is there (the
+// build tree), else the private library folder of the installed layout relative to it
+// (bin/../lib/<arch>/dravik), when that exists; else beside the executable.
+std::filesystem::path PrivateLibraryDirectory(std::string_view probeFile);
 
 }  // namespace platform

@@ -296,6 +296,8 @@ public:
     virtual void OpenWithChooser(const std::filesystem::path& file) = 0;
     virtual bool OpenHelpFile(const std::filesystem::path& file) = 0;
     virtual bool StartProgram(const std::filesystem::path& program, std::string_view parameter) = 0;
+    // Starts argv[0] with the other arguments, detached; false when it could not be started.
+    virtual bool StartDetached(const std::vector<std::string>& argv) = 0;
     // Ends the program at once with exit code 0.
     virtual void EndProgram() = 0;
 };

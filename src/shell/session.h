@@ -59,6 +59,10 @@ struct Session
     int platformId = 0;                      // 0: the running system's; 1 selects the BIOS libraries
     std::filesystem::path biosDir;           // where the BIOS libraries are (mode F)
     std::filesystem::path startupFolder;     // the current folder at start-up (help file, updater)
+    // pkexec, when a disk that cannot be opened for lack of rights may be read after a restart
+    // with administrator rights (the GUI finds it; empty: no such offer); and the wizard program.
+    std::optional<std::filesystem::path> elevationProgram;
+    std::filesystem::path programPath;
 
     // Disk access.
     disk::DiskState disk;

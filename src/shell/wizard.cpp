@@ -1,6 +1,7 @@
 // The wizard's state machine over the session and the main window.
 #include "shell/wizard.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -11,6 +12,7 @@
 #include "advscan/mount.h"
 #include "core/messages.h"
 #include "core/out_of_memory.h"
+#include "disk/bios_loader.h"
 #include "disk/system_drive_probe.h"
 #include "partitions/partition_select.h"
 #include "partitions/partition_table.h"
@@ -18,6 +20,7 @@
 #include "platform/os_identity.h"
 #include "platform/shared_library.h"
 #include "recovery/recovery_settings.h"
+#include "shell/elevation.h"
 #include "shell/window_changes.h"
 
 namespace shell {
@@ -56,7 +59,7 @@ Wizard::StartOutcome Wizard::Start()
         if (const auto* system = dynamic_cast<const disk::SystemDriveProbe*>(m_session.probe.get())) {
             paths = system->DevicePaths();
         }
-        const auto dir = m_session.biosDir.empty() ? platform::ExecutableDirectory() : m_session.biosDir;
+        const auto dir = m_session.biosDir.empty() ? platform::PrivateLibraryDirectory(disk::kVexaFileName) : m_session.biosDir;
         const auto outcome = disk::LoadBiosLibraries(dir, paths, m_session.bios);
         if (outcome != disk::BiosLoadOutcome::Loaded) {
             m_fatal = std::string(disk::BiosLoadMessage(outcome));
@@ -266,8 +269,19 @@ void Wizard::NextFromDriveStep()
     const disk::OpenDriveOutcome opened =
         disk::OpenSelectedDrive(m_session.disk, m_session.driveTable, *m_session.probe);
     if (!opened.opened) {
-        // The drive step stays, with the reason (and for missing rights, the remedy).
-        m_window.MessageBox(opened.reason, MessageKind::Error);
+        // The drive step stays, with the reason (and for missing rights, the remedy). When
+        // pkexec can give the rights, the wizard offers to start again with them.
+        if (opened.needsRights && m_session.elevationProgram) {
+            const std::string question = opened.reason + std::string(msg::kRestartWithRightsQuestion);
+            if (m_window.MessageBox(question, MessageKind::Question) == Answer::Yes &&
+                m_window.StartDetached(ElevatedRestartCommand(*m_session.elevationProgram, m_session.programPath,
+                                                              m_session.images, &std::getenv))) {
+                m_window.EndProgram();
+                return;
+            }
+        } else {
+            m_window.MessageBox(opened.reason, MessageKind::Error);
+        }
         OfferNext(true);
         return;
     }

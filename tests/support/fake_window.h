@@ -61,6 +61,7 @@ public:
     std::vector<std::filesystem::path> chooserFiles;   // Open With
     std::vector<std::filesystem::path> helpFiles;
     std::vector<std::pair<std::filesystem::path, std::string>> programs;
+    std::vector<std::vector<std::string>> detached;  // StartDetached command lines
     bool ended = false;
     int saveProgressOpened = 0;
     int saveProgressClosed = 0;
@@ -148,6 +149,11 @@ public:
     void OpenWithChooser(const std::filesystem::path& file) override { chooserFiles.push_back(file); }
     bool OpenHelpFile(const std::filesystem::path& file) override;
     bool StartProgram(const std::filesystem::path& program, std::string_view parameter) override;
+    bool StartDetached(const std::vector<std::string>& argv) override
+    {
+        detached.push_back(argv);
+        return true;
+    }
     void EndProgram() override { ended = true; }
 
     recovery::RecoveryState* saveState = nullptr;
