@@ -102,7 +102,7 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
     catalog.scanTarget = advscan::AdvanceScanTarget(range.start, range.end);
     {
         StopOnInterrupt interrupt(catalog.scanStopFlag);
-        TerminalProgress progress(context.err);
+        TerminalProgress progress(context);
         out.result = core::RunGuardedAgainstOom(
             [&] { return advscan::RunAdvanceScan(disk, catalog, out.fileSystemTree, progress); },
             [&](std::string_view text) {
@@ -121,7 +121,7 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
         const core::TreeItemId item = catalog.FileSystems()[static_cast<std::size_t>(*options.fileSystem - 1)].key;
         advscan::SelectFileSystem(catalog, item, core::NullSink());
         out.folderTree = ntfs::FolderTree();
-        TerminalProgress progress(context.err);
+        TerminalProgress progress(context);
         out.mount = core::RunGuardedAgainstOom(
             [&] { return advscan::MountFoundFileSystem(catalog, out.folderTree, progress); },
             [&](std::string_view text) {

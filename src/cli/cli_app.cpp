@@ -36,11 +36,12 @@ constexpr Command kCommands[] = {
 
 void PrintUsage(std::FILE* to)
 {
-    std::fputs("usage: dravik-cli [--image FILE]... [--images-only] COMMAND [ARGS]\n"
+    std::fputs("usage: dravik-cli [--image FILE]... [--images-only] [--quiet] COMMAND [ARGS]\n"
                "  --image FILE      a disk image, offered as the next drive (before the machine's disks)\n"
                "  --images-only     do not offer the machine's disks\n"
                "  --platform-id N   identify the OS as N (1: legacy BIOS libraries)\n"
                "  --bios-dir DIR    where the BIOS libraries are (default: where they were installed)\n"
+               "  --quiet, -q       no progress line and no hints on stderr (errors are still shown)\n"
                "  --version         the program's version\n"
                "commands:\n",
                to);
@@ -77,6 +78,8 @@ int Main(int argc, char** argv)
             context.options.images.push_back(args[++i]);
         } else if (a == "--images-only") {
             context.options.imagesOnly = true;
+        } else if (a == "--quiet" || a == "-q") {
+            context.options.quiet = true;
         } else if (a == "--platform-id" && hasValue) {
             const auto id = ParseUnsigned(args[++i]);
             if (!id || *id > 255) {

@@ -80,6 +80,10 @@ public:
             m_terminal.Status(text);
         }
     }
+    void Amount(std::uint64_t done, std::uint64_t total, core::AmountUnit unit) override
+    {
+        m_terminal.Amount(done, total, unit);
+    }
 
 private:
     void Poll()
@@ -498,7 +502,7 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
     }
 
     recovery::RecoveryState state;
-    TerminalProgress terminal(context.err);
+    TerminalProgress terminal(context);
     core::StopFlag interrupt;
     RecoverProgress progress(terminal, interrupt, state);
     recovery::ExtractionContext extraction;

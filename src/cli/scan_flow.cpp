@@ -37,14 +37,23 @@ long long NowMs()
         .count();
 }
 
+double NowSeconds() { return static_cast<double>(NowMs()) / 1000.0; }
+
 }  // namespace
 
 void ShowMessage(CliContext& context, int kind, std::string_view text)
 {
+    if (context.options.quiet && kind == kMessageInformation) {
+        return;
+    }
     std::fprintf(context.err, "[%d] %.*s\n", kind, static_cast<int>(text.size()), text.data());
 }
 
-TerminalProgress::TerminalProgress(std::FILE* to) : m_to(to), m_enabled(isatty(fileno(to)) != 0) {}
+TerminalProgress::TerminalProgress(const CliContext& context)
+    : m_to(context.err), m_enabled(!context.options.quiet && isatty(fileno(context.err)) != 0)
+{
+    m_meter.Start(NowSeconds());
+}
 
 TerminalProgress::~TerminalProgress() { Finish(); }
 
@@ -56,7 +65,13 @@ void TerminalProgress::Status(std::string_view text)
 
 void TerminalProgress::Progress(int percent)
 {
-    m_percent = percent;
+    m_meter.Percent(percent);
+    Draw(false);
+}
+
+void TerminalProgress::Amount(std::uint64_t done, std::uint64_t total, core::AmountUnit unit)
+{
+    m_meter.Amount(done, total, unit, NowSeconds());
     Draw(false);
 }
 
@@ -71,7 +86,8 @@ void TerminalProgress::Draw(bool force)
     }
     m_lastDrawMs = now;
     m_drawn = true;
-    std::fprintf(m_to, "\r\033[K%3d%%  %s", m_percent, m_status.c_str());
+    const std::string line = m_meter.Line(static_cast<double>(now) / 1000.0);
+    std::fprintf(m_to, "\r\033[K%s  %s", line.c_str(), m_status.c_str());
     std::fflush(m_to);
 }
 
@@ -126,7 +142,7 @@ void SearchPartitions(CliContext& context, Session& session, partitions::Partiti
     const partitions::ReportedGeometry geometry{slot.cylinders, slot.heads, slot.sectorsPerTrack};
     core::StopFlag stop;
     StopOnInterrupt interrupt(stop);
-    TerminalProgress progress(context.err);
+    TerminalProgress progress(context);
     partitions::QuickSearchPartitions(session.Disk(), geometry, list, tree, stop, progress);
     progress.Finish();
 }
@@ -226,7 +242,7 @@ int ScanSelectedPartition(CliContext& context, ScannedPartition& out)
     out.folderTree = ntfs::FolderTree();
     {
         StopOnInterrupt interrupt(out.catalog.scanStopFlag);
-        TerminalProgress progress(context.err);
+        TerminalProgress progress(context);
         out.result = core::RunGuardedAgainstOom(
             [&] {
                 return ntfs::StandardScan(session->Disk(), out.catalog, out.runTable, out.folderTree, progress);

@@ -10,6 +10,7 @@
 
 #include "cli/session.h"
 #include "core/progress.h"
+#include "core/rate_meter.h"
 #include "ntfs/catalog.h"
 #include "ntfs/folder_tree.h"
 #include "ntfs/standard_scan.h"
@@ -22,21 +23,24 @@ inline constexpr int kMessageInformation = 1;
 inline constexpr int kMessageError = 2;
 inline constexpr int kMessageQuestion = 3;
 
-// A message the system shows, on stderr as "[kind] text" (the text's own blanks kept).
+// A message the system shows, on stderr as "[kind] text" (the text's own blanks kept);
+// information messages (the wizard's hints) are left out with --quiet.
 void ShowMessage(CliContext& context, int kind, std::string_view text);
 
-// Status and progress on one rewritten stderr line, only when stderr is a terminal; at most
-// ten redraws a second. Panel values are not shown.
+// Status and progress on one rewritten stderr line, only when stderr is a terminal and --quiet
+// was not given: percentage, rate, time elapsed and time left, then the status text; at most ten
+// redraws a second. Panel values are not shown.
 class TerminalProgress : public core::ProgressSink
 {
 public:
-    explicit TerminalProgress(std::FILE* to);
+    explicit TerminalProgress(const CliContext& context);
     ~TerminalProgress() override;
     TerminalProgress(const TerminalProgress&) = delete;
     TerminalProgress& operator=(const TerminalProgress&) = delete;
 
     void Status(std::string_view text) override;
     void Progress(int percent) override;
+    void Amount(std::uint64_t done, std::uint64_t total, core::AmountUnit unit) override;
     // Ends the line so that later output starts on a fresh one.
     void Finish();
 
@@ -46,7 +50,7 @@ private:
     std::FILE* m_to;
     bool m_enabled;
     std::string m_status;
-    int m_percent = 0;
+    core::RateMeter m_meter;
     long long m_lastDrawMs = 0;
     bool m_drawn = false;
 };

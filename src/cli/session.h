@@ -29,7 +29,8 @@ struct GlobalOptions
     std::vector<std::string> images;    // --image FILE, repeatable: drives 0, 1, ... in this order
     bool imagesOnly = false;            // --images-only: leave the machine's disks out
     std::optional<int> platformId;      // --platform-id N: the OS identifier (1 selects the BIOS libraries)
-    std::filesystem::path biosDir;      // --bios-dir DIR: where the BIOS libraries are (default: beside the program)
+    std::filesystem::path biosDir;      // --bios-dir DIR: where the BIOS libraries are (default: where installed)
+    bool quiet = false;                 // --quiet: no progress line and no hints, errors still shown
 };
 
 class Session

@@ -94,7 +94,7 @@ int LoadSnapshotOfDrive(CliContext& context, std::string_view command, const std
 
     snapshot::FinishResult finished;
     {
-        TerminalProgress progress(context.err);
+        TerminalProgress progress(context);
         finished = core::RunGuardedAgainstOom(
             [&] { return snapshot::FinishSnapshotLoad(disk, catalog, out.runTable, out.folderTree, progress); },
             [&](std::string_view text) {

@@ -23,6 +23,13 @@ private:
     std::atomic<bool> m_set{false};
 };
 
+// What the amount of a long routine's work is counted in.
+enum class AmountUnit
+{
+    Bytes,     // bytes read or copied (sectors x 512)
+    Records,   // FILE records walked
+};
+
 // What a long routine shows while it runs. The window implements it by writing its controls
 // (through a bridge, never from the worker directly); the CLI prints to a terminal; tests record.
 // Every method has an empty default so a caller may ignore what it does not show.
@@ -39,6 +46,14 @@ public:
     {
         (void)row;
         (void)text;
+    }
+    // How much of the work is done, out of `total` (0: unknown), counted in `unit`: what the
+    // rate and the time left beside the progress are computed from.
+    virtual void Amount(std::uint64_t done, std::uint64_t total, AmountUnit unit)
+    {
+        (void)done;
+        (void)total;
+        (void)unit;
     }
 };
 
