@@ -149,7 +149,7 @@ TEST(Discovery, VanishedDiskDoesNotAnswer)
     EXPECT_FALSE(platform::IdentifyDrive(noImage, m.roots));
 }
 
-TEST(SystemDriveProbe, EnumeratesImagesAndDisksWithMediaMissing)
+TEST(SystemDriveProbe, EnumeratesImagesAndDisksPastAnEmptyCardReader)
 {
     FakeMachine m;
     m.AddDisk("sda", 1024 * 16 * 63, "ATA", "Disk A");
@@ -172,8 +172,8 @@ TEST(SystemDriveProbe, EnumeratesImagesAndDisksWithMediaMissing)
     EXPECT_EQ(table.slots[0].cylinders, 1u);
     EXPECT_EQ(table.slots[0].sizeBytes, 4096u);
     EXPECT_EQ(table.slots[1].model, "ATA Disk A");
-    EXPECT_EQ(table.slots[2].model, core::msg::kMediaMissing);
-    EXPECT_EQ(table.slots[3].model, "USB Device");  // filled but not offered
+    EXPECT_EQ(table.slots[2].model, "USB Device");  // the empty card reader before it hides nothing
+    EXPECT_EQ(table.slots[3].model, core::msg::kMediaMissing);
 
     disk::DiskState state;
     ASSERT_TRUE(disk::OpenSelectedDrive(state, table, probe).opened);
