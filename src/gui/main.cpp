@@ -10,6 +10,7 @@
 #include "gui/app_icons.h"
 #include "gui/qt_text.h"
 #include "gui/wizard_app.h"
+#include "platform/temp_folder.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ int main(int argc, char** argv)
         // process rather than being waited for.
         if (wizard.window().workerRunning()) {
             std::fflush(nullptr);
+            platform::RemoveTemporaryFolder();
             std::_Exit(0);
         }
         return code;
