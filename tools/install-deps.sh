@@ -8,4 +8,5 @@ $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
     cmake ninja-build g++ clang libclang-rt-14-dev llvm \
     libgtest-dev libgmock-dev googletest \
-    qt6-base-dev libgl-dev xz-utils ca-certificates >/dev/null
+    qt6-base-dev libgl-dev xz-utils ca-certificates \
+    dosfstools fusefat >/dev/null  # a vfat destination for the recovery tests (kernel vfat, else FUSE)

@@ -2,6 +2,7 @@
 // damaged run lists, unreadable sectors, names, the batch policies, Stop and Skip, FAT chains.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -675,8 +676,9 @@ TEST_F(ExtractionTest, TakenNamesAreSeenInFoldersOldAndNew)
     }
 }
 
-// A vfat file system mounted from a small image: it folds case and drops trailing dots, so two
-// catalog names can be one file there. Needs root (mount); skipped elsewhere.
+// A vfat file system on a small image, mounted by the kernel (which folds case and drops
+// trailing dots) or, where the kernel has no vfat, by fusefat (which folds case). Needs root;
+// skipped where neither can mount it.
 class VfatDestinationTest : public ExtractionTest, public ::testing::WithParamInterface<TakenNameCase>
 {
 protected:
@@ -690,27 +692,31 @@ protected:
         if (std::system(make.c_str()) != 0) {
             GTEST_SKIP() << "mkfs.vfat is not available";
         }
-        const std::string mount = "mount -o loop '" + image.string() + "' '" + m_mount.string() + "' 2>/dev/null";
-        if (std::system(mount.c_str()) != 0) {
-            GTEST_SKIP() << "a vfat image cannot be mounted here (needs root and loop devices)";
+        const std::string kernel = "mount -o loop '" + image.string() + "' '" + m_mount.string() + "' 2>/dev/null";
+        const std::string fuse = "fusefat -o rw+ '" + image.string() + "' '" + m_mount.string() + "' >/dev/null 2>&1";
+        if (std::system(kernel.c_str()) == 0) {
+            m_unmount = "umount '" + m_mount.string() + "'";
+        } else if (std::system(fuse.c_str()) == 0) {
+            m_unmount = "fusermount -u '" + m_mount.string() + "'";
+        } else {
+            GTEST_SKIP() << "a vfat image cannot be mounted here (needs root, and vfat in the kernel or fusefat)";
         }
-        m_mounted = true;
     }
     void TearDown() override
     {
-        if (m_mounted) {
-            const std::string umount = "umount '" + m_mount.string() + "'";
-            EXPECT_EQ(std::system(umount.c_str()), 0);
+        if (!m_unmount.empty()) {
+            EXPECT_EQ(std::system(m_unmount.c_str()), 0);
         }
     }
 
     fs::path m_mount;
-    bool m_mounted = false;
+    std::string m_unmount;
 };
 
 // Through a whole batch, whose own folders it believes free of a name it has not written: the
 // second of two names that are one on vfat gets the duplicate policy and never overwrites the
-// first's bytes unless the policy is Overwrite.
+// first's bytes unless the policy is Overwrite. Names the destination keeps apart each keep their
+// own bytes.
 TEST_P(VfatDestinationTest, NamesTheDestinationFoldsGetTheDuplicatePolicy)
 {
     const TakenNameCase& c = GetParam();
@@ -733,10 +739,20 @@ TEST_P(VfatDestinationTest, NamesTheDestinationFoldsGetTheDuplicatePolicy)
         recovery::RecoverBatch(extractor, state, catalog, recovery::BatchSource::NtfsFiles, {.all = true}, m_mount);
     EXPECT_EQ(summary.errors, 0u);
     const fs::path out = m_mount / "Out";
+    std::uint32_t folded = 0;
     record = 30;
     for (const auto& [first, second] : pairs) {
         const ByteBuffer firstBytes = Pattern(100, static_cast<std::uint8_t>(record));
         const ByteBuffer secondBytes = Pattern(100, static_cast<std::uint8_t>(record + 1));
+        record += 2;
+        const bool keptApart = std::any_of(fs::directory_iterator(out), fs::directory_iterator(),
+                                           [&](const fs::directory_entry& e) { return e.path().filename() == second; });
+        if (keptApart) {
+            EXPECT_EQ(ReadAll(out / first), firstBytes) << first;  // kept apart by this driver
+            EXPECT_EQ(ReadAll(out / second), secondBytes) << second;
+            continue;
+        }
+        ++folded;
         switch (c.policy) {
         case recovery::DuplicatePolicy::Rename:
             EXPECT_EQ(ReadAll(out / first), firstBytes) << first;
@@ -749,12 +765,10 @@ TEST_P(VfatDestinationTest, NamesTheDestinationFoldsGetTheDuplicatePolicy)
             EXPECT_EQ(ReadAll(out / first), secondBytes) << first;
             break;
         }
-        record += 2;
     }
-    const std::size_t files = static_cast<std::size_t>(std::distance(fs::directory_iterator(out), fs::directory_iterator()));
-    EXPECT_EQ(files, c.policy == recovery::DuplicatePolicy::Rename ? 4u : 2u);
-    EXPECT_EQ(summary.renamed, c.policy == recovery::DuplicatePolicy::Rename ? 2u : 0u);
-    EXPECT_EQ(summary.skipped, c.policy == recovery::DuplicatePolicy::Skip ? 2u : 0u);
+    EXPECT_GE(folded, 1u);  // case folds on every vfat driver
+    EXPECT_EQ(summary.renamed, c.policy == recovery::DuplicatePolicy::Rename ? folded : 0u);
+    EXPECT_EQ(summary.skipped, c.policy == recovery::DuplicatePolicy::Skip ? folded : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
