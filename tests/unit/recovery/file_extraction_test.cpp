@@ -745,8 +745,10 @@ TEST_P(VfatDestinationTest, NamesTheDestinationFoldsGetTheDuplicatePolicy)
         const ByteBuffer firstBytes = Pattern(100, static_cast<std::uint8_t>(record));
         const ByteBuffer secondBytes = Pattern(100, static_cast<std::uint8_t>(record + 1));
         record += 2;
-        const bool keptApart = std::any_of(fs::directory_iterator(out), fs::directory_iterator(),
-                                           [&](const fs::directory_entry& e) { return e.path().filename() == second; });
+        const fs::path secondName = second;  // clang 14 does not capture structured bindings
+        const bool keptApart =
+            std::any_of(fs::directory_iterator(out), fs::directory_iterator(),
+                        [&secondName](const fs::directory_entry& e) { return e.path().filename() == secondName; });
         if (keptApart) {
             EXPECT_EQ(ReadAll(out / first), firstBytes) << first;  // kept apart by this driver
             EXPECT_EQ(ReadAll(out / second), secondBytes) << second;
