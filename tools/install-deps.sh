@@ -9,4 +9,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     cmake ninja-build g++ clang libclang-rt-14-dev llvm \
     libgtest-dev libgmock-dev googletest \
     qt6-base-dev libgl-dev xz-utils ca-certificates \
-    dpkg-dev file desktop-file-utils appstream libxml2-utils man-db >/dev/null
+    dpkg-dev file desktop-file-utils appstream libxml2-utils man-db \
+    dosfstools fusefat >/dev/null  # dosfstools, fusefat: a vfat destination for the recovery tests

@@ -70,10 +70,15 @@ ntfs::ScanTarget AdvanceScanTarget(core::Sector start, core::Sector end)
 }
 
 AdvanceScanResult RunAdvanceScan(disk::DiskState& disk, ntfs::Catalog& catalog, ntfs::FolderTree& fileSystemTree,
-                                 core::ProgressSink& sink)
+                                 core::ProgressSink& sink, const std::function<void()>& afterSweep)
 {
     AdvanceScanResult result;
     result.sweep = SweepSectors(disk, catalog, sink);
+    if (afterSweep) {
+        afterSweep();
+    }
+    // A Stop answered while the sweep ended is not carried into the analysis.
+    catalog.scanStopFlag.Clear();
     AnalyseFoundStructures(disk, catalog, fileSystemTree, sink);
     result.fileSystems = catalog.fileSystemCount;
     catalog.scanStopFlag.Clear();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "advscan/analysis.h"
@@ -48,10 +49,11 @@ struct AdvanceScanResult
 };
 
 // The worker's work after the wizard emptied the sweep lists and set catalog.scanTarget: the
-// sweep (Stop ends it early), then the analysis on whatever was found, its "NTFS @" items going
-// under the root of `fileSystemTree`. The stop flag is clear on return. Throws std::bad_alloc
-// when memory runs out.
+// sweep (Stop ends it early), then `afterSweep` (the window hides Stop: the analysis cannot be
+// stopped), then the analysis on whatever was found, its "NTFS @" items going under the root of
+// `fileSystemTree`. The stop flag is cleared before the analysis and is clear on return. Throws
+// std::bad_alloc when memory runs out.
 AdvanceScanResult RunAdvanceScan(disk::DiskState& disk, ntfs::Catalog& catalog, ntfs::FolderTree& fileSystemTree,
-                                 core::ProgressSink& sink);
+                                 core::ProgressSink& sink, const std::function<void()>& afterSweep = {});
 
 }  // namespace advscan

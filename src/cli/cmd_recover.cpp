@@ -1,7 +1,6 @@
 // dravik-cli recover: "Recover Selected" / "Recover All" of a scanned partition or a loaded
 // snapshot into a destination folder, one line per file and the closing totals.
 #include <algorithm>
-#include <cinttypes>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +17,7 @@
 #include "ntfs/live_path.h"
 #include "partitions/partition_list.h"
 #include "recovery/batch_recovery.h"
+#include "recovery/batch_report.h"
 #include "recovery/recovery_settings.h"
 #include "shell/name_patterns.h"
 #include "snapshot/snapshot_file.h"
@@ -97,39 +97,7 @@ private:
     recovery::RecoveryState& m_state;
 };
 
-const char* OutcomeText(const recovery::ExtractResult& r)
-{
-    using recovery::ExtractOutcome;
-    switch (r.outcome) {
-    case ExtractOutcome::Written:
-        return r.renamed ? "renamed" : "written";
-    case ExtractOutcome::CutByStop:
-        return "stopped";
-    case ExtractOutcome::CutBySkip:
-        return "cut short";
-    case ExtractOutcome::NotStarted:
-        return "not started";
-    case ExtractOutcome::EmptyFile:
-        return "skipped: empty file";
-    case ExtractOutcome::FilteredOut:
-        return "skipped: filtered out";
-    case ExtractOutcome::ExcludedDeleted:
-        return "skipped: deleted-file setting";
-    case ExtractOutcome::DuplicateSkipped:
-        return "skipped: duplicate";
-    case ExtractOutcome::NoDataAttribute:
-        return "error: no data attribute";
-    case ExtractOutcome::ResidentTooLarge:
-        return "error: resident data shorter than the size";
-    case ExtractOutcome::NoDecodableRun:
-        return "error: no data run";
-    case ExtractOutcome::CreateFailed:
-        return "error: cannot create";
-    case ExtractOutcome::WriteFailed:
-        return "error: write failed";
-    }
-    return "unknown";
-}
+using recovery::OutcomeText;
 
 // The folder key of the root and of a folder entry, per source.
 struct CatalogPaths
@@ -322,12 +290,7 @@ std::optional<std::vector<std::size_t>> SelectLiveFiles(disk::DiskState& disk, c
 
 void PrintSummary(CliContext& context, const recovery::BatchSummary& s)
 {
-    std::fprintf(context.out,
-                 "written: %" PRIu32 "\nrenamed: %" PRIu32 "\nskipped: %" PRIu32 "\nerrors: %" PRIu32
-                 "\ncut short: %" PRIu32 "\nwith unreadable sectors: %" PRIu32 "\nincomplete: %" PRIu32
-                 "\nfolders created: %" PRIu32 "\nstopped: %s\n",
-                 s.written, s.renamed, s.skipped, s.errors, s.cutShort, s.withUnreadableSectors, s.incomplete,
-                 s.foldersCreated, s.stopped ? "yes" : "no");
+    std::fputs(recovery::SummaryText(s).c_str(), context.out);
 }
 
 }  // namespace

@@ -169,7 +169,7 @@ void PrintPartitions(CliContext& context, const partitions::PartitionList& list,
         target.scanType = record.fsType;
         target.scanStartSector = record.startSector;
         target.scanSectorCount = record.sectorCount;
-        target.scanEndSector = record.startSector + record.sectorCount - 1;  // as the selection forms it
+        target.scanEndSector = partitions::PartitionLastSector(record.startSector, record.sectorCount);
         const partitions::PartitionInfo info = partitions::ShowPartitionInfo(target);
         const std::string item = partitions::PartitionItemText(i, record.fsType);
         text += std::to_string(i + 1) + "\t" + item + "\t" + std::to_string(record.startSector) + "\t" +

@@ -119,6 +119,39 @@ inline constexpr std::string_view kSaveTotalFilesLabel = "Total Files";
 inline constexpr std::string_view kStopSaving = "&Stop Saving";
 inline constexpr std::string_view kSkipFile = "S&kip File";
 
+// What became of each file of a batch, its summary counts and the log of "&Open Log" (the
+// command line prints the same words).
+inline constexpr std::string_view kOutcomeWritten = "written";
+inline constexpr std::string_view kOutcomeRenamed = "renamed";
+inline constexpr std::string_view kOutcomeStopped = "stopped";
+inline constexpr std::string_view kOutcomeCutShort = "cut short";
+inline constexpr std::string_view kOutcomeNotStarted = "not started";
+inline constexpr std::string_view kOutcomeEmptyFile = "skipped: empty file";
+inline constexpr std::string_view kOutcomeFilteredOut = "skipped: filtered out";
+inline constexpr std::string_view kOutcomeExcludedDeleted = "skipped: deleted-file setting";
+inline constexpr std::string_view kOutcomeDuplicate = "skipped: duplicate";
+inline constexpr std::string_view kOutcomeNoDataAttribute = "error: no data attribute";
+inline constexpr std::string_view kOutcomeResidentTooLarge = "error: resident data shorter than the size";
+inline constexpr std::string_view kOutcomeNoDataRun = "error: no data run";
+inline constexpr std::string_view kOutcomeCannotCreate = "error: cannot create";
+inline constexpr std::string_view kOutcomeWriteFailed = "error: write failed";
+inline constexpr std::string_view kOutcomeUnknown = "unknown";
+inline constexpr std::string_view kSummaryWritten = "written";
+inline constexpr std::string_view kSummaryRenamed = "renamed";
+inline constexpr std::string_view kSummarySkipped = "skipped";
+inline constexpr std::string_view kSummaryErrors = "errors";
+inline constexpr std::string_view kSummaryCutShort = "cut short";
+inline constexpr std::string_view kSummaryUnreadable = "with unreadable sectors";
+inline constexpr std::string_view kSummaryIncomplete = "incomplete";
+inline constexpr std::string_view kSummaryFoldersCreated = "folders created";
+inline constexpr std::string_view kSummaryStopped = "stopped";
+inline constexpr std::string_view kLogHeading = "Recovery into ";
+inline constexpr std::string_view kLogFolderNotMade = "error: folder not made";
+inline constexpr std::string_view kLogUnreadableSectors = " unreadable sectors written as zeros)";
+inline constexpr std::string_view kLogIncomplete = "(incomplete: clusters not found written as zeros)";
+inline constexpr std::string_view kBatchNotWhole = "Not every file was recovered whole.\n\n";
+inline constexpr std::string_view kBatchOpenLogQuestion = "\nDo you want to open the log ?";
+
 // Wizard: quick help of the steps and of the workers, the questions of Stop and Exit, the panel.
 inline constexpr std::string_view kQuickHelpStep0 =
     "\r\n                1. Select the disk to scan from left pane.\r\n                2. Select the scan type.\r\n"
@@ -175,6 +208,8 @@ inline constexpr std::string_view kOpenDiskImage = "Open Disk &Image...";
 // Browse commands.
 inline constexpr std::string_view kAboutText = "Quorvel Dravik for NTFS Version 4.02";
 inline constexpr std::string_view kOpenLogText = "here show the technical report of the present data recovery";
+inline constexpr std::string_view kTemporaryFolderFailed =
+    "The folder for opened files could not be made (in $XDG_RUNTIME_DIR, $TMPDIR or /tmp)";
 inline constexpr std::string_view kHelpFileName = "Quorvel Dravik for NTFS.chm";
 inline constexpr std::string_view kHelpFileMissing = " Quorvel Dravik for NTFS.chm not found";
 inline constexpr std::string_view kUpdaterFileName = "Dravik Live Update.exe";
@@ -183,6 +218,10 @@ inline constexpr std::string_view kUpdaterMissing = "Live Update file not found.
 inline constexpr std::string_view kUpdaterQuestion =
     "The application will be closed if you want to run Live Update of the software. Continue ?";
 inline constexpr std::string_view kSnapshotPattern = "*.QDNX";
+// The open dialog shows the files snapshots are really saved as (".QDN") beside the pattern above.
+inline constexpr std::string_view kSnapshotOpenPatterns = "*.QDNX *.QDN";
+inline constexpr std::string_view kReplaceFilePrefix = "The file ";
+inline constexpr std::string_view kReplaceFileSuffix = " already exists. Do you want to replace it ?";
 inline constexpr std::string_view kSizeKbSuffix = " KB";
 inline constexpr std::string_view kSizeMbSuffix = " MB";
 inline constexpr std::string_view kLessThanOne = "Less than 1";

@@ -2,6 +2,7 @@
 #include "disk/drive_enumeration.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "core/messages.h"
 
@@ -41,6 +42,10 @@ std::uint32_t DriveSectors(const DriveSlot& slot)
 void EnumerateDrives(DriveTable& table, DriveTree& tree, DriveProbe& probe)
 {
     table = DriveTable{};
+    // Drives with media take the first slots, in drive-number order, so that item k of the tree
+    // is slot k; drives without media (an empty card-reader slot is a size-0 disk) follow them,
+    // never in front of a disk that could be offered.
+    std::vector<unsigned> withoutMedia;
     std::size_t slotCounter = 0;
     for (unsigned n = 0; n < kProbeDriveNumbers && slotCounter < kDriveSlots; ++n) {
         const auto descriptor = probe.QueryDescriptor(n);
@@ -48,25 +53,34 @@ void EnumerateDrives(DriveTable& table, DriveTree& tree, DriveProbe& probe)
             continue;
         }
         const DriveGeometry geometry = probe.QueryGeometry(n).value_or(DriveGeometry{});
+        if (geometry.sectorsPerTrack == 0) {
+            withoutMedia.push_back(n);
+            continue;
+        }
         DriveSlot& slot = table.slots[slotCounter];
         slot.driveNumber = static_cast<int>(n);
-        if (geometry.sectorsPerTrack != 0) {
-            ++table.driveCount;
-            slot.cylinders = static_cast<std::uint32_t>(geometry.cylinders);
-            slot.heads = geometry.heads;
-            slot.sectorsPerTrack = geometry.sectorsPerTrack;
-            slot.sizeBytes = geometry.sizeBytes;
-            slot.totalSectors = DriveSectors(slot);
-            if (descriptor->usb) {
-                slot.model = core::msg::kUsbDevice;
-            } else if (!descriptor->productId.empty()) {
-                slot.model = descriptor->productId;
-            } else {
-                slot.model = core::msg::kModelUnknown;
-            }
+        ++table.driveCount;
+        slot.cylinders = static_cast<std::uint32_t>(geometry.cylinders);
+        slot.heads = geometry.heads;
+        slot.sectorsPerTrack = geometry.sectorsPerTrack;
+        slot.sizeBytes = geometry.sizeBytes;
+        slot.totalSectors = DriveSectors(slot);
+        if (descriptor->usb) {
+            slot.model = core::msg::kUsbDevice;
+        } else if (!descriptor->productId.empty()) {
+            slot.model = descriptor->productId;
         } else {
-            slot.model = core::msg::kMediaMissing;
+            slot.model = core::msg::kModelUnknown;
         }
+        ++slotCounter;
+    }
+    for (const unsigned n : withoutMedia) {
+        if (slotCounter >= kDriveSlots) {
+            break;
+        }
+        DriveSlot& slot = table.slots[slotCounter];
+        slot.driveNumber = static_cast<int>(n);
+        slot.model = core::msg::kMediaMissing;
         ++slotCounter;
     }
     table.slotsUsed = static_cast<std::uint16_t>(slotCounter);

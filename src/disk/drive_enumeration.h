@@ -51,10 +51,11 @@ public:
     virtual OpenedDrive Open(unsigned n) = 0;
 };
 
-// Mode N: probes drive numbers 0..15. Every drive that answers the descriptor query takes the
-// next slot; only drives with media (non-zero sectors per track) count in driveCount, and a drive
-// without media keeps only the model "Media missing or not inserted". Then lists driveCount
-// "Storage Device<i>" items in `tree` and expands its root.
+// Mode N: probes drive numbers 0..15. Every drive that answers the descriptor query takes a
+// slot: the drives with media (non-zero sectors per track) the first driveCount slots in
+// drive-number order, then the drives without media, which keep only the model "Media missing
+// or not inserted" and are not offered. Then lists driveCount "Storage Device<i>" items in
+// `tree` (item i is slot i) and expands its root. A drive without media never hides a later one.
 void EnumerateDrives(DriveTable& table, DriveTree& tree, DriveProbe& probe);
 
 // Mode F: the drive count from find_hard_disk32 (at most 32 are taken), each drive's int13

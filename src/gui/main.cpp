@@ -14,6 +14,7 @@
 #include "gui/qt_text.h"
 #include "gui/wizard_app.h"
 #include "platform/elevation.h"
+#include "platform/temp_folder.h"
 #include "shell/elevation.h"
 
 namespace {
@@ -85,6 +86,7 @@ int main(int argc, char** argv)
         // process rather than being waited for.
         if (wizard.window().workerRunning()) {
             std::fflush(nullptr);
+            platform::RemoveTemporaryFolder();
             std::_Exit(0);
         }
         return code;

@@ -36,6 +36,7 @@
 #include "gui/models/left_tree_model.h"
 #include "gui/models/list_model.h"
 #include "gui/qt_text.h"
+#include "platform/temp_folder.h"
 
 namespace gui {
 
@@ -221,6 +222,11 @@ void MainWindow::StartWorker(std::function<void()> work, std::function<void()> o
     m_bridge.start(std::move(work), std::move(onEnd));
 }
 
+void MainWindow::ChangeFromWorker(const std::function<void()>& change)
+{
+    m_bridge.runOnGuiThread(change);
+}
+
 core::ProgressSink& MainWindow::WorkerSink()
 {
     return m_bridge;
@@ -329,6 +335,7 @@ bool MainWindow::StartDetached(const std::vector<std::string>& argv)
 void MainWindow::EndProgram()
 {
     std::fflush(nullptr);
+    platform::RemoveTemporaryFolder();
     std::_Exit(0);
 }
 

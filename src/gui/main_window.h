@@ -102,6 +102,7 @@ public:
     shell::Answer AskFromWorker(std::string_view text, shell::MessageKind kind) override;
     void ShowPlainMessage(std::string_view text) override;
     void StartWorker(std::function<void()> work, std::function<void()> onEnd) override;
+    void ChangeFromWorker(const std::function<void()>& change) override;
     core::ProgressSink& WorkerSink() override;
     std::optional<std::filesystem::path> ChooseFolder() override;
     std::optional<std::string> AskSaveFileName(std::string_view pattern) override;

@@ -41,7 +41,9 @@ void Prompter::plainMessage(QWidget* parent, const QString& text)
 
 QString Prompter::saveFileName(QWidget* parent, const QString& caption, const QString& filter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+    // The caller asks before replacing: the file written is not always the name chosen here.
+    return QFileDialog::getSaveFileName(parent, caption, QString(), filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 QStringList Prompter::openFileNames(QWidget* parent, const QString& caption, const QString& filter)

@@ -34,9 +34,11 @@ public:
     virtual bool message(QWidget* parent, const QString& text, MessageKind kind);
     // The platform's plain message box ("&Open Log").
     virtual void plainMessage(QWidget* parent, const QString& text);
-    // The save dialog with one name filter; it asks before overwriting. Empty when cancelled.
+    // The save dialog with one name filter. It does not ask about an existing file: the caller
+    // asks about the file it will really write. Empty when cancelled.
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& filter);
-    // The open dialog with one name filter, several files allowed. Empty when cancelled.
+    // The open dialog with a name filter (patterns separated by blanks), several files allowed.
+    // Empty when cancelled.
     virtual QStringList openFileNames(QWidget* parent, const QString& caption, const QString& filter);
     // A folder to write recovered files into. Empty when cancelled.
     virtual QString existingDirectory(QWidget* parent, const QString& caption);

@@ -12,10 +12,9 @@ namespace {
 
 constexpr std::uint32_t kSectorsPerMegabyte = 2048;
 
-// The last sector of a partition. Formed in 64 bits and kept within [start, last 32-bit sector],
-// so an empty partition or one reaching past 32-bit sectors never wraps into a range of billions
-// of sectors or an end before its start.
-core::Sector LastSector(core::Sector start, std::uint32_t count) noexcept
+}  // namespace
+
+core::Sector PartitionLastSector(core::Sector start, std::uint32_t count) noexcept
 {
     if (count == 0) {
         return start;
@@ -23,8 +22,6 @@ core::Sector LastSector(core::Sector start, std::uint32_t count) noexcept
     const std::uint64_t last = std::uint64_t{start} + count - 1;
     return static_cast<core::Sector>(std::min<std::uint64_t>(last, std::numeric_limits<core::Sector>::max()));
 }
-
-}  // namespace
 
 PartitionInfo ShowPartitionInfo(const ntfs::ScanTarget& target)
 {
@@ -57,7 +54,7 @@ std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, con
         target.scanType = found->fsType;
         target.scanStartSector = found->startSector;
         target.scanSectorCount = found->sectorCount;
-        target.scanEndSector = LastSector(found->startSector, found->sectorCount);
+        target.scanEndSector = PartitionLastSector(found->startSector, found->sectorCount);
         target.scanPartitionTag = static_cast<std::uint16_t>(found - begin);
     } else if (advanceScan) {
         target.scanType = core::kFsFat32;

@@ -24,6 +24,11 @@ struct InfoRow
 
 using PartitionInfo = std::array<InfoRow, 4>;
 
+// The last sector of a partition of `count` sectors from `start`: formed in 64 bits and kept
+// within [start, last 32-bit sector], so an empty partition or one reaching past 32-bit sectors
+// never wraps into a range of billions of sectors or an end before its start.
+core::Sector PartitionLastSector(core::Sector start, std::uint32_t count) noexcept;
+
 // The four partition rows (type, start, end, size in whole megabytes followed by " MB ( Aprox )")
 // for `target`; shown only while the wizard stands at the partition step.
 PartitionInfo ShowPartitionInfo(const ntfs::ScanTarget& target);

@@ -46,6 +46,8 @@ struct BatchSummary
 
     // Every admitted file was written whole.
     bool AllWritten() const noexcept { return errors == 0 && cutShort == 0 && !stopped; }
+    // ... and every byte of them was read from the disk (no unreadable sector, no missing cluster).
+    bool AllWrittenWhole() const noexcept { return AllWritten() && withUnreadableSectors == 0 && incomplete == 0; }
 };
 
 // One file or folder the run came to: its path below the destination (UTF-8, "/"-joined) and

@@ -23,6 +23,8 @@ constexpr std::uint32_t kFat16End = 0xFFFF;
 constexpr std::uint32_t kFirstDataCluster = 2;
 // Most "Copy (n ) of" candidates tried before the name counts as not creatable.
 constexpr std::uint64_t kMaxCopyCandidates = 1000000;
+// Files extracted to be opened are the user's alone.
+constexpr unsigned kViewFilePermissions = 0600;
 
 constexpr std::uint64_t kMaxReadBytes = std::uint64_t{kMaxReadSectors} * core::kSectorSize;
 
@@ -53,6 +55,7 @@ bool Extractor::Admit(std::string_view latin1Name, int deleted, int batchMode, c
 {
     result.name = SafeOutputName(latin1Name);
     result.path = folder / result.name;
+    m_outputBase = result.name;
     if (batchMode == 0) {
         return true;
     }
@@ -92,11 +95,51 @@ bool Extractor::Admit(std::string_view latin1Name, int deleted, int batchMode, c
     return false;
 }
 
-bool Extractor::CreateOutput(ExtractResult& result)
+bool Extractor::CreateOutput(ExtractResult& result, int batchMode)
 {
-    if (m_out.Create(result.path)) {
-        return true;
+    if (batchMode == 0) {
+        // View mode writes into the run's private folder, files readable by the user alone; an
+        // earlier copy of the same file is replaced.
+        if (m_out.Create(result.path, CreateMode::Replace, kViewFilePermissions) == CreateStatus::Created) {
+            return true;
+        }
+        return CreateFailed(result);
     }
+    const DuplicatePolicy policy = m_context.settings.duplicatePolicy;
+    const CreateMode mode = policy == DuplicatePolicy::Overwrite ? CreateMode::Replace : CreateMode::New;
+    CreateStatus status = m_out.Create(result.path, mode);
+    if (status != CreateStatus::Exists) {
+        return status == CreateStatus::Created || CreateFailed(result);
+    }
+    // The name was taken after all: by a file made since it was chosen, or by one that the
+    // destination takes for the same name (vfat and exFAT fold case and drop trailing dots and
+    // blanks). The duplicate policy applies to it as to any existing file.
+    if (policy == DuplicatePolicy::Skip) {
+        result.outcome = ExtractOutcome::DuplicateSkipped;
+        result.result = 0;
+        return false;
+    }
+    const std::filesystem::path folder = result.path.parent_path();
+    for (std::uint64_t n = 1; n <= kMaxCopyCandidates; ++n) {
+        std::string candidate = CopyCandidateName(n, m_outputBase);
+        std::filesystem::path path = folder / candidate;
+        if (PathExists(path)) {
+            continue;
+        }
+        status = m_out.Create(path, CreateMode::New);
+        if (status == CreateStatus::Exists) {
+            continue;
+        }
+        result.name = std::move(candidate);
+        result.path = std::move(path);
+        result.renamed = true;
+        return status == CreateStatus::Created || CreateFailed(result);
+    }
+    return CreateFailed(result);
+}
+
+bool Extractor::CreateFailed(ExtractResult& result)
+{
     result.outcome = ExtractOutcome::CreateFailed;
     result.result = 0;
     std::string message(core::msg::kErrorCreatingFile);
@@ -242,7 +285,7 @@ ExtractResult Extractor::ExtractNtfsFile(const NtfsExtractRequest& request)
             result.outcome = ExtractOutcome::ResidentTooLarge;
             return result;
         }
-        if (!CreateOutput(result)) {
+        if (!CreateOutput(result, request.batchMode)) {
             return result;
         }
         m_out.Write(map.resident.first(static_cast<std::size_t>(request.size)));
@@ -259,7 +302,7 @@ ExtractResult Extractor::ExtractNtfsFile(const NtfsExtractRequest& request)
             result.outcome = ExtractOutcome::NotStarted;
             return result;
         }
-        if (!CreateOutput(result)) {
+        if (!CreateOutput(result, request.batchMode)) {
             return result;
         }
         result.incomplete = map.incomplete;
@@ -335,7 +378,7 @@ ExtractResult Extractor::ExtractFatFile(const FatExtractRequest& request)
                result)) {
         return result;
     }
-    if (!CreateOutput(result)) {
+    if (!CreateOutput(result, request.batchMode)) {
         return result;
     }
     if (request.batchMode != 0) {

@@ -139,7 +139,13 @@ public:
 private:
     bool Admit(std::string_view latin1Name, int deleted, int batchMode, const std::filesystem::path& folder,
                bool nameIsFree, ExtractResult& result);
-    bool CreateOutput(ExtractResult& result);
+    // Makes the output file at result.path: in batch mode never over an existing file unless the
+    // policy is Overwrite, a name found taken only now getting the duplicate policy (Skip, or the
+    // next free "Copy (n ) of" name); in view mode replacing an earlier copy, mode 0600. False
+    // when nothing is to be written (the outcome says why).
+    bool CreateOutput(ExtractResult& result, int batchMode);
+    // The "Error creating file" question; false.
+    bool CreateFailed(ExtractResult& result);
     void ShowFile(const ExtractResult& result);
     void CopyPieces(const std::vector<DataPiece>& pieces, std::uint64_t size, std::uint64_t initializedSize,
                     int batchMode, ExtractResult& result);
@@ -150,6 +156,7 @@ private:
     RecoveryState& m_state;
     ExtractionContext m_context;
     OutputFile m_out;
+    std::string m_outputBase;   // the current file's output name before any renaming
     std::vector<std::uint8_t> m_buffer;
     std::vector<std::uint8_t> m_record;
     int m_lastPercent = -1;

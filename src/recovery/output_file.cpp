@@ -26,7 +26,7 @@ OutputFile::~OutputFile()
     }
 }
 
-bool OutputFile::Create(const std::filesystem::path& path)
+CreateStatus OutputFile::Create(const std::filesystem::path& path, CreateMode mode, unsigned permissions)
 {
     if (m_fd >= 0) {
         Close();
@@ -34,8 +34,22 @@ bool OutputFile::Create(const std::filesystem::path& path)
     m_position = 0;
     m_pendingHole = 0;
     m_failed = false;
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    return m_fd >= 0;
+    constexpr int kFlags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW;
+    const auto perms = static_cast<mode_t>(permissions & 07777);
+    // O_EXCL makes the check and the creation one step: a file that appeared since the name was
+    // chosen, or that the destination folds onto this name, is never truncated.
+    m_fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, perms);
+    if (m_fd >= 0) {
+        return CreateStatus::Created;
+    }
+    if (errno != EEXIST) {
+        return CreateStatus::Failed;
+    }
+    if (mode == CreateMode::New) {
+        return CreateStatus::Exists;
+    }
+    m_fd = ::open(path.c_str(), kFlags | O_TRUNC);
+    return m_fd >= 0 ? CreateStatus::Created : CreateStatus::Failed;
 }
 
 bool OutputFile::Write(std::span<const std::uint8_t> bytes)

@@ -1,4 +1,5 @@
-// One output file of recovery: created or truncated, written byte for byte with large writes;
+// One output file of recovery: made new (never truncating what is there unless the overwrite
+// policy asks), written byte for byte with large writes;
 // stretches of zeros (sparse runs, bytes past the initialized size) are left as holes.
 #pragma once
 
@@ -8,6 +9,21 @@
 
 namespace recovery {
 
+// How Create treats a file already at the path.
+enum class CreateMode
+{
+    New,       // only a new file is made: an existing one (or one the destination sees as the same
+               // name: vfat and exFAT fold case and drop trailing dots and blanks) is left alone
+    Replace,   // an existing file is opened and emptied (the overwrite policy); a new one is made otherwise
+};
+
+enum class CreateStatus
+{
+    Created,   // open for writing
+    Exists,    // New: something holds the name already; nothing was opened or changed
+    Failed,    // the file could not be made or opened (a link at the path is refused)
+};
+
 class OutputFile
 {
 public:
@@ -16,8 +32,9 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates `path` or truncates the file there. A link at `path` is refused (never followed).
-    bool Create(const std::filesystem::path& path);
+    // Makes the file at `path` with `permissions` (less the umask). A link at `path` is refused
+    // (never followed).
+    CreateStatus Create(const std::filesystem::path& path, CreateMode mode, unsigned permissions = 0666);
 
     // Appends the bytes; false once any write has failed.
     bool Write(std::span<const std::uint8_t> bytes);

@@ -13,6 +13,7 @@
 #include "partitions/partition_list.h"
 #include "platform/temp_folder.h"
 #include "recovery/batch_recovery.h"
+#include "recovery/batch_report.h"
 #include "recovery/file_extraction.h"
 #include "shell/find_files.h"
 #include "shell/window_changes.h"
@@ -367,7 +368,8 @@ void BrowseCommands::Command(MenuItem item)
         Settings();
         break;
     case MenuItem::OpenLog:
-        m_window.ShowPlainMessage(msg::kOpenLogText);
+        m_window.ShowPlainMessage(m_session.browse.batchLog.empty() ? msg::kOpenLogText
+                                                                    : std::string_view(m_session.browse.batchLog));
         break;
     case MenuItem::DriveInformation:
         ShowDriveInformation();
@@ -471,6 +473,11 @@ void BrowseCommands::Open(int openWith)
 
 void BrowseCommands::OpenFile(const ntfs::ListRow& row, int openWith)
 {
+    const std::optional<std::filesystem::path> folder = platform::TemporaryFolder();
+    if (!folder) {
+        m_window.MessageBox(msg::kTemporaryFolderFailed, MessageKind::Error);
+        return;
+    }
     recovery::ExtractionContext context;
     context.volume = m_session.catalog.volumeParams;
     context.lastSector = m_session.catalog.volumeParams.endSector;
@@ -485,7 +492,7 @@ void BrowseCommands::OpenFile(const ntfs::ListRow& row, int openWith)
         }
         const ntfs::FatFileEntry& entry = m_session.catalog.FatFiles()[*position];
         recovery::FatExtractRequest request;
-        request.destinationFolder = platform::TemporaryFolder();
+        request.destinationFolder = *folder;
         request.entryKey = entry.serial;
         request.firstCluster = entry.cluster;
         request.size = entry.size;
@@ -494,7 +501,7 @@ void BrowseCommands::OpenFile(const ntfs::ListRow& row, int openWith)
         result = extractor.ExtractFatFile(request);
     } else {
         recovery::NtfsExtractRequest request;
-        request.destinationFolder = platform::TemporaryFolder();
+        request.destinationFolder = *folder;
         request.name = row.name;
         request.size = ParseNumber<std::uint64_t>(row.size).value_or(0);
         request.recordSector = ParseNumber<core::Sector>(row.id).value_or(0);
@@ -771,20 +778,40 @@ void BrowseCommands::RunRecovery(bool all)
     // Menu state 0 while the copy runs: nothing else may read the disk or change the catalog.
     SetMenuState(m_window, m_session.browse, 0, m_session.wizard.wizardStep);
     ShowAndEnable(m_window, ctl::kBack, false);
+    // Filled on the worker, read on the window's thread once the worker has ended.
+    auto report = std::make_shared<BatchOutcome>();
     m_window.StartWorker(
-        [this, extractor, source, selection, target = *destination] {
+        [this, extractor, source, selection, report, target = *destination] {
             core::RunGuardedAgainstOom(
                 [&] {
-                    recovery::RecoverBatch(*extractor, m_session.recoveryState, m_session.catalog, source, selection,
-                                           target);
+                    report->summary = recovery::RecoverBatch(
+                        *extractor, m_session.recoveryState, m_session.catalog, source, selection, target,
+                        [&report](const recovery::BatchEvent& event) { report->report.Add(event); });
+                    report->log = report->report.Text(target, report->summary);
                 },
                 [this](std::string_view text) { m_window.AskFromWorker(text, MessageKind::Error); });
         },
-        [this] {
+        [this, report] {
             m_window.CloseSaveProgress();
             SetMenuState(m_window, m_session.browse, 3, m_session.wizard.wizardStep);
             ShowAndEnable(m_window, ctl::kBack, m_session.browse.backOffered);
+            ShowBatchOutcome(*report);
         });
+}
+
+void BrowseCommands::ShowBatchOutcome(const BatchOutcome& outcome)
+{
+    if (outcome.summary.AllWrittenWhole()) {
+        m_session.browse.batchLog.clear();
+        return;
+    }
+    m_session.browse.batchLog = outcome.log;
+    std::string text(msg::kBatchNotWhole);
+    text += recovery::SummaryText(outcome.summary);
+    text += msg::kBatchOpenLogQuestion;
+    if (m_window.MessageBox(text, MessageKind::Question) == Answer::Yes) {
+        m_window.ShowPlainMessage(m_session.browse.batchLog);
+    }
 }
 
 // ---- snapshots ---------------------------------------------------------------------------------
@@ -798,6 +825,18 @@ void BrowseCommands::SaveSnapshot()
     if (!chosen || chosen->empty()) {
         return;
     }
+    // The file written is the chosen name with ".QDN" appended unless it ends so already: that
+    // file, not the one the dialog was shown, is the one asked about.
+    const std::string target = snapshot::SnapshotFileName(*chosen);
+    std::error_code ec;
+    if (std::filesystem::symlink_status(target, ec).type() != std::filesystem::file_type::not_found && !ec) {
+        std::string question(msg::kReplaceFilePrefix);
+        question += target;
+        question += msg::kReplaceFileSuffix;
+        if (m_window.MessageBox(question, MessageKind::Question) != Answer::Yes) {
+            return;
+        }
+    }
     const snapshot::SaveResult result = snapshot::SaveSnapshot(m_session.catalog, *chosen);
     if (result.outcome != snapshot::SaveOutcome::Saved) {
         m_window.MessageBox(result.message, MessageKind::Error);
@@ -810,7 +849,7 @@ void BrowseCommands::LoadSnapshot()
     if ((step != 1 && step != 2) || m_wizard.WorkerRunning()) {
         return;
     }
-    const auto chosen = m_window.AskOpenFileName(msg::kSnapshotPattern);
+    const auto chosen = m_window.AskOpenFileName(msg::kSnapshotOpenPatterns);
     if (!chosen || chosen->empty()) {
         return;
     }

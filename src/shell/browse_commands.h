@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "core/progress.h"
+#include "recovery/batch_recovery.h"
+#include "recovery/batch_report.h"
 #include "shell/main_window.h"
 #include "shell/session.h"
 #include "shell/wizard.h"
@@ -131,6 +133,16 @@ private:
     void OpenFile(const ntfs::ListRow& row, int openWith);
     void OpenExtractedFile(const std::filesystem::path& file, int openWith);
     void RunRecovery(bool all);
+    // What a batch left: its summary, its report and the log written from them.
+    struct BatchOutcome
+    {
+        recovery::BatchSummary summary;
+        recovery::BatchReport report;
+        std::string log;
+    };
+    // After a batch: when a file was not written whole, the counts and the offer to open the log
+    // (kept for "&Open Log"); otherwise nothing is shown and the log is dropped.
+    void ShowBatchOutcome(const BatchOutcome& outcome);
     void ShowRows(std::vector<ntfs::ListRow> rows);
 
     Session& m_session;

@@ -3,8 +3,8 @@
 // desktop wizard implements it with widgets; the tests implement it with a recording fake.
 //
 // Threads: every operation is called on the window's thread, except the ProgressSink returned by
-// WorkerSink()/the save-progress sink, FindDialogView::AddRow and AskFromWorker, which the
-// running worker calls from its own thread.
+// WorkerSink()/the save-progress sink, FindDialogView::AddRow, AskFromWorker and
+// ChangeFromWorker, which the running worker calls from its own thread.
 #pragma once
 
 #include <cstddef>
@@ -264,6 +264,9 @@ public:
     // Runs `work` on a new worker thread and then `onEnd` on the window's thread, after the
     // last progress of the worker has been shown. Returns at once. At most one worker runs.
     virtual void StartWorker(std::function<void()> work, std::function<void()> onEnd) = 0;
+    // Runs `change` (window operations) on the window's thread and returns when it has run;
+    // called from a worker, for the window changes the worker makes between its steps.
+    virtual void ChangeFromWorker(const std::function<void()>& change) = 0;
     // Where a worker reports: Status -> status line 1020, Progress -> progress bar 1008,
     // PanelValue(row) -> ctl::PanelValueId(row). Safe to call from the worker.
     virtual core::ProgressSink& WorkerSink() = 0;

@@ -49,6 +49,8 @@ struct BrowseState
     core::TreeItemId selectedFolder = 0;    // the folder-tree item whose entries the list shows
     bool backOffered = true;                // Back is offered at the browse step (not after a load)
     std::array<bool, kMenuItemCount> menuEnabled{};  // the menu items' state, for the tool buttons
+    std::string batchLog;                   // the log of the last recovery when it did not write
+                                            // every file whole ("&Open Log"); empty otherwise
 };
 
 struct Session

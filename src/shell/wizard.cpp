@@ -518,7 +518,10 @@ void Wizard::StartAdvanceScan()
     RunWorker(
         [this] {
             advscan::RunAdvanceScan(m_session.disk, m_session.catalog, *m_session.fileSystemTree,
-                                    m_window.WorkerSink());
+                                    m_window.WorkerSink(), [this] {
+                                        m_window.ChangeFromWorker(
+                                            [this] { ShowAndEnable(m_window, ctl::kStop, false); });
+                                    });
         },
         [this] { EndAdvanceScan(); });
 }

@@ -157,7 +157,13 @@ bool FakeWindow::StartProgram(const std::filesystem::path& program, std::string_
     return true;
 }
 
-void FakeWindow::Sink::Status(std::string_view text) { m_window.SetControlText(shell::ctl::kStatus, text); }
+void FakeWindow::Sink::Status(std::string_view text)
+{
+    m_window.SetControlText(shell::ctl::kStatus, text);
+    if (m_window.onWorkerStatus) {
+        m_window.onWorkerStatus(text);
+    }
+}
 
 void FakeWindow::Sink::Progress(int percent) { m_window.SetProgressPosition(percent); }
 

@@ -67,6 +67,7 @@ public:
     int saveProgressClosed = 0;
     std::map<int, std::string> saveProgressRows;  // rows recovery::kSaveRow...
     int workersStarted = 0;
+    std::vector<std::string> filePatterns;  // the patterns of the save and open dialogs, in order
 
     // ---- what the user does ----
     std::deque<shell::Answer> answers;             // questions; No when empty
@@ -86,6 +87,8 @@ public:
     bool deferWorkers = false;
     // Called at every progress report of a worker (a test presses Stop from here).
     std::function<void()> onWorkerProgress;
+    // Called at every status-line text of a worker.
+    std::function<void(std::string_view text)> onWorkerStatus;
     bool RunPendingWorker();
     std::size_t PendingWorkers() const { return m_pending.size(); }
 
@@ -131,12 +134,21 @@ public:
     }
     shell::Answer MessageBox(std::string_view text, shell::MessageKind kind) override;
     shell::Answer AskFromWorker(std::string_view text, shell::MessageKind kind) override { return MessageBox(text, kind); }
+    void ChangeFromWorker(const std::function<void()>& change) override { change(); }
     void ShowPlainMessage(std::string_view text) override { plainMessages.emplace_back(text); }
     void StartWorker(std::function<void()> work, std::function<void()> onEnd) override;
     core::ProgressSink& WorkerSink() override { return m_sink; }
     std::optional<std::filesystem::path> ChooseFolder() override { return folderToChoose; }
-    std::optional<std::string> AskSaveFileName(std::string_view) override { return saveName; }
-    std::optional<std::string> AskOpenFileName(std::string_view) override { return openName; }
+    std::optional<std::string> AskSaveFileName(std::string_view pattern) override
+    {
+        filePatterns.emplace_back(pattern);
+        return saveName;
+    }
+    std::optional<std::string> AskOpenFileName(std::string_view pattern) override
+    {
+        filePatterns.emplace_back(pattern);
+        return openName;
+    }
     std::optional<recovery::SettingsChoice> AskRecoverySettings(const recovery::SettingsChoice& current) override;
     void ShowProperties(const shell::PropertiesInfo& info) override { properties.push_back(info); }
     void ShowDriveInformation(const shell::DriveInformation& info) override { driveInformation.push_back(info); }

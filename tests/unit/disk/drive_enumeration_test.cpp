@@ -83,21 +83,37 @@ TEST(EnumerateDrives, ThreeDisksGiveThreeItemsInOrder)
     EXPECT_EQ(buf[0], 2);
 }
 
-TEST(EnumerateDrives, DriveWithoutMediaTakesASlotButIsNotCounted)
+// An empty card-reader slot (a size-0 disk) in front of a disk: the disk after it is offered
+// and opens, the empty slot keeps its text and is not offered.
+TEST(EnumerateDrives, DriveWithoutMediaDoesNotHideTheDisksAfterIt)
 {
     FakeProbe probe;
     probe.Add(0, "Disk A");
     probe.Add(1, "Card reader", 0, 0, 0);
     probe.Add(2, "Disk C");
+    probe.Add(3, "Card reader 2", 0, 0, 0);
+    probe.Add(4, "Disk E");
     disk::DriveTable table;
     disk::DriveTree tree;
     disk::EnumerateDrives(table, tree, probe);
-    EXPECT_EQ(table.slotsUsed, 3);
-    EXPECT_EQ(table.driveCount, 2);
-    EXPECT_EQ(tree.items, (std::vector<std::string>{"Storage Device0", "Storage Device1"}));
-    EXPECT_EQ(table.slots[1].model, core::msg::kMediaMissing);
-    EXPECT_EQ(table.slots[1].sectorsPerTrack, 0u);
-    EXPECT_EQ(table.slots[2].model, "Disk C");  // filled, but beyond driveCount: not offered
+    EXPECT_EQ(table.slotsUsed, 5);
+    EXPECT_EQ(table.driveCount, 3);
+    EXPECT_EQ(tree.items, (std::vector<std::string>{"Storage Device0", "Storage Device1", "Storage Device2"}));
+    EXPECT_EQ(table.slots[1].model, "Disk C");
+    EXPECT_EQ(table.slots[2].model, "Disk E");
+    EXPECT_EQ(table.slots[3].model, core::msg::kMediaMissing);
+    EXPECT_EQ(table.slots[3].sectorsPerTrack, 0u);
+    EXPECT_EQ(table.slots[4].model, core::msg::kMediaMissing);
+
+    disk::DiskState state;
+    for (const auto& [item, drive] : {std::pair{1u, 2u}, std::pair{2u, 4u}}) {
+        state.selectedDrive = static_cast<std::uint16_t>(item);
+        ASSERT_TRUE(disk::OpenSelectedDrive(state, table, probe).opened) << item;
+        EXPECT_EQ(probe.opened.back(), drive);
+        std::vector<std::uint8_t> buf(512);
+        EXPECT_EQ(disk::ReadSectors(state, 0, 1, buf), 1);
+        EXPECT_EQ(buf[0], drive);
+    }
 }
 
 TEST(EnumerateDrives, FailedGeometryQueryReadsAsNoMedia)

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "platform/drive_discovery.h"
 #include "platform/file_source.h"
 #include "platform/os_identity.h"
+#include "platform/temp_folder.h"
 
 namespace {
 
@@ -149,7 +152,7 @@ TEST(Discovery, VanishedDiskDoesNotAnswer)
     EXPECT_FALSE(platform::IdentifyDrive(noImage, m.roots));
 }
 
-TEST(SystemDriveProbe, EnumeratesImagesAndDisksWithMediaMissing)
+TEST(SystemDriveProbe, EnumeratesImagesAndDisksPastAnEmptyCardReader)
 {
     FakeMachine m;
     m.AddDisk("sda", 1024 * 16 * 63, "ATA", "Disk A");
@@ -172,8 +175,8 @@ TEST(SystemDriveProbe, EnumeratesImagesAndDisksWithMediaMissing)
     EXPECT_EQ(table.slots[0].cylinders, 1u);
     EXPECT_EQ(table.slots[0].sizeBytes, 4096u);
     EXPECT_EQ(table.slots[1].model, "ATA Disk A");
-    EXPECT_EQ(table.slots[2].model, core::msg::kMediaMissing);
-    EXPECT_EQ(table.slots[3].model, "USB Device");  // filled but not offered
+    EXPECT_EQ(table.slots[2].model, "USB Device");  // the empty card reader before it hides nothing
+    EXPECT_EQ(table.slots[3].model, core::msg::kMediaMissing);
 
     disk::DiskState state;
     ASSERT_TRUE(disk::OpenSelectedDrive(state, table, probe).opened);
@@ -256,6 +259,110 @@ TEST(OsIdentity, OddPlatformIdChoosesTheBiosLibraries)
     EXPECT_EQ(platform::AccessModeFor(1), 'F');
     EXPECT_EQ(platform::AccessModeFor(2), 'N');
     EXPECT_EQ(platform::AccessModeFor(3), 'F');
+}
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+        }
+        if (value != nullptr) {
+            ::setenv(name, value, 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    ~ScopedEnv()
+    {
+        if (m_old) {
+            ::setenv(m_name, m_old->c_str(), 1);
+        } else {
+            ::unsetenv(m_name);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+struct PrivateFolderCase
+{
+    const char* name;
+    bool runtimeDir;     // $XDG_RUNTIME_DIR names the test's "runtime" folder
+    const char* runtimeOther;  // else this value (nullptr: unset)
+    bool tmpDir;         // $TMPDIR names the test's "tmp" folder (else unset)
+    const char* parent;  // "runtime", "tmp" or "/tmp"
+};
+
+class PrivateFolderTest : public ::testing::TestWithParam<PrivateFolderCase>
+{
+};
+
+// Under $XDG_RUNTIME_DIR, else $TMPDIR, else /tmp; mode 0700; a new unforeseeable name each time.
+TEST_P(PrivateFolderTest, IsMadeUnderTheFirstUsableFolderWithModeSevenHundred)
+{
+    const PrivateFolderCase& c = GetParam();
+    char tmpl[] = "/tmp/dravik-private-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const fs::path root(tmpl);
+    fs::create_directories(root / "runtime");
+    fs::create_directories(root / "tmp");
+    const std::string runtime = (root / "runtime").string();
+    const std::string tmp = (root / "tmp").string();
+    ScopedEnv xdg("XDG_RUNTIME_DIR", c.runtimeDir ? runtime.c_str() : c.runtimeOther);
+    ScopedEnv tmpdir("TMPDIR", c.tmpDir ? tmp.c_str() : nullptr);
+    const auto first = platform::MakePrivateFolder();
+    const auto second = platform::MakePrivateFolder();
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);
+    const std::string parent = std::string(c.parent) == "/tmp" ? std::string("/tmp") : (root / c.parent).string();
+    EXPECT_EQ(first->parent_path().string(), parent);
+    struct stat st{};
+    ASSERT_EQ(::stat(first->c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    EXPECT_EQ(st.st_uid, ::getuid());
+    fs::remove(*first);
+    fs::remove(*second);
+    fs::remove_all(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variables, PrivateFolderTest,
+    ::testing::Values(PrivateFolderCase{"RuntimeDirFirst", true, nullptr, true, "runtime"},
+                      PrivateFolderCase{"TmpDirWhenNoRuntimeDir", false, nullptr, true, "tmp"},
+                      PrivateFolderCase{"RelativeRuntimeDirPassedOver", false, "relative/run", true, "tmp"},
+                      PrivateFolderCase{"MissingRuntimeDirPassedOver", false, "/nonexistent/dravik", true, "tmp"},
+                      PrivateFolderCase{"TmpWhenNeitherIsSet", false, nullptr, false, "/tmp"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// One folder per run, removed with what was put in it; the next use makes a new one.
+TEST(TemporaryFolder, OneFolderPerRunRemovedWithItsFiles)
+{
+    const auto folder = platform::TemporaryFolder();
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(platform::TemporaryFolder(), folder);
+    std::ofstream(*folder / "opened.txt") << "x";
+    fs::create_directories(*folder / "sub");
+    char outside[] = "/tmp/dravik-outside-XXXXXX";
+    ASSERT_NE(::mkdtemp(outside), nullptr);
+    fs::create_directory_symlink(outside, *folder / "link");  // removed, never followed
+    std::ofstream(fs::path(outside) / "keep.txt") << "keep";
+    platform::RemoveTemporaryFolder();
+    EXPECT_FALSE(fs::exists(*folder));
+    EXPECT_TRUE(fs::exists(fs::path(outside) / "keep.txt"));
+    fs::remove_all(outside);
+    const auto next = platform::TemporaryFolder();
+    ASSERT_TRUE(next);
+    EXPECT_NE(next, folder);
+    platform::RemoveTemporaryFolder();
 }
 
 }  // namespace

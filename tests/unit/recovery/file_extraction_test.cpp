@@ -2,6 +2,8 @@
 // damaged run lists, unreadable sectors, names, the batch policies, Stop and Skip, FAT chains.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <iterator>
@@ -335,6 +337,82 @@ TEST_F(ExtractionTest, DuplicatePoliciesRenameSkipOrOverwrite)
     EXPECT_EQ(state.filesSaved.load(), 2u);
 }
 
+struct TakenNameCase
+{
+    const char* name;
+    recovery::DuplicatePolicy policy;
+    ExtractOutcome outcome;
+    const char* written;   // the file that holds the new bytes afterwards; "" none
+};
+
+class TakenNameTest : public ExtractionTest, public ::testing::WithParamInterface<TakenNameCase>
+{
+};
+
+// The caller took the name for free (a batch's own folder) but a file is there: it is never
+// truncated, the duplicate policy decides.
+TEST_P(TakenNameTest, AFileFoundAtCreationGetsTheDuplicatePolicy)
+{
+    const TakenNameCase& c = GetParam();
+    const ByteBuffer content = Pattern(300, 6);
+    vol.PutRecord(30, FileRecordBuilder().ResidentData(content).Build());
+    std::ofstream(m_dir / "a.txt") << "old";
+    auto context = Context();
+    context.settings.duplicatePolicy = c.policy;
+    recovery::Extractor extractor(vol.Disk(), state, context);
+    auto request = Request(30, 300, "a.txt", 1);
+    request.nameIsFree = true;
+    const auto result = extractor.ExtractNtfsFile(request);
+    EXPECT_EQ(result.outcome, c.outcome);
+    if (c.policy != recovery::DuplicatePolicy::Overwrite) {
+        EXPECT_EQ(ReadAll(m_dir / "a.txt"), ByteBuffer({'o', 'l', 'd'}));
+    }
+    if (*c.written != '\0') {
+        EXPECT_EQ(result.path, m_dir / c.written);
+        EXPECT_EQ(ReadAll(m_dir / c.written), content);
+    } else {
+        EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Policies, TakenNameTest,
+    ::testing::Values(TakenNameCase{"Rename", recovery::DuplicatePolicy::Rename, ExtractOutcome::Written,
+                                    "Copy (1 ) of a.txt"},
+                      TakenNameCase{"Skip", recovery::DuplicatePolicy::Skip, ExtractOutcome::DuplicateSkipped, ""},
+                      TakenNameCase{"Overwrite", recovery::DuplicatePolicy::Overwrite, ExtractOutcome::Written,
+                                    "a.txt"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A link left at the output name is not followed, whatever the policy.
+TEST_F(ExtractionTest, ALinkAtTheOutputNameIsNeverWrittenThrough)
+{
+    vol.PutRecord(30, FileRecordBuilder().ResidentData(Pattern(10, 1)).Build());
+    const fs::path target = m_dir / "target";
+    std::ofstream(target) << "keep";
+    fs::create_symlink(target, m_dir / "a.txt");
+    auto context = Context();
+    context.settings.duplicatePolicy = recovery::DuplicatePolicy::Overwrite;
+    recovery::Extractor extractor(vol.Disk(), state, context);
+    auto request = Request(30, 10, "a.txt", 1);
+    request.nameIsFree = true;
+    EXPECT_EQ(extractor.ExtractNtfsFile(request).outcome, ExtractOutcome::CreateFailed);
+    EXPECT_EQ(ReadAll(target), ByteBuffer({'k', 'e', 'e', 'p'}));
+}
+
+// Files extracted to be opened are the user's alone, and a second Open replaces the first copy.
+TEST_F(ExtractionTest, ViewModeFilesAreReadableByTheUserAlone)
+{
+    vol.PutRecord(30, FileRecordBuilder().ResidentData(Pattern(10, 1)).Build());
+    recovery::Extractor extractor(vol.Disk(), state, Context());
+    for (int round = 0; round < 2; ++round) {
+        const auto result = extractor.ExtractNtfsFile(Request(30, 10, "v.txt"));
+        ASSERT_EQ(result.outcome, ExtractOutcome::Written);
+        EXPECT_EQ(result.path, m_dir / "v.txt");
+        EXPECT_EQ(fs::status(result.path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    }
+}
+
 TEST_F(ExtractionTest, FiltersAndDeletedPolicyComeFirst)
 {
     vol.PutRecord(30, FileRecordBuilder().ResidentData(Pattern(10, 1)).Build());
@@ -597,6 +675,110 @@ TEST_F(ExtractionTest, TakenNamesAreSeenInFoldersOldAndNew)
         EXPECT_EQ(ReadAll(to / "Sub" / "Copy (1 ) of Case.txt"), Pattern(44, 34));
     }
 }
+
+// A vfat file system on a small image, mounted by the kernel (which folds case and drops
+// trailing dots) or, where the kernel has no vfat, by fusefat (which folds case). Needs root;
+// skipped where neither can mount it.
+class VfatDestinationTest : public ExtractionTest, public ::testing::WithParamInterface<TakenNameCase>
+{
+protected:
+    void SetUp() override
+    {
+        const fs::path image = m_dir / "vfat.img";
+        m_mount = m_dir / "mnt";
+        fs::create_directories(m_mount);
+        const std::string make = "truncate -s 4M '" + image.string() + "' && mkfs.vfat '" + image.string() +
+                                 "' >/dev/null 2>&1";
+        if (std::system(make.c_str()) != 0) {
+            GTEST_SKIP() << "mkfs.vfat is not available";
+        }
+        const std::string kernel = "mount -o loop '" + image.string() + "' '" + m_mount.string() + "' 2>/dev/null";
+        const std::string fuse = "fusefat -o rw+ '" + image.string() + "' '" + m_mount.string() + "' >/dev/null 2>&1";
+        if (std::system(kernel.c_str()) == 0) {
+            m_unmount = "umount '" + m_mount.string() + "'";
+        } else if (std::system(fuse.c_str()) == 0) {
+            m_unmount = "fusermount -u '" + m_mount.string() + "'";
+        } else {
+            GTEST_SKIP() << "a vfat image cannot be mounted here (needs root, and vfat in the kernel or fusefat)";
+        }
+    }
+    void TearDown() override
+    {
+        if (!m_unmount.empty()) {
+            EXPECT_EQ(std::system(m_unmount.c_str()), 0);
+        }
+    }
+
+    fs::path m_mount;
+    std::string m_unmount;
+};
+
+// Through a whole batch, whose own folders it believes free of a name it has not written: the
+// second of two names that are one on vfat gets the duplicate policy and never overwrites the
+// first's bytes unless the policy is Overwrite. Names the destination keeps apart each keep their
+// own bytes.
+TEST_P(VfatDestinationTest, NamesTheDestinationFoldsGetTheDuplicatePolicy)
+{
+    const TakenNameCase& c = GetParam();
+    ntfs::Catalog catalog;
+    catalog.AddNtfsFolder({.name = "Out", .record = 50, .parent = 5});
+    const std::vector<std::pair<std::string, std::string>> pairs{{"Case.txt", "CASE.TXT"}, {"dot.txt", "dot.txt."}};
+    std::uint32_t record = 30;
+    for (const auto& [first, second] : pairs) {
+        for (const std::string& name : {first, second}) {
+            vol.PutRecord(record, FileRecordBuilder().ResidentData(Pattern(100, static_cast<std::uint8_t>(record))).Build());
+            catalog.AddNtfsFile({.name = name, .record = record, .parent = 50, .size = 100,
+                                 .dataRecordSector = vol.RecordSector(record)});
+            ++record;
+        }
+    }
+    auto context = Context();
+    context.settings.duplicatePolicy = c.policy;
+    recovery::Extractor extractor(vol.Disk(), state, context);
+    const auto summary =
+        recovery::RecoverBatch(extractor, state, catalog, recovery::BatchSource::NtfsFiles, {.all = true}, m_mount);
+    EXPECT_EQ(summary.errors, 0u);
+    const fs::path out = m_mount / "Out";
+    std::uint32_t folded = 0;
+    record = 30;
+    for (const auto& [first, second] : pairs) {
+        const ByteBuffer firstBytes = Pattern(100, static_cast<std::uint8_t>(record));
+        const ByteBuffer secondBytes = Pattern(100, static_cast<std::uint8_t>(record + 1));
+        record += 2;
+        const fs::path secondName = second;  // clang 14 does not capture structured bindings
+        const bool keptApart =
+            std::any_of(fs::directory_iterator(out), fs::directory_iterator(),
+                        [&secondName](const fs::directory_entry& e) { return e.path().filename() == secondName; });
+        if (keptApart) {
+            EXPECT_EQ(ReadAll(out / first), firstBytes) << first;  // kept apart by this driver
+            EXPECT_EQ(ReadAll(out / second), secondBytes) << second;
+            continue;
+        }
+        ++folded;
+        switch (c.policy) {
+        case recovery::DuplicatePolicy::Rename:
+            EXPECT_EQ(ReadAll(out / first), firstBytes) << first;
+            EXPECT_EQ(ReadAll(out / recovery::CopyCandidateName(1, second)), secondBytes) << second;
+            break;
+        case recovery::DuplicatePolicy::Skip:
+            EXPECT_EQ(ReadAll(out / first), firstBytes) << first;
+            break;
+        case recovery::DuplicatePolicy::Overwrite:
+            EXPECT_EQ(ReadAll(out / first), secondBytes) << first;
+            break;
+        }
+    }
+    EXPECT_GE(folded, 1u);  // case folds on every vfat driver
+    EXPECT_EQ(summary.renamed, c.policy == recovery::DuplicatePolicy::Rename ? folded : 0u);
+    EXPECT_EQ(summary.skipped, c.policy == recovery::DuplicatePolicy::Skip ? folded : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Policies, VfatDestinationTest,
+    ::testing::Values(TakenNameCase{"Rename", recovery::DuplicatePolicy::Rename, ExtractOutcome::Written, ""},
+                      TakenNameCase{"Skip", recovery::DuplicatePolicy::Skip, ExtractOutcome::DuplicateSkipped, ""},
+                      TakenNameCase{"Overwrite", recovery::DuplicatePolicy::Overwrite, ExtractOutcome::Written, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ExtractionTest, FatChainFromFat1ElseContiguousClusters)
 {

@@ -83,7 +83,7 @@ TEST_F(ImageCopyTest, ShortCopyAfterAHoleIsCompletedByWrites)
         const int in = ::open((m_dir / "image.bin").c_str(), O_RDONLY | O_CLOEXEC);
         ASSERT_GE(in, 0);
         recovery::OutputFile out;
-        ASSERT_TRUE(out.Create(folder / "out.bin"));
+        ASSERT_EQ(out.Create(folder / "out.bin", recovery::CreateMode::New), recovery::CreateStatus::Created);
         ASSERT_TRUE(out.Zeros(1000));
         // Asked past the end of the image: only what is there comes across.
         const std::uint64_t copied = out.CopyFrom(in, 3000, 2000);

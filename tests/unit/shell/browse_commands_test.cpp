@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/messages.h"
+#include "platform/temp_folder.h"
 #include "shell/window_changes.h"
 #include "support/fixtures.h"
 #include "support/shell_fixture.h"
@@ -87,7 +88,15 @@ TEST_F(BrowseTest, OpenExtractsToTheTemporaryFolderAndFallsBackToTheChooser)
     rig.browse.OnListClick();
     rig.browse.Open(0);
     ASSERT_EQ(rig.window.openedFiles.size(), 1u);
-    EXPECT_EQ(std::filesystem::file_size(rig.window.openedFiles[0]), 690u);
+    const std::filesystem::path opened = rig.window.openedFiles[0];
+    EXPECT_EQ(std::filesystem::file_size(opened), 690u);
+    // A folder of this run alone, never a shared path another user could foresee.
+    const auto folder = opened.parent_path();
+    EXPECT_NE(folder, std::filesystem::temp_directory_path());
+    EXPECT_EQ(folder, platform::TemporaryFolder());
+    using std::filesystem::perms;
+    EXPECT_EQ(std::filesystem::status(folder).permissions() & perms::all, perms::owner_all);
+    EXPECT_EQ(std::filesystem::status(opened).permissions() & perms::all, perms::owner_read | perms::owner_write);
 
     rig.window.defaultApplicationExists = false;
     rig.browse.Open(0);
@@ -296,6 +305,44 @@ TEST_F(BrowseTest, ToolButtonsActOnlyWhileTheirMenuItemIsEnabled)
     EXPECT_TRUE(rig.window.Offered(ctl::kBack));
 }
 
+// A batch that leaves a file unwritten says so and offers its log, which "&Open Log" shows until
+// a batch writes everything whole again; such a batch shows nothing, as before.
+TEST_F(BrowseTest, RecoveryThatMissesAFileOffersTheLogAndOpenLogShowsIt)
+{
+    const auto out = FreshFolder("dravik_shell_recover_log");
+    std::filesystem::create_directories(out / "Documents" / "Reports" / "readme.txt");  // cannot be replaced
+    rig.session.recoverySettings.duplicatePolicy = recovery::DuplicatePolicy::Overwrite;
+    rig.window.folderToChoose = out;
+    const std::size_t before = rig.window.messages.size();
+    rig.window.answers = {Answer::Yes, Answer::Yes};  // "Continue Recovery ?", then "open the log ?"
+    rig.browse.RecoverAll();
+    ASSERT_EQ(rig.window.messages.size(), before + 2);
+    const std::string& summary = rig.window.messages.back().text;
+    EXPECT_TRUE(summary.starts_with(msg::kBatchNotWhole)) << summary;
+    EXPECT_TRUE(summary.ends_with(msg::kBatchOpenLogQuestion)) << summary;
+    EXPECT_NE(summary.find("\nerrors: 1\n"), std::string::npos) << summary;
+    EXPECT_EQ(rig.window.messages.back().kind, MessageKind::Question);
+    ASSERT_EQ(rig.window.plainMessages.size(), 1u);
+    const std::string log = rig.window.plainMessages[0];
+    EXPECT_NE(log.find(std::string(msg::kOutcomeCannotCreate) + "\tDocuments/Reports/readme.txt\n"), std::string::npos)
+        << log;
+    EXPECT_EQ(log.find(std::string(msg::kOutcomeWritten) + "\t"), std::string::npos) << log;  // only what went wrong
+    EXPECT_NE(log.find("\nerrors: 1\n"), std::string::npos) << log;
+
+    rig.browse.Command(MenuItem::OpenLog);
+    ASSERT_EQ(rig.window.plainMessages.size(), 2u);
+    EXPECT_EQ(rig.window.plainMessages[1], log);
+
+    // Everything written whole: no message, and the log is gone.
+    rig.window.folderToChoose = FreshFolder("dravik_shell_recover_log_good");
+    const std::size_t shown = rig.window.messages.size();
+    rig.browse.RecoverAll();
+    EXPECT_EQ(rig.window.messages.size(), shown);
+    rig.browse.Command(MenuItem::OpenLog);
+    ASSERT_EQ(rig.window.plainMessages.size(), 3u);
+    EXPECT_EQ(rig.window.plainMessages[2], msg::kOpenLogText);
+}
+
 TEST_F(BrowseTest, SnapshotSavedAndLoadedBringsTheBrowseStepBack)
 {
     const auto dir = FreshFolder("dravik_shell_snapshot");
@@ -321,6 +368,47 @@ TEST_F(BrowseTest, SnapshotSavedAndLoadedBringsTheBrowseStepBack)
     other.session.wizard.wizardStep = 1;
     other.browse.LoadSnapshot();
     EXPECT_EQ(other.window.LastMessage(), msg::kUnableToOpenFile);
+}
+
+// The file asked about is the one written ("scan" is saved as "scan.QDN"); the open dialog
+// shows those files too.
+TEST_F(BrowseTest, SnapshotSaveAsksBeforeReplacingTheFileReallyWritten)
+{
+    const auto dir = FreshFolder("dravik_shell_snapshot_replace");
+    const auto written = dir / "scan.QDN";
+    std::ofstream(written) << "earlier";
+    rig.window.saveName = (dir / "scan").string();
+    const std::string question =
+        std::string(msg::kReplaceFilePrefix) + written.string() + std::string(msg::kReplaceFileSuffix);
+
+    rig.window.answers = {Answer::No};
+    rig.browse.SaveSnapshot();
+    EXPECT_EQ(rig.window.LastMessage(), question);
+    EXPECT_EQ(std::filesystem::file_size(written), 7u);  // left as it was
+    EXPECT_FALSE(std::filesystem::exists(dir / "scan"));
+
+    rig.window.answers = {Answer::Yes};
+    rig.browse.SaveSnapshot();
+    EXPECT_EQ(rig.window.LastMessage(), question);
+    EXPECT_GT(std::filesystem::file_size(written), 7u);
+
+    // A name that is free is written without a question.
+    const std::size_t asked = rig.window.messages.size();
+    rig.window.saveName = (dir / "other.QDN").string();
+    rig.browse.SaveSnapshot();
+    EXPECT_EQ(rig.window.messages.size(), asked);
+    EXPECT_TRUE(std::filesystem::exists(dir / "other.QDN"));
+    EXPECT_EQ(rig.window.filePatterns.back(), msg::kSnapshotPattern);
+
+    ShellRig other({BasicImage()});
+    other.ToPartitionStep();
+    other.window.openName = written.string();
+    other.browse.LoadSnapshot();
+    EXPECT_EQ(other.session.wizard.wizardStep, 3);
+    ASSERT_FALSE(other.window.filePatterns.empty());
+    const std::string& shown = other.window.filePatterns.back();
+    EXPECT_NE(shown.find("*.QDNX"), std::string::npos) << shown;
+    EXPECT_NE((" " + shown + " ").find(" *.QDN "), std::string::npos) << shown;
 }
 
 }  // namespace

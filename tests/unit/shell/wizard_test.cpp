@@ -292,6 +292,34 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{kFileSystemEntryFat32, "0", "100", msg::kFatPartitionAdvance},
                       RangeCase{kFileSystemEntryFat16, "0", "100", msg::kFatPartitionAdvance}));
 
+// The analysis after the sweep does not look at the stop flag, so Stop is not offered while it
+// runs.
+TEST(WizardAdvanceScan, StopIsHiddenOnceTheSweepEndsAndBeforeTheAnalysisStarts)
+{
+    ShellRig rig({BasicImage()});
+    FakeWindow& w = rig.window;
+    rig.ToPartitionStep(true);
+    std::vector<std::pair<std::string, bool>> statuses;  // status text, Stop offered then
+    bool stopSeenDuringSweep = false;
+    w.onWorkerProgress = [&] { stopSeenDuringSweep = w.Offered(ctl::kStop); };
+    w.onWorkerStatus = [&](std::string_view text) {
+        statuses.emplace_back(std::string(text), w.Visible(ctl::kStop) || w.Enabled(ctl::kStop));
+    };
+    rig.wizard.Next();
+    EXPECT_TRUE(stopSeenDuringSweep);
+    bool analysisSeen = false;
+    for (const auto& [text, stopShown] : statuses) {
+        if (text.starts_with(msg::kIdentifyFileSystems) || text.starts_with(msg::kAssignMftNumbers)) {
+            analysisSeen = true;
+            EXPECT_FALSE(stopShown) << text;
+        }
+    }
+    EXPECT_TRUE(analysisSeen);
+    EXPECT_EQ(rig.session.wizard.wizardStep, 2);
+    EXPECT_GE(rig.session.catalog.fileSystemCount, 1u);
+    EXPECT_FALSE(rig.session.catalog.scanStopFlag.IsSet());
+}
+
 TEST(WizardAdvanceScan, SweepMountBrowseAndBackThroughTheFileSystemList)
 {
     ShellRig rig({BasicImage()});
