@@ -775,6 +775,8 @@ build_compressed() {
     mkdir "$MNT/Packed"; win Packed
     setfattr -n system.ntfs_attrib_be -v 0x00000800 "$MNT/Packed"
     wstamp "Packed/stamped.txt" 300000
+    # So many units that the run list leaves the base record: $DATA in several records.
+    wstamp "Packed/split.txt" 12000000
     ft prose "$MNT/Packed/prose.txt" 150000 1; win Packed/prose.txt
     ft noise "$MNT/Packed/random.bin" 100000 2; win Packed/random.bin
     ft mixed "$MNT/Packed/mixed.bin" 300000 3; win Packed/mixed.bin
@@ -793,8 +795,9 @@ build_compressed() {
     delete 1 $START "Packed/deleted.txt"
     delete 1 $START "Packed/deleted prose.txt"
     : >"$ROWS"; live_rows 1 $START ntfs
-    local rec_mixed rec_holey rec_frag
+    local rec_mixed rec_holey rec_frag rec_split
     rec_mixed=$(inode_of Packed/mixed.bin); rec_holey=$(inode_of Packed/holey.txt); rec_frag=$(inode_of Packed/frag_a.txt)
+    rec_split=$(inode_of Packed/split.txt)
     umount_ntfs
 
     local disk=$W/compressed.img
@@ -806,13 +809,16 @@ unit: sectors
 start=$START, size=$SECTORS, type=7
 SF
     put_volume "$disk" "$W/vol.img" $START
-    istat -o $START "$disk" "$rec_mixed" | grep -q 'Non-Resident, Compressed' || die "compressed: mixed.bin not compressed"
+    istat -o $START "$disk" "$rec_mixed" >"$W/istat-mixed"
+    grep -q 'Non-Resident, Compressed' "$W/istat-mixed" || die "compressed: mixed.bin not compressed"
+    [[ $(attr_list_kind $START "$disk" "$rec_split") != none ]] || die "compressed: split.txt has no attribute list"
     check_deleted "$disk"
     write_manifest compressed
     oracles compressed "$disk" "1:$START:ntfs:$W/vol.img"
     istat -o $START "$disk" "$rec_mixed" >"$ORACLE/compressed.p1.istat-mixed.txt"
     istat -o $START "$disk" "$rec_holey" >"$ORACLE/compressed.p1.istat-holey.txt"
     istat -o $START "$disk" "$rec_frag" >"$ORACLE/compressed.p1.istat-frag_a.txt"
+    istat -o $START "$disk" "$rec_split" >"$ORACLE/compressed.p1.istat-split.txt"
     pack compressed "$disk" "$DATA"
 }
 
