@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     // The first byte chooses the unit's size, not always a whole number of chunks.
-    const std::size_t unitBytes = std::size_t{data[0] % 17} * 4096 + (data[0] >= 0xF0 ? 512 : 0);
+    const std::size_t unitBytes = static_cast<std::size_t>(data[0] % 17) * 4096 + (data[0] >= 0xF0 ? 512U : 0U);
     const std::vector<std::uint8_t> in(data + 1, data + size);  // exact size: reads past it are caught
     std::vector<std::uint8_t> unit(unitBytes, 0xA5);
     const bool whole = recovery::DecompressLznt1(in, unit);
