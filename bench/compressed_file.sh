@@ -81,7 +81,7 @@ time_it() { # name command (through sh)
     rm -rf "$work/run"; mkdir -p "$work/run"
     sync
     t0=$(now); sh -c "$2" >/dev/null 2>&1; t1=$(now)
-    wall[$name]+="$(echo "$t1 - $t0" | bc -l) "
+    wall[$name]+="$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.3f", b - a}') "
     cp "$work/run/mixed.bin" "$work/$name.bin"
 }
 median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]}'; }
@@ -93,7 +93,7 @@ done
 mb=$(awk -v s=$((100 << 20)) 'BEGIN {print s / 1e6}')
 for name in dravik icat; do
     m=$(echo "${wall[$name]}" | median)
-    printf '%-7s runs (s): %s  median %s s  %.0f MB/s\n' "$name" "${wall[$name]}" "$m" "$(echo "$mb / $m" | bc -l)"
+    printf '%-7s runs (s): %s  median %s s  %s MB/s\n' "$name" "${wall[$name]}" "$m" "$(awk -v a="$mb" -v b="$m" 'BEGIN {printf "%.0f", a / b}')"
 done
 cmp "$work/dravik.bin" "$work/icat.bin" && echo "the copies are identical"
 [[ $(sha256sum "$work/dravik.bin" | cut -d' ' -f1) == "$want" ]] && echo "and match the sha256 ntfs-3g read back"
