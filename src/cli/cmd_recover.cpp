@@ -510,7 +510,7 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
         if (r.unreadableSectors != 0)
             line += "\t(" + std::to_string(r.unreadableSectors) + " unreadable sectors written as zeros)";
         if (r.incomplete)
-            line += "\t(incomplete: clusters not found written as zeros)";
+            line += "\t(incomplete: clusters not found or not decodable written as zeros)";
         std::fprintf(context.out, "%s\n", line.c_str());
     };
     recovery::BatchSummary summary;

@@ -41,6 +41,7 @@ std::optional<AttributeView> ReadAttributeAt(std::span<const std::uint8_t> recor
     }
     a.nonResident = nonResident == 1;
     a.nameLength = view.U8(kAttrNameLength);
+    a.flags = view.U16(kAttrFlags);
     const std::size_t nameOffset = view.U16(kAttrNameOffset);
     const std::size_t nameBytes = 2 * std::size_t{a.nameLength};
     const std::size_t headerSize = a.nonResident ? kAttrNonResidentHeaderSize : kAttrResidentHeaderSize;
@@ -77,6 +78,7 @@ std::optional<AttributeView> ReadAttributeAt(std::span<const std::uint8_t> recor
     a.allocatedSize = view.U64(kAttrAllocatedSize);
     a.dataSize = view.U64(kAttrDataSize);
     a.initializedSize = view.U64(kAttrInitializedSize);
+    a.compressionUnit = view.U8(kAttrCompressionUnit);
     // VCNs and sizes are signed 64-bit on disk; an empty extent has lastVcn = startVcn - 1.
     if (a.startVcn > kMaxSigned64 || (a.lastVcn > kMaxSigned64 && a.lastVcn != ~std::uint64_t{0}) ||
         a.lastVcn + 1 < a.startVcn) {

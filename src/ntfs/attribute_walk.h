@@ -17,6 +17,7 @@ struct AttributeView
     std::uint32_t length = 0;                   // bytes, header included
     bool nonResident = false;
     std::uint8_t nameLength = 0;                // UTF-16 units
+    std::uint16_t flags = 0;                    // compression format (low byte), encrypted, sparse
     std::span<const std::uint8_t> bytes;        // the whole attribute
     std::span<const std::uint8_t> name;         // UTF-16LE, 2 * nameLength bytes
     // Resident attributes.
@@ -28,6 +29,7 @@ struct AttributeView
     std::uint64_t allocatedSize = 0;            // bytes
     std::uint64_t dataSize = 0;                 // bytes
     std::uint64_t initializedSize = 0;          // bytes
+    std::uint8_t compressionUnit = 0;           // log2 of clusters per compression unit; 0 none
 
     // The name is "$I30" (4 units whose low bytes read '$', 'I', '3', '0').
     bool IsI30() const noexcept;

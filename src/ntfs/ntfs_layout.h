@@ -51,7 +51,11 @@ inline constexpr std::size_t kAttrLength = 4;                 // le32, whole att
 inline constexpr std::size_t kAttrNonResident = 8;            // u8, 0 resident, 1 non-resident
 inline constexpr std::size_t kAttrNameLength = 9;             // u8, UTF-16 units, 0 unnamed
 inline constexpr std::size_t kAttrNameOffset = 10;            // le16, from the attribute start
-inline constexpr std::size_t kAttrFlags = 12;                 // le16
+inline constexpr std::size_t kAttrFlags = 12;                 // le16, compression / encryption / sparse
+inline constexpr std::uint16_t kAttrFlagCompressionMask = 0x00FF;  // the compression format, 0 none
+inline constexpr std::uint16_t kAttrCompressionLznt1 = 0x0001;
+inline constexpr std::uint16_t kAttrFlagEncrypted = 0x4000;
+inline constexpr std::uint16_t kAttrFlagSparse = 0x8000;
 inline constexpr std::size_t kAttrInstance = 14;              // le16
 inline constexpr std::size_t kAttrCommonHeaderSize = 16;
 
@@ -66,11 +70,12 @@ inline constexpr std::size_t kAttrResidentName = 24;          // where a residen
 inline constexpr std::size_t kAttrStartVcn = 16;              // le64
 inline constexpr std::size_t kAttrLastVcn = 24;               // le64
 inline constexpr std::size_t kAttrRunsOffset = 32;            // le16 (read signed), mapping pairs
-inline constexpr std::size_t kAttrCompressionUnit = 34;       // le16
+inline constexpr std::size_t kAttrCompressionUnit = 34;       // u8, log2 of clusters per compression unit, 0 none
 inline constexpr std::size_t kAttrAllocatedSize = 40;         // le64, bytes
 inline constexpr std::size_t kAttrDataSize = 48;              // le64, bytes
 inline constexpr std::size_t kAttrInitializedSize = 56;       // le64, bytes
 inline constexpr std::size_t kAttrNonResidentHeaderSize = 64;
+inline constexpr std::size_t kAttrCompressedSize = 64;        // le64, compressed attributes only (header of 72)
 inline constexpr std::size_t kAttrNonResidentName = 64;       // name, or the runs of an unnamed attribute
 
 // ---- Attribute type codes ----

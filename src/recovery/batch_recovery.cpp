@@ -576,7 +576,7 @@ private:
     {
         switch (result.outcome) {
         case ExtractOutcome::Written:
-            ++m_summary.written;
+            m_summary.written += result.incomplete ? 0 : 1;
             m_summary.renamed += result.renamed ? 1 : 0;
             break;
         case ExtractOutcome::CutByStop:

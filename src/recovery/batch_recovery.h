@@ -34,20 +34,20 @@ struct BatchSelection
 
 struct BatchSummary
 {
-    std::uint32_t written = 0;          // whole files written (renamed ones included)
+    std::uint32_t written = 0;          // whole files written (renamed ones included; not incomplete ones)
     std::uint32_t renamed = 0;          // written as "Copy (n ) of name"
     std::uint32_t skipped = 0;          // passed over: filters, deleted policy, duplicates, empty NTFS files
     std::uint32_t errors = 0;           // not written: no data, creation or write failed, folder not made
     std::uint32_t cutShort = 0;         // ended by Stop or Skip with the bytes written so far
     std::uint32_t withUnreadableSectors = 0;  // written with zeros for unreadable sectors
-    std::uint32_t incomplete = 0;       // written with zeros where clusters could not be located
+    std::uint32_t incomplete = 0;       // written with zeros where clusters could not be located or decoded
     std::uint32_t foldersCreated = 0;
     bool stopped = false;               // Stop (or "&No") ended the run before every entry was done
 
     // Every admitted file was written whole.
-    bool AllWritten() const noexcept { return errors == 0 && cutShort == 0 && !stopped; }
-    // ... and every byte of them was read from the disk (no unreadable sector, no missing cluster).
-    bool AllWrittenWhole() const noexcept { return AllWritten() && withUnreadableSectors == 0 && incomplete == 0; }
+    bool AllWritten() const noexcept { return errors == 0 && cutShort == 0 && incomplete == 0 && !stopped; }
+    // ... and every byte of them was read from the disk (no unreadable sector).
+    bool AllWrittenWhole() const noexcept { return AllWritten() && withUnreadableSectors == 0; }
 };
 
 // One file or folder the run came to: its path below the destination (UTF-8, "/"-joined) and

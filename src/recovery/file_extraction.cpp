@@ -9,6 +9,7 @@
 #include "core/le_view.h"
 #include "core/messages.h"
 #include "ntfs/ntfs_layout.h"
+#include "recovery/lznt1.h"
 #include "recovery/output_names.h"
 
 namespace recovery {
@@ -27,6 +28,9 @@ constexpr std::uint64_t kMaxCopyCandidates = 1000000;
 constexpr unsigned kViewFilePermissions = 0600;
 
 constexpr std::uint64_t kMaxReadBytes = std::uint64_t{kMaxReadSectors} * core::kSectorSize;
+// Most pieces looked through for clusters that follow on disk when a read of compressed data is
+// made longer.
+constexpr std::size_t kMaxLookaheadPieces = 4096;
 
 int Percent(std::uint64_t written, std::uint64_t size) noexcept
 {
@@ -176,6 +180,19 @@ void Extractor::Progress(std::uint64_t written, std::uint64_t size, int batchMod
     }
 }
 
+bool Extractor::CutRequested(ExtractResult& result) const
+{
+    if (m_state.stopRequested.load(std::memory_order_relaxed)) {
+        result.outcome = ExtractOutcome::CutByStop;
+        return true;
+    }
+    if (m_state.skipRequested.load(std::memory_order_relaxed)) {
+        result.outcome = ExtractOutcome::CutBySkip;
+        return true;
+    }
+    return false;
+}
+
 void Extractor::CopyPieces(const std::vector<DataPiece>& pieces, std::uint64_t size, std::uint64_t initializedSize,
                            int batchMode, ExtractResult& result)
 {
@@ -184,17 +201,6 @@ void Extractor::CopyPieces(const std::vector<DataPiece>& pieces, std::uint64_t s
         m_buffer.resize(kMaxReadBytes);
     }
     std::uint64_t pos = 0;
-    const auto cut = [&]() -> bool {
-        if (m_state.stopRequested.load(std::memory_order_relaxed)) {
-            result.outcome = ExtractOutcome::CutByStop;
-            return true;
-        }
-        if (m_state.skipRequested.load(std::memory_order_relaxed)) {
-            result.outcome = ExtractOutcome::CutBySkip;
-            return true;
-        }
-        return false;
-    };
     result.outcome = ExtractOutcome::Written;
     for (const DataPiece& piece : pieces) {
         const auto start = core::CheckedMul(piece.vcn, clusterBytes);
@@ -209,7 +215,7 @@ void Extractor::CopyPieces(const std::vector<DataPiece>& pieces, std::uint64_t s
         const auto pieceBytes = core::CheckedMul(piece.clusters, clusterBytes);
         const std::uint64_t end = (!pieceBytes || *pieceBytes > size - *start) ? size : *start + *pieceBytes;
         while (pos < end) {
-            if (cut()) {
+            if (CutRequested(result)) {
                 return;
             }
             std::uint64_t take = std::min(end - pos, kMaxReadBytes);
@@ -254,6 +260,134 @@ void Extractor::CopyPieces(const std::vector<DataPiece>& pieces, std::uint64_t s
         m_out.Zeros(size - pos);
     }
     if (m_out.Failed()) {
+        result.outcome = ExtractOutcome::WriteFailed;
+    }
+}
+
+bool Extractor::FlushStage()
+{
+    if (m_staged == 0) {
+        return !m_out.Failed();  // an empty write would drop a pending hole's length
+    }
+    const bool ok = m_out.Write(std::span<const std::uint8_t>(m_stage).first(m_staged));
+    m_staged = 0;
+    return ok;
+}
+
+std::span<const std::uint8_t> Extractor::UnitClusters(const UnitExtent& extent, std::span<const DataPiece> pieces,
+                                                      ExtractResult& result)
+{
+    const std::uint64_t spc = m_context.volume.sectorsPerCluster;
+    const std::uint64_t clusterBytes = spc * core::kSectorSize;
+    if (extent.lcn < m_windowLcn || extent.lcn - m_windowLcn > m_windowClusters ||
+        extent.clusters > m_windowClusters - (extent.lcn - m_windowLcn)) {
+        // A new read from the extent on, made as long as the clusters of this piece and of the
+        // pieces after it follow one another on disk (the units of a compressed file usually do,
+        // with sparse pieces between them).
+        const std::uint64_t maxClusters = kMaxReadBytes / clusterBytes;  // at least one unit
+        const DataPiece& holder = pieces[extent.piece];
+        std::uint64_t clusters = holder.lcn + holder.clusters - extent.lcn;
+        std::uint64_t next = holder.lcn + holder.clusters;
+        const std::size_t lookEnd = std::min(pieces.size(), extent.piece + 1 + kMaxLookaheadPieces);
+        for (std::size_t i = extent.piece + 1; i < lookEnd && clusters < maxClusters; ++i) {
+            if (pieces[i].sparse) {
+                continue;
+            }
+            if (pieces[i].lcn != next) {
+                break;
+            }
+            clusters += pieces[i].clusters;
+            next += pieces[i].clusters;
+        }
+        clusters = std::min(clusters, maxClusters);
+        // Inside the volume: AppendExtentRuns checked every cluster of every piece.
+        const std::uint64_t sector = std::uint64_t{m_context.volume.clusterBase} + extent.lcn * spc;
+        std::uint32_t unreadable = 0;
+        disk::ReadSectorsCounted(m_disk, sector, static_cast<std::uint32_t>(clusters * spc), m_buffer, unreadable);
+        result.unreadableSectors += unreadable;
+        m_windowLcn = extent.lcn;
+        m_windowClusters = clusters;
+    }
+    return std::span<const std::uint8_t>(m_buffer).subspan(
+        static_cast<std::size_t>((extent.lcn - m_windowLcn) * clusterBytes),
+        static_cast<std::size_t>(extent.clusters * clusterBytes));
+}
+
+void Extractor::CopyCompressed(const DataMap& map, std::uint64_t size, int batchMode, ExtractResult& result)
+{
+    const std::uint64_t clusterBytes = std::uint64_t{m_context.volume.sectorsPerCluster} * core::kSectorSize;
+    const std::uint64_t unitBytes = map.compressionUnitClusters * clusterBytes;  // at most 64 KiB (MapNtfsData)
+    if (m_buffer.size() < kMaxReadBytes) {
+        m_buffer.resize(kMaxReadBytes);
+    }
+    if (m_stage.size() < kMaxReadBytes) {
+        m_stage.resize(kMaxReadBytes);
+    }
+    m_unit.resize(static_cast<std::size_t>(unitBytes));
+    m_windowClusters = 0;
+    m_staged = 0;
+    CompressionUnitWalker walker(map.pieces, map.compressionUnitClusters);
+    UnitLayout layout;
+    std::uint64_t pos = 0;
+    std::uint64_t unit = 0;
+    result.outcome = ExtractOutcome::Written;
+    while (pos < size) {
+        if (CutRequested(result)) {
+            FlushStage();
+            return;
+        }
+        const std::uint64_t left = size - pos;
+        walker.Describe(unit, layout);
+        const bool zeros = layout.storage == UnitStorage::Sparse || layout.storage == UnitStorage::Unmapped;
+        if (zeros || pos >= map.initializedSize) {
+            // Holes, units no piece maps, and everything past the initialized size: zeros, unread.
+            result.incomplete = result.incomplete || layout.storage == UnitStorage::Unmapped;
+            std::uint64_t n = left;
+            if (zeros && pos < map.initializedSize) {
+                n = layout.units > left / unitBytes ? left : layout.units * unitBytes;
+            }
+            FlushStage();
+            m_out.Zeros(n);
+            pos += n;
+            unit += n / unitBytes;
+            Progress(pos, size, batchMode);
+            continue;
+        }
+        const std::size_t take = static_cast<std::size_t>(std::min(left, unitBytes));
+        const std::span<std::uint8_t> out = std::span<std::uint8_t>(m_stage).subspan(m_staged, static_cast<std::size_t>(unitBytes));
+        if (layout.storage == UnitStorage::Stored) {
+            std::size_t at = 0;
+            for (const UnitExtent& extent : layout.extents) {
+                const auto bytes = UnitClusters(extent, map.pieces, result);
+                std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
+                at += bytes.size();
+            }
+        } else {
+            std::size_t at = 0;
+            for (const UnitExtent& extent : layout.extents) {
+                const auto bytes = UnitClusters(extent, map.pieces, result);
+                std::copy(bytes.begin(), bytes.end(), m_unit.begin() + static_cast<std::ptrdiff_t>(at));
+                at += bytes.size();
+            }
+            if (!DecompressLznt1(std::span<const std::uint8_t>(m_unit).first(at), out)) {
+                // A damaged unit: zeros in its place, the rest of the file still decoded.
+                std::fill(out.begin(), out.end(), std::uint8_t{0});
+                result.incomplete = true;
+            }
+        }
+        if (map.initializedSize - pos < take) {
+            std::fill(out.begin() + static_cast<std::ptrdiff_t>(map.initializedSize - pos), out.end(), std::uint8_t{0});
+        }
+        m_staged += take;
+        if (m_stage.size() - m_staged < unitBytes && !FlushStage()) {
+            result.outcome = ExtractOutcome::WriteFailed;
+            return;
+        }
+        pos += take;
+        ++unit;
+        Progress(pos, size, batchMode);
+    }
+    if (!FlushStage() || m_out.Failed()) {
         result.outcome = ExtractOutcome::WriteFailed;
     }
 }
@@ -306,7 +440,11 @@ ExtractResult Extractor::ExtractNtfsFile(const NtfsExtractRequest& request)
             return result;
         }
         result.incomplete = map.incomplete;
-        CopyPieces(map.pieces, request.size, map.initializedSize, request.batchMode, result);
+        if (map.compressionUnitClusters != 0) {
+            CopyCompressed(map, request.size, request.batchMode, result);
+        } else {
+            CopyPieces(map.pieces, request.size, map.initializedSize, request.batchMode, result);
+        }
         if (!m_out.Close() && result.outcome != ExtractOutcome::CutByStop && result.outcome != ExtractOutcome::CutBySkip) {
             result.outcome = ExtractOutcome::WriteFailed;
         }

@@ -18,6 +18,7 @@
 #include "ntfs/listing.h"
 #include "ntfs/standard_scan.h"
 #include "ntfs/volume_params.h"
+#include "recovery/compression_units.h"
 #include "recovery/ntfs_data_map.h"
 #include "recovery/output_file.h"
 #include "recovery/recovery_settings.h"
@@ -124,7 +125,9 @@ public:
     // Copies an NTFS entry. Size 0 writes nothing. The record at recordSector is read and fixed up;
     // resident content is written as is, clusters are read in requests of up to kMaxReadSectors
     // (sparse runs and bytes past the initialized size written as zeros without reading, unreadable
-    // sectors as zeros), and the file gets exactly `size` bytes. In batch mode the admission
+    // sectors as zeros), and the file gets exactly `size` bytes. Compressed data is decoded unit by
+    // unit; a unit that cannot be decoded or located is written as zeros and the file marked
+    // incomplete. In batch mode the admission
     // steps apply first and filesSaved rises for every file handled.
     ExtractResult ExtractNtfsFile(const NtfsExtractRequest& request);
 
@@ -149,6 +152,11 @@ private:
     void ShowFile(const ExtractResult& result);
     void CopyPieces(const std::vector<DataPiece>& pieces, std::uint64_t size, std::uint64_t initializedSize,
                     int batchMode, ExtractResult& result);
+    void CopyCompressed(const DataMap& map, std::uint64_t size, int batchMode, ExtractResult& result);
+    std::span<const std::uint8_t> UnitClusters(const UnitExtent& extent, std::span<const DataPiece> pieces,
+                                               ExtractResult& result);
+    bool FlushStage();
+    bool CutRequested(ExtractResult& result) const;
     void Progress(std::uint64_t written, std::uint64_t size, int batchMode);
     ClusterGeometry Geometry() const noexcept;
 
@@ -158,6 +166,13 @@ private:
     OutputFile m_out;
     std::string m_outputBase;   // the current file's output name before any renaming
     std::vector<std::uint8_t> m_buffer;
+    // Compressed data: m_buffer holds clusters [m_windowLcn, m_windowLcn + m_windowClusters);
+    // m_unit gathers the clusters of one unit, m_stage the decoded bytes not yet written.
+    std::uint64_t m_windowLcn = 0;
+    std::uint64_t m_windowClusters = 0;
+    std::vector<std::uint8_t> m_unit;
+    std::vector<std::uint8_t> m_stage;
+    std::size_t m_staged = 0;
     std::vector<std::uint8_t> m_record;
     int m_lastPercent = -1;
 };

@@ -168,6 +168,27 @@ std::vector<ListedExtent> ListedDataExtents(std::span<const std::uint8_t> listVa
     return extents;
 }
 
+// Takes what only the header of the extent at VCN 0 holds: the initialized size and the
+// compression (later extents may leave the compression unit 0). A compression flag with a unit of
+// 0 means stored as is; an unknown format or an absurd unit cannot be decoded: the stored clusters
+// are copied and the file is incomplete.
+void TakeFirstExtent(const ntfs::AttributeView& extent, const ClusterGeometry& geometry, DataMap& map)
+{
+    map.initializedSize = extent.initializedSize;
+    const unsigned format = extent.flags & ntfs::kAttrFlagCompressionMask;
+    if (format == 0 || extent.compressionUnit == 0) {
+        return;
+    }
+    constexpr unsigned kMaxUnitShift = 16;
+    const std::uint64_t clusterBytes = std::uint64_t{geometry.sectorsPerCluster} * core::kSectorSize;
+    if (format != ntfs::kAttrCompressionLznt1 || extent.compressionUnit > kMaxUnitShift ||
+        (clusterBytes << extent.compressionUnit) > kMaxCompressionUnitBytes) {
+        map.incomplete = true;
+        return;
+    }
+    map.compressionUnitClusters = std::uint64_t{1} << extent.compressionUnit;
+}
+
 // Clips pieces that overlap an earlier one (a damaged list or run list); true when any did.
 bool DropOverlaps(std::vector<DataPiece>& pieces)
 {
@@ -304,7 +325,7 @@ DataMap MapNtfsData(disk::DiskState& disk, std::span<const std::uint8_t> record,
                 map.incomplete = true;
             }
             if (extent->startVcn == 0) {
-                map.initializedSize = extent->initializedSize;
+                TakeFirstExtent(*extent, geometry, map);
             }
         }
         // An extension record, or a list naming pieces elsewhere, leaves pieces unmapped.
@@ -346,7 +367,7 @@ DataMap MapNtfsData(disk::DiskState& disk, std::span<const std::uint8_t> record,
                 map.incomplete = true;
             }
             if (extent->startVcn == 0) {
-                map.initializedSize = extent->initializedSize;
+                TakeFirstExtent(*extent, geometry, map);
             }
         }
     }

@@ -49,12 +49,18 @@ enum class DataKind
     NonResident,   // `pieces` maps the clusters
 };
 
+// Largest compression unit decoded, in bytes (NTFS writes 16 clusters of at most 4 KiB).
+inline constexpr std::uint64_t kMaxCompressionUnitBytes = 65536;
+
 struct DataMap
 {
     DataKind kind = DataKind::None;
     std::span<const std::uint8_t> resident;    // inside the record buffer given
     std::vector<DataPiece> pieces;             // VCN order, not overlapping
     std::uint64_t initializedSize = UINT64_MAX;  // bytes past it read as zeros
+    // LZNT1-compressed $DATA: clusters per compression unit. 0 when the clusters hold the bytes as
+    // they are, also for a compression that cannot be decoded (the file is then incomplete).
+    std::uint64_t compressionUnitClusters = 0;
     bool incomplete = false;                   // a piece could not be found or a run list was cut
 };
 

@@ -5,7 +5,7 @@
 # Needs root and FUSE (ntfs-3g mounts the volumes) and these Debian packages:
 #   ntfs-3g sleuthkit fdisk dosfstools mtools attr xz-utils python3
 #
-# Usage: sudo bash tests/data/make-fixtures.sh [ntfs_basic|multi_part|mft_runs|reformatted|demo ...]
+# Usage: sudo bash tests/data/make-fixtures.sh [ntfs_basic|multi_part|mft_runs|reformatted|compressed|demo ...]
 # With no argument every image is built. Scratch files go to $FIXTURE_WORK (default /tmp/fixtures-work).
 #
 # File contents are stamped: every 512-byte sector of a file holds the line
@@ -196,6 +196,47 @@ def cmd_old_check(vol, cluster, size, digest, clusters):
             f.seek(int(c) * cluster)
             out += f.read(cluster)
     print("yes" if hashlib.sha256(bytes(out[:size])).hexdigest() == digest else "no")
+
+WORDS = ("the of and to in is was for on that with as by at from his an be this which or had are but not "
+         "it have were one all their there been if more when will would who so no disk volume cluster record "
+         "folder file index sector run unit chunk data recovery compressed stream header table entry").split()
+
+def prose(seed, size):
+    """Seeded pseudo-text: words, punctuation and numbers, so LZNT1 meets every kind of match."""
+    import random
+    r = random.Random(seed)
+    out = bytearray()
+    while len(out) < size:
+        n = r.randint(4, 14)
+        line = " ".join(r.choice(WORDS) for _ in range(n))
+        out += f"{line.capitalize()} {r.randint(0, 99999)}.\n".encode()
+    return bytes(out[:size])
+
+def noise(seed, size):
+    import random
+    return random.Random(seed).randbytes(size)
+
+def cmd_prose(path, size, seed):
+    with open(path, "wb") as f:
+        f.write(prose(int(seed), int(size)))
+
+def cmd_noise(path, size, seed):
+    with open(path, "wb") as f:
+        f.write(noise(int(seed), int(size)))
+
+def cmd_mixed(path, size, seed):
+    """Text, random bytes and zeros in pieces of 1-40 KiB, so that units are stored as is,
+    compressed, or compressed with some chunks stored as is."""
+    import random
+    r = random.Random(int(seed))
+    size = int(size)
+    with open(path, "wb") as f:
+        done = 0
+        while done < size:
+            n = min(size - done, r.randint(1024, 40960))
+            kind = r.choice(("prose", "prose", "noise", "zeros"))
+            f.write(prose(r.random(), n) if kind == "prose" else noise(r.random(), n) if kind == "noise" else bytes(n))
+            done += n
 
 def cmd_sha(path):
     print(sha256(path))
@@ -724,9 +765,67 @@ SF
 }
 
 # ---------------------------------------------------------------------------------------------
+# compressed: one NTFS partition written by ntfs-3g with its `compression` option into a folder
+# that carries the compressed attribute, so that every file there is stored LZNT1-compressed.
+build_compressed() {
+    local W=$WORK/compressed START=2048 SECTORS=32768
+    mkdir -p "$W"; ROWS=$W/rows; DELROWS=$W/delrows; : >"$ROWS"; : >"$DELROWS"
+    new_ntfs "$W/vol.img" $SECTORS $START 4096 COMPRESSED
+    ntfs-3g -o compression "$W/vol.img" "$MNT"
+    mkdir "$MNT/Packed"; win Packed
+    setfattr -n system.ntfs_attrib_be -v 0x00000800 "$MNT/Packed"
+    wstamp "Packed/stamped.txt" 300000
+    # So many units that the run list leaves the base record: $DATA in several records.
+    wstamp "Packed/split.txt" 12000000
+    ft prose "$MNT/Packed/prose.txt" 150000 1; win Packed/prose.txt
+    ft noise "$MNT/Packed/random.bin" 100000 2; win Packed/random.bin
+    ft mixed "$MNT/Packed/mixed.bin" 300000 3; win Packed/mixed.bin
+    ft prose "$MNT/Packed/small.txt" 5000 4; win Packed/small.txt
+    # A hole in the middle (and at the end): sparse units between compressed ones.
+    truncate -s 524288 "$MNT/Packed/holey.txt"
+    ft write-at "$MNT/Packed/holey.txt" 0 100000 Packed/holey.txt
+    ft write-at "$MNT/Packed/holey.txt" 393216 65536 Packed/holey.txt
+    win Packed/holey.txt
+    # Two files appended to in turn, so their compressed units interleave on disk.
+    ft interleave "$MNT/Packed/frag_a.txt" Packed/frag_a.txt "$MNT/Packed/frag_b.txt" Packed/frag_b.txt 8 65536 text
+    win Packed/frag_a.txt Packed/frag_b.txt
+    wstamp "Packed/deleted.txt" 150000
+    ft prose "$MNT/Packed/deleted prose.txt" 50000 5; win "Packed/deleted prose.txt"
+    sync
+    delete 1 $START "Packed/deleted.txt"
+    delete 1 $START "Packed/deleted prose.txt"
+    : >"$ROWS"; live_rows 1 $START ntfs
+    local rec_mixed rec_holey rec_frag rec_split
+    rec_mixed=$(inode_of Packed/mixed.bin); rec_holey=$(inode_of Packed/holey.txt); rec_frag=$(inode_of Packed/frag_a.txt)
+    rec_split=$(inode_of Packed/split.txt)
+    umount_ntfs
+
+    local disk=$W/compressed.img
+    new_disk "$disk" $((START + SECTORS + 2048)) <<SF
+label: dos
+label-id: 0x4e544606
+unit: sectors
+
+start=$START, size=$SECTORS, type=7
+SF
+    put_volume "$disk" "$W/vol.img" $START
+    istat -o $START "$disk" "$rec_mixed" >"$W/istat-mixed"
+    grep -q 'Non-Resident, Compressed' "$W/istat-mixed" || die "compressed: mixed.bin not compressed"
+    [[ $(attr_list_kind $START "$disk" "$rec_split") != none ]] || die "compressed: split.txt has no attribute list"
+    check_deleted "$disk"
+    write_manifest compressed
+    oracles compressed "$disk" "1:$START:ntfs:$W/vol.img"
+    istat -o $START "$disk" "$rec_mixed" >"$ORACLE/compressed.p1.istat-mixed.txt"
+    istat -o $START "$disk" "$rec_holey" >"$ORACLE/compressed.p1.istat-holey.txt"
+    istat -o $START "$disk" "$rec_frag" >"$ORACLE/compressed.p1.istat-frag_a.txt"
+    istat -o $START "$disk" "$rec_split" >"$ORACLE/compressed.p1.istat-split.txt"
+    pack compressed "$disk" "$DATA"
+}
+
+# ---------------------------------------------------------------------------------------------
 main() {
     local targets=("$@")
-    (( ${#targets[@]} )) || targets=(ntfs_basic multi_part mft_runs reformatted demo)
+    (( ${#targets[@]} )) || targets=(ntfs_basic multi_part mft_runs reformatted compressed demo)
     local t
     for t in "${targets[@]}"; do
         echo "== $t"

@@ -203,6 +203,8 @@ ByteBuffer BuildNonResidentAttribute(const NonResidentSpec& fields)
     PutLe(a, ntfs::kAttrAllocatedSize, fields.allocatedSize, 8);
     PutLe(a, ntfs::kAttrDataSize, fields.dataSize, 8);
     PutLe(a, ntfs::kAttrInitializedSize, fields.initializedSize, 8);
+    PutLe(a, ntfs::kAttrFlags, fields.flags, 2);
+    a[ntfs::kAttrCompressionUnit] = fields.compressionUnit;
     PutBytes(a, ntfs::kAttrNonResidentName, Utf16(fields.name));
     PutBytes(a, runsOffset, fields.runs);
     return a;

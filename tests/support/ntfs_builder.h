@@ -85,6 +85,8 @@ struct NonResidentSpec
     std::uint64_t allocatedSize = 4096;
     std::uint64_t dataSize = 4096;
     std::uint64_t initializedSize = 4096;
+    std::uint16_t flags = 0;                             // 0x0001 compressed (LZNT1)
+    std::uint8_t compressionUnit = 0;                    // log2 of clusters per compression unit
 };
 // Non-resident attribute (header 64, name at 64, runs 8-aligned after it).
 ByteBuffer BuildNonResidentAttribute(const NonResidentSpec& fields);
