@@ -17,6 +17,7 @@
 #include "ntfs/file_record.h"
 #include "ntfs/fixup.h"
 #include "ntfs/ntfs_layout.h"
+#include "ntfs/record_names.h"
 
 namespace advscan {
 
@@ -80,6 +81,69 @@ void ShowCount(core::ProgressSink& sink, int row, std::uint32_t count)
     sink.PanelValue(row, Decimal(count).View());
 }
 
+// An extension record of base record `base` at `sector`, read and fixed up into `out`: it carries
+// "FILE", a 1024-byte allocation, the base reference and, when its header has room for it, its own
+// number `number`. Anything else there is not the record sought.
+bool ReadExtensionRecord(disk::DiskState& disk, const SweepChunk* chunk, std::uint64_t sector, std::uint32_t base,
+                         std::uint32_t number, std::span<std::uint8_t> out)
+{
+    if (sector > std::numeric_limits<core::Sector>::max() - 1) {
+        return false;
+    }
+    ReadHit(disk, chunk, static_cast<core::Sector>(sector), ntfs::kFileRecordSectors, out);
+    core::LeView view(out);
+    if (!TagAt(out.data(), ntfs::kFileSignature, "FILE") ||
+        view.U16(ntfs::kFileAllocatedSize) != kSweptFileRecordSize) {
+        return false;
+    }
+    ntfs::ApplyFixup(out);
+    const std::uint64_t reference = ntfs::BaseRecordReference(out);
+    const auto own = ntfs::RecordNumberField(out);
+    return reference != 0 && static_cast<std::uint32_t>(reference) == base && (!own || *own == number);
+}
+
+// A base record lacking a Win32 name may keep better names in extension records. The sweep knows
+// no MFT layout, so they are looked for where the record's own number (offset 44) puts them if the
+// $MFT runs on without a break: 2 sectors per record from the base record's sector. A resident
+// attribute list names them; a non-resident one cannot be read without the volume's cluster
+// geometry, so the records that follow are tried instead. Each is taken only when it names this
+// base record (and, when it tells one, the number expected there).
+void BetterNameFromExtensions(disk::DiskState& disk, const SweepChunk* chunk, core::Sector sector,
+                              std::span<const std::uint8_t> record, std::optional<ntfs::FileNameInfo>& name)
+{
+    const auto own = ntfs::RecordNumberField(record);
+    const ntfs::AttributeListInfo list = ntfs::FindAttributeList(record);
+    if (!own || !list.present) {
+        return;
+    }
+    std::vector<std::uint32_t> holders;
+    if (list.resident) {
+        ntfs::CollectNameHolders(list.value, *own, holders, ntfs::kExtensionListCapacity);
+    } else {
+        for (std::uint32_t d = 1; d <= kExtensionProbeRecords && *own <= UINT32_MAX - d; ++d) {
+            holders.push_back(*own + d);
+        }
+    }
+    std::array<std::uint8_t, ntfs::kFileRecordSize> extension{};
+    for (const std::uint32_t holder : holders) {
+        if (name && ntfs::NameRank(name->nameSpace) == 0) {
+            return;
+        }
+        const std::int64_t offset = 2 * (std::int64_t{holder} - std::int64_t{*own});
+        if (offset < 0 && static_cast<std::uint64_t>(-offset) > sector) {
+            continue;
+        }
+        const auto at = static_cast<std::uint64_t>(static_cast<std::int64_t>(sector) + offset);
+        if (!ReadExtensionRecord(disk, chunk, at, *own, holder, extension)) {
+            continue;
+        }
+        auto candidate = ntfs::FindBestFileName(extension, name ? ntfs::NameRank(name->nameSpace) : ntfs::kNoNameRank);
+        if (candidate && ntfs::IsBetterName(name, *candidate)) {
+            name = std::move(candidate);
+        }
+    }
+}
+
 }  // namespace
 
 bool RecordFileRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Sector sector, const SweepChunk* chunk)
@@ -88,18 +152,18 @@ bool RecordFileRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Secto
     ReadHit(disk, chunk, sector, ntfs::kFileRecordSectors, record);
     ntfs::ApplyFixup(record);
 
-    std::optional<ntfs::FileNameInfo> name = ntfs::FindFileName(record, ntfs::kNamespaceWin32);
-    if (!name) {
-        name = ntfs::FindFileName(record, ntfs::kNamespaceWin32AndDos);
-    }
-    if (!name) {
-        name = ntfs::FindFileName(record, ntfs::kNamespaceDos);
-    }
-    if (!name) {
-        return false;
+    if (ntfs::IsExtensionRecord(record)) {
+        return false;  // a part of another file, never a file of its own
     }
     const std::optional<std::uint8_t> flags = ntfs::RecordFlags(record);
     if (!flags || *flags > kFlagsFolderInUse) {
+        return false;
+    }
+    std::optional<ntfs::FileNameInfo> name = ntfs::FindBestFileName(record);
+    if (!name || ntfs::NameRank(name->nameSpace) != 0) {
+        BetterNameFromExtensions(disk, chunk, sector, record, name);
+    }
+    if (!name) {
         return false;
     }
     const bool folder = (*flags & ntfs::kFileFlagDirectory) != 0;

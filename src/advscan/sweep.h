@@ -56,12 +56,20 @@ struct SweepChunk
 // return. Throws std::bad_alloc when memory runs out.
 SweepOutcome SweepSectors(disk::DiskState& disk, ntfs::Catalog& catalog, core::ProgressSink& sink);
 
+// Records following a base record that are tried for its names when its attribute list is
+// non-resident.
+inline constexpr std::uint32_t kExtensionProbeRecords = 64;
+
 // Decodes the FILE record at `sector` (two sectors, fixed up over 1024 bytes) and appends a found
-// folder or found file, or nothing. The name, parent and times come from the first $FILE_NAME in
-// the Win32, then Win32+DOS, then DOS namespace (a POSIX name alone is not used); the low byte of
-// the flags must be 0-3 (bit 1 folder, bit 0 in use). A folder's record is 5 for ".", 11 for
-// "$Extend" (any case), else the number its $INDEX_ROOT tells, else 0; a file's size is that of
-// its unnamed $DATA, 0 when none. Returns true when something was appended.
+// folder or found file, or nothing. An extension record (base reference not 0) is a part of
+// another file and adds nothing. The name, parent and times come from one $FILE_NAME, chosen by
+// namespace: Win32, then Win32+DOS, then DOS, then POSIX (written by drivers outside Windows).
+// When the record has no Win32 name and an attribute list, its extension records are looked for
+// by their numbers, 2 sectors per record from `sector` (the records of a non-resident list are
+// unknown here: the kExtensionProbeRecords records that follow are tried), and a better name of
+// theirs is taken. The low byte of the flags must be 0-3 (bit 1 folder, bit 0 in use). A folder's
+// record is 5 for ".", 11 for "$Extend" (any case), else the number its $INDEX_ROOT tells, else 0;
+// a file's size is that of its unnamed $DATA, 0 when none. Returns true when something was appended.
 bool RecordFileRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Sector sector,
                       const SweepChunk* chunk = nullptr);
 

@@ -17,6 +17,7 @@
 #include "ntfs/file_record.h"
 #include "ntfs/fixup.h"
 #include "ntfs/ntfs_layout.h"
+#include "ntfs/record_names.h"
 #include "ntfs/tree_builder.h"
 
 namespace ntfs {
@@ -334,30 +335,32 @@ private:
     std::size_t m_next = 0;
 };
 
-constexpr std::array<std::uint8_t, 3> kNameSpaceOrder = {kNamespaceWin32, kNamespaceWin32AndDos, kNamespaceDos};
-
-std::optional<FileNameInfo> FindName(RecordFetcher& fetcher, const std::vector<std::uint32_t>& extensions)
+// The file's name, chosen over its base record and the records its attribute list names for
+// $FILE_NAME attributes (`holders`) in the order of kNameChoiceOrder. The other records are read
+// only when the base record lacks a Win32 name, and one counts only when it is an extension
+// record of this base record (a list naming a record since reused is stale).
+std::optional<FileNameInfo> FindName(RecordFetcher& fetcher, std::uint32_t number,
+                                     const std::vector<std::uint32_t>& holders)
 {
-    for (const std::uint32_t number : extensions) {
-        const auto record = fetcher.Get(number);
-        if (!record) {
+    std::optional<FileNameInfo> best;
+    if (const auto base = fetcher.Get(number)) {
+        best = FindBestFileName(base->bytes);
+    }
+    for (const std::uint32_t holder : holders) {
+        if (best && NameRank(best->nameSpace) == 0) {
+            break;
+        }
+        const auto record = fetcher.Get(holder);
+        if (!record || static_cast<std::uint32_t>(BaseRecordReference(record->bytes)) != number ||
+            !IsExtensionRecord(record->bytes)) {
             continue;
         }
-        for (const std::uint8_t space : kNameSpaceOrder) {
-            if (auto name = FindFileName(record->bytes, space)) {
-                return name;
-            }
+        auto name = FindBestFileName(record->bytes, best ? NameRank(best->nameSpace) : kNoNameRank);
+        if (name && IsBetterName(best, *name)) {
+            best = std::move(name);
         }
     }
-    // Drivers outside Windows write a single name in the POSIX namespace.
-    for (const std::uint32_t number : extensions) {
-        if (const auto record = fetcher.Get(number)) {
-            if (auto name = FindFileName(record->bytes, kNamespacePosix)) {
-                return name;
-            }
-        }
-    }
-    return std::nullopt;
+    return best;
 }
 
 struct DataLocation
@@ -408,32 +411,30 @@ void CollectFromListValue(std::span<const std::uint8_t> value, std::vector<std::
     }
 }
 
-bool HasNonResidentAttributeList(std::span<const std::uint8_t> record) noexcept
-{
-    AttributeIterator it(record);
-    while (auto attribute = it.Next()) {
-        if (attribute->type == kAttrTypeAttributeList) {
-            return attribute->nonResident;
-        }
-        if (attribute->type > kAttrTypeAttributeList) {
-            return false;  // attributes are stored in type order
-        }
-    }
-    return false;
-}
-
 // The ExtensionList of a record: the record itself, then the records its resident
-// $ATTRIBUTE_LIST names, or else those of its non-resident one.
+// $ATTRIBUTE_LIST names, or else those of its non-resident one. `nameHolders` gets the records
+// other than itself that the list names for $FILE_NAME attributes.
 void GatherExtensions(disk::DiskState& disk, const VolumeParams& params, std::uint32_t number,
-                      std::span<const std::uint8_t> record, std::vector<std::uint32_t>& extensions)
+                      std::span<const std::uint8_t> record, std::vector<std::uint32_t>& extensions,
+                      std::vector<std::uint32_t>& nameHolders)
 {
     extensions.clear();
+    nameHolders.clear();
     extensions.push_back(number);
     CollectExtensionRecords(record, extensions, kExtensionListCapacity);
-    if (extensions.size() < kExtensionListCapacity && HasNonResidentAttributeList(record)) {
-        const Bytes list = ReadAttributeList(disk, record, params.clusterBase, params.sectorsPerCluster);
-        CollectFromListValue(list, extensions);
+    const AttributeListInfo list = FindAttributeList(record);
+    if (!list.present) {
+        return;
     }
+    if (list.resident) {
+        CollectNameHolders(list.value, number, nameHolders, kExtensionListCapacity);
+        return;
+    }
+    const Bytes value = ReadAttributeList(disk, record, params.clusterBase, params.sectorsPerCluster);
+    if (extensions.size() < kExtensionListCapacity) {
+        CollectFromListValue(value, extensions);
+    }
+    CollectNameHolders(value, number, nameHolders, kExtensionListCapacity);
 }
 
 // Sectors of the drive, or UINT64_MAX when its size is unknown.
@@ -474,6 +475,7 @@ public:
     {
         m_diskSectors = DiskSectors(disk);
         m_extensions.reserve(kExtensionListCapacity);
+        m_nameHolders.reserve(kExtensionListCapacity);
     }
 
     // Returns false when the stop flag ended the walk.
@@ -534,12 +536,15 @@ private:
             return;
         }
         ApplyFixup(record);
-        GatherExtensions(m_disk, m_catalog.volumeParams, number, record, m_extensions);
+        if (IsExtensionRecord(record)) {
+            return;  // a part of another file: its names and data are found from that file's base record
+        }
+        GatherExtensions(m_disk, m_catalog.volumeParams, number, record, m_extensions, m_nameHolders);
         m_fetcher.SetBase(number, record, sector);
 
         const std::uint8_t flags = record[kFileFlags];
         const bool folder = flags == (kFileFlagDirectory | kFileFlagInUse) || flags == kFileFlagDirectory;
-        auto name = FindName(m_fetcher, m_extensions);
+        auto name = FindName(m_fetcher, number, m_nameHolders);
         if (!name) {
             return;
         }
@@ -600,6 +605,7 @@ private:
     std::uint64_t m_record = 0;       // k: the number of the next slot
     std::uint64_t m_slotsRead = 0;
     std::vector<std::uint32_t> m_extensions;
+    std::vector<std::uint32_t> m_nameHolders;
     std::string m_status;
 };
 
@@ -611,10 +617,11 @@ RecordListing ListRecordAsTheWalk(disk::DiskState& disk, const VolumeParams& par
                                   std::uint32_t number, RecordBytes record, core::Sector sector)
 {
     RecordListing listing;
-    GatherExtensions(disk, params, number, record, listing.extensions);
+    std::vector<std::uint32_t> nameHolders;
+    GatherExtensions(disk, params, number, record, listing.extensions, nameHolders);
     RecordFetcher fetcher(disk, table);
     fetcher.SetBase(number, record, sector);
-    listing.name = FindName(fetcher, listing.extensions);
+    listing.name = FindName(fetcher, number, nameHolders);
     const DataLocation data = FindData(fetcher, listing.extensions);
     listing.size = data.size;
     listing.dataRecordSector = data.sector;

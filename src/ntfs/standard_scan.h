@@ -118,7 +118,8 @@ struct RecordListing
 // The walk's steps for record `number`, read at `sector` and fixed up, on their own: its
 // extension records gathered, read through `table`, and searched for the name and the data as
 // the walk searches them. Whether it becomes a folder or a file, and a deleted one, the caller
-// tells from the flags byte as the walk does.
+// tells from the flags byte as the walk does; an extension record (IsExtensionRecord) the walk
+// does not list at all.
 RecordListing ListRecordAsTheWalk(disk::DiskState& disk, const VolumeParams& params, const MftRunTable& table,
                                   std::uint32_t number, RecordBytes record, core::Sector sector);
 
@@ -155,10 +156,13 @@ struct StandardScanResult
 // and returns ParametersFailed (or ParametersFailedStopped when catalog.scanStopFlag was set).
 // Otherwise clears the NTFS lists, builds `runTable`, and walks every 1024-byte slot of every run
 // in order, numbering records by position (the k-th slot is record k; a run's odd last sector is
-// not read). Every record that yields a name becomes a folder (flags byte 2 or 3; deleted when 2;
-// the root "." excepted) or a file (any other flags byte; deleted when 0) with the size and
-// dataRecordSector of the first of its records holding the unnamed $DATA. Names are searched in
-// the Win32, Win32+DOS and DOS namespaces, then in the POSIX namespace as the last resort.
+// not read). An extension record (base-record reference not 0) is a part of another file and adds
+// nothing, though it keeps its number. Every other record that yields a name becomes a folder
+// (flags byte 2 or 3; deleted when 2; the root "." excepted) or a file (any other flags byte;
+// deleted when 0) with the size and dataRecordSector of the first of its records holding the
+// unnamed $DATA. The name is chosen over the base record and the extension records its attribute
+// list names for $FILE_NAME, by namespace first: Win32, then Win32+DOS, then DOS, then POSIX; its
+// parent and times come from the same $FILE_NAME.
 // The stop flag is polled before every run and every record. Afterwards (finished or stopped):
 // the orphan pass (placeholders numbered from 0, files included), the folder tree under
 // `tree`'s root from record 5, and the listing of the root. Reports the counters, the current

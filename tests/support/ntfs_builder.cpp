@@ -254,6 +254,12 @@ FileRecordBuilder& FileRecordBuilder::RecordNumber(std::uint32_t number)
     return *this;
 }
 
+FileRecordBuilder& FileRecordBuilder::BaseRecord(std::uint64_t reference)
+{
+    m_base = reference;
+    return *this;
+}
+
 FileRecordBuilder& FileRecordBuilder::Usn(std::uint16_t usn)
 {
     m_usn = usn;
@@ -324,6 +330,7 @@ ByteBuffer FileRecordBuilder::BuildFixedUp() const
     PutLe(r, ntfs::kFileFlags, m_flags, 2);
     PutLe(r, ntfs::kFileAllocatedSize, ntfs::kFileRecordSize, 4);
     PutLe(r, ntfs::kFileNextAttributeId, m_attributes.size(), 2);
+    PutLe(r, ntfs::kFileBaseRecord, m_base, 8);
     PutLe(r, ntfs::kFileRecordNumber, m_number, 4);
     PutLe(r, kUsaOffset, m_usn, 2);
     std::size_t at = kFirstAttribute;

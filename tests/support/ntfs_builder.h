@@ -108,6 +108,8 @@ public:
 
     FileRecordBuilder& Flags(std::uint16_t flags);
     FileRecordBuilder& RecordNumber(std::uint32_t number);
+    // The base-record reference at 0x20 (whole reference); not 0 makes the record an extension.
+    FileRecordBuilder& BaseRecord(std::uint64_t reference);
     FileRecordBuilder& Usn(std::uint16_t usn);
     FileRecordBuilder& Attribute(ByteBuffer attribute);      // appended in call order
     FileRecordBuilder& FileName(const FileNameSpec& fields);
@@ -127,6 +129,7 @@ public:
 private:
     std::uint16_t m_flags = 1;
     std::uint32_t m_number = 0;
+    std::uint64_t m_base = 0;
     std::uint16_t m_usn = 0x0001;
     std::vector<ByteBuffer> m_attributes;
 };

@@ -108,8 +108,11 @@ TEST(Sweep, FileRecordsBecomeFoundFoldersAndFiles)
     EXPECT_EQ(folders[2].indexStartCluster, 300u);
     EXPECT_EQ(folders[3].record, 0u);  // only the end entry: numbered by the analysis
     EXPECT_EQ(folders[3].indexStartCluster, 0u);
-    const auto& files = d.catalog.FoundFiles();
-    ASSERT_EQ(files.size(), 2u);
+    const auto& all = d.catalog.FoundFiles();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].name, "posix only");  // as ntfs-3g and the Linux driver write names
+    EXPECT_EQ(all[0].sector, 10u);
+    const std::vector<ntfs::FoundFileRecord> files(all.begin() + 1, all.end());
     EXPECT_EQ(files[0].name, "long name.txt");
     EXPECT_EQ(files[0].parent, 9u);
     EXPECT_EQ(files[0].created, 111u);
@@ -119,7 +122,101 @@ TEST(Sweep, FileRecordsBecomeFoundFoldersAndFiles)
     EXPECT_EQ(files[0].sector, 12u);
     EXPECT_EQ(files[1].name, "caf\xE9");
     EXPECT_EQ(d.catalog.foundFolderCount, 4u);
-    EXPECT_EQ(d.catalog.foundFileCount, 2u);
+    EXPECT_EQ(d.catalog.foundFileCount, 3u);
+}
+
+// A file in base record 100 at sector 40 whose names are split over it and its extension records
+// 101 and 102 (sectors 42 and 44), as the sweep meets them.
+struct SweptSplit
+{
+    const char* what;
+    bool residentList = true;
+    std::vector<FileNameSpec> base;
+    std::vector<FileNameSpec> extension;  // in record 101
+    std::uint64_t extensionBase = 100;    // base reference record 101 carries
+    std::uint32_t extensionNumber = 101;  // number at offset 44 of record 101
+    const char* expected;                 // found file at sector 40; nullptr: none
+};
+
+class SweepSplitNames : public ::testing::TestWithParam<SweptSplit>
+{
+};
+
+TEST_P(SweepSplitNames, ExtensionRecordsAreNeverFoundFilesAndLendTheirBetterName)
+{
+    const SweptSplit& c = GetParam();
+    SweptDisk d(200);
+    FileRecordBuilder base;
+    base.Flags(1).RecordNumber(100);
+    const std::vector<AttributeListEntrySpec> entries = {
+        {.type = 0x30, .record = 100}, {.type = 0x30, .record = 101}, {.type = 0x80, .record = 102}};
+    if (c.residentList) {
+        base.AttributeList(entries);
+    } else {
+        const ByteBuffer value = BuildAttributeListValue(entries);
+        base.NonResident({.type = 0x20, .runs = EncodeRunList({{1, 3000}}), .allocatedSize = 4096,
+                          .dataSize = value.size(), .initializedSize = value.size()});
+    }
+    for (const FileNameSpec& name : c.base) {
+        base.FileName(name);
+    }
+    d.Put(40, base.Build());
+    FileRecordBuilder first;
+    first.Flags(1).RecordNumber(c.extensionNumber).BaseRecord(c.extensionBase);
+    for (const FileNameSpec& name : c.extension) {
+        first.FileName(name);
+    }
+    d.Put(42, first.Build());
+    d.Put(44, FileRecordBuilder()
+                  .Flags(1)
+                  .RecordNumber(102)
+                  .BaseRecord(100)
+                  .FileName({.name = "data part", .nameSpace = 1})
+                  .NonResident({.runs = EncodeRunList({{4, 500}})})
+                  .Build());
+    d.Sweep(0, 200, 16);  // the extension records lie in the next chunk: read from the disk
+    std::vector<std::string> found;
+    for (const auto& f : d.catalog.FoundFiles()) {
+        found.push_back(f.name + "@" + std::to_string(f.sector));
+    }
+    const std::vector<std::string> expected =
+        c.expected == nullptr ? std::vector<std::string>{} : std::vector<std::string>{std::string(c.expected) + "@40"};
+    EXPECT_EQ(found, expected) << c.what;
+    if (c.expected != nullptr) {
+        EXPECT_EQ(d.catalog.FoundFiles()[0].parent, 7u) << c.what;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, SweepSplitNames,
+    ::testing::Values(
+        SweptSplit{"long name in the extension beats the 8.3 name", true,
+                   {{.name = "THANKY~1.TXT", .parent = 9, .nameSpace = 2}},
+                   {{.name = "Thank you.txt", .parent = 7, .nameSpace = 1}}, 100, 101, "Thank you.txt"},
+        SweptSplit{"the long name of the base stays", true, {{.name = "Thank you.txt", .parent = 7, .nameSpace = 1}},
+                   {{.name = "THANKY~1.TXT", .parent = 9, .nameSpace = 2}}, 100, 101, "Thank you.txt"},
+        SweptSplit{"names only in the extension", true, {}, {{.name = "link", .parent = 7, .nameSpace = 0}}, 100, 101,
+                   "link"},
+        SweptSplit{"non-resident list: the following records are tried", false,
+                   {{.name = "p", .parent = 9, .nameSpace = 0}}, {{.name = "Long.txt", .parent = 7, .nameSpace = 1}},
+                   100, 101, "Long.txt"},
+        SweptSplit{"an extension of another file lends nothing", true,
+                   {{.name = "SHORT.TXT", .parent = 7, .nameSpace = 2}},
+                   {{.name = "Stranger.txt", .parent = 9, .nameSpace = 1}}, 300, 101, "SHORT.TXT"},
+        SweptSplit{"a record telling another number lends nothing", true,
+                   {{.name = "SHORT.TXT", .parent = 7, .nameSpace = 2}},
+                   {{.name = "Stranger.txt", .parent = 9, .nameSpace = 1}}, 100, 555, "SHORT.TXT"},
+        SweptSplit{"no name anywhere", true, {}, {}, 100, 101, nullptr}));
+
+TEST(Sweep, ExtensionOfTheMftItselfIsNoFoundFile)
+{
+    SweptDisk d(100);
+    // Record half 0, sequence 1: still a part of $MFT.
+    d.Put(20, FileRecordBuilder().Flags(1).BaseRecord(std::uint64_t{1} << 48).FileName({.name = "mft part"}).Build());
+    d.Put(30, FileRecordBuilder().Flags(3).BaseRecord(40).FileName({.name = "folder part"}).Build());
+    d.Sweep(0, 100);
+    EXPECT_TRUE(d.catalog.FoundFiles().empty());
+    EXPECT_TRUE(d.catalog.FoundFolders().empty());
 }
 
 TEST(Sweep, IndexRecordsOfSystemOwnersOrUnsoundSizesAreIgnored)

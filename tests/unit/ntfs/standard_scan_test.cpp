@@ -417,8 +417,9 @@ TEST(StandardScan, DataInAnExtensionRecordGivesItsSizeAndSector)
 {
     for (const bool nonResidentList : {false, true}) {
         MftVolume volume;
+        // The name lives in the extension record too when the list is non-resident.
         const std::vector<AttributeListEntrySpec> entries = {
-            {.type = 0x30, .record = 40}, {.type = 0x80, .record = 41}};
+            {.type = 0x30, .record = nonResidentList ? 41u : 40u}, {.type = 0x80, .record = 41}};
         FileRecordBuilder base;
         base.Flags(1).RecordNumber(40);
         if (nonResidentList) {
@@ -429,13 +430,12 @@ TEST(StandardScan, DataInAnExtensionRecordGivesItsSizeAndSector)
         } else {
             base.AttributeList(entries);
         }
-        // The name lives in the extension record too when the list is non-resident.
         if (!nonResidentList) {
             base.FileName({.name = "big.bin"});
         }
         volume.PutRecord(40, base.Build());
         FileRecordBuilder extension;
-        extension.Flags(1).RecordNumber(41).NonResident(
+        extension.Flags(1).RecordNumber(41).BaseRecord(40).NonResident(
             {.runs = EncodeRunList({{100, 400}}), .lastVcn = 99, .allocatedSize = 409600, .dataSize = 400000,
              .initializedSize = 400000});
         if (nonResidentList) {
@@ -445,6 +445,9 @@ TEST(StandardScan, DataInAnExtensionRecordGivesItsSizeAndSector)
         Scan scan(volume);
         const auto* file = scan.File("big.bin");
         ASSERT_NE(file, nullptr) << nonResidentList;
+        for (const auto& f : scan.catalog.NtfsFiles()) {
+            EXPECT_NE(f.record, 41u);
+        }
         EXPECT_EQ(file->record, 40u);
         EXPECT_EQ(file->size, 400000u);
         EXPECT_EQ(file->dataRecordSector, volume.RecordSector(41));
@@ -470,6 +473,110 @@ TEST(StandardScan, ExtentPastVcnZeroDoesNotGiveTheSize)
     ASSERT_NE(scan.File("split.bin"), nullptr);
     EXPECT_EQ(scan.File("split.bin")->size, 80000u);
     EXPECT_EQ(scan.File("split.bin")->dataRecordSector, volume.RecordSector(52));
+}
+
+// One file in base record 60 and extension records 61 and 62, the list naming both for names.
+struct SplitNames
+{
+    std::vector<FileNameSpec> base;
+    std::vector<FileNameSpec> first;   // in record 61
+    std::vector<FileNameSpec> second;  // in record 62
+    const char* expected;              // the name the file is listed under; nullptr: not listed
+};
+
+class StandardScanSplitNames : public ::testing::TestWithParam<SplitNames>
+{
+};
+
+TEST_P(StandardScanSplitNames, NameIsChosenOverAllRecordsByNamespaceAndExtensionsAreNeverListed)
+{
+    const SplitNames& c = GetParam();
+    MftVolume volume;
+    FileRecordBuilder base;
+    base.Flags(1).RecordNumber(60).AttributeList(
+        {{.type = 0x30, .record = 60}, {.type = 0x30, .record = 61}, {.type = 0x30, .record = 62}});
+    for (const FileNameSpec& name : c.base) {
+        base.FileName(name);
+    }
+    base.ResidentData(std::vector<std::uint8_t>(33, 'x'));
+    volume.PutRecord(60, base.Build());
+    const std::vector<FileNameSpec>* parts[] = {&c.first, &c.second};
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        FileRecordBuilder extension;
+        extension.Flags(1).RecordNumber(61 + i).BaseRecord(60 | (std::uint64_t{3} << 48));
+        for (const FileNameSpec& name : *parts[i]) {
+            extension.FileName(name);
+        }
+        volume.PutRecord(61 + i, extension.Build());
+    }
+    volume.PutFile(63, "after.txt");
+    Scan scan(volume);
+    std::vector<std::string> names;
+    for (const auto& f : scan.catalog.NtfsFiles()) {
+        if (f.record >= 60) {
+            names.push_back(f.name + "@" + std::to_string(f.record));
+        }
+    }
+    std::vector<std::string> expected;
+    if (c.expected != nullptr) {
+        expected.push_back(std::string(c.expected) + "@60");
+    }
+    expected.push_back("after.txt@63");  // numbering goes on past the extension records
+    EXPECT_EQ(names, expected);
+    if (c.expected != nullptr) {
+        EXPECT_EQ(scan.File(c.expected)->size, 33u);
+        EXPECT_EQ(scan.File(c.expected)->parent, 7u);  // from the $FILE_NAME that gave the name
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Namespaces, StandardScanSplitNames,
+    ::testing::Values(
+        // A long name in an extension record beats the 8.3 name of the base record.
+        SplitNames{{{.name = "THANKY~1.TXT", .parent = 9, .nameSpace = 2}},
+                   {{.name = "Thank you.txt", .parent = 7, .nameSpace = 1}}, {}, "Thank you.txt"},
+        // ...and the Win32+DOS name of the base record, in whichever extension it lies.
+        SplitNames{{{.name = "BOTH.TXT", .parent = 9, .nameSpace = 3}},
+                   {{.name = "p", .parent = 9, .nameSpace = 0}},
+                   {{.name = "Win32 name.txt", .parent = 7, .nameSpace = 1}}, "Win32 name.txt"},
+        // The 8.3 name in an extension record loses to the long name in the base record.
+        SplitNames{{{.name = "Thank you.txt", .parent = 7, .nameSpace = 1}},
+                   {{.name = "THANKY~1.TXT", .parent = 9, .nameSpace = 2}}, {}, "Thank you.txt"},
+        // Win32+DOS before DOS, DOS before POSIX, across records.
+        SplitNames{{{.name = "posix", .parent = 9, .nameSpace = 0}},
+                   {{.name = "DOS.TXT", .parent = 9, .nameSpace = 2}},
+                   {{.name = "BOTH.TXT", .parent = 7, .nameSpace = 3}}, "BOTH.TXT"},
+        SplitNames{{{.name = "posix", .parent = 9, .nameSpace = 0}},
+                   {{.name = "other posix", .parent = 9, .nameSpace = 0}},
+                   {{.name = "DOS.TXT", .parent = 7, .nameSpace = 2}}, "DOS.TXT"},
+        // Names only in extension records: the first POSIX name of the list order.
+        SplitNames{{}, {{.name = "link one", .parent = 7, .nameSpace = 0}},
+                   {{.name = "link two", .parent = 9, .nameSpace = 0}}, "link one"},
+        // No name anywhere: nothing is listed, and the extension records are not listed either.
+        SplitNames{{}, {}, {}, nullptr}));
+
+TEST(StandardScan, ExtensionRecordOfAnotherFileLendsNoName)
+{
+    // The list of record 70 names record 71, which has since become an extension of record 90.
+    MftVolume volume;
+    volume.PutRecord(70, FileRecordBuilder()
+                             .AttributeList({{.type = 0x30, .record = 70}, {.type = 0x30, .record = 71}})
+                             .FileName({.name = "SHORT.TXT", .nameSpace = 2})
+                             .Build());
+    volume.PutRecord(71, FileRecordBuilder().BaseRecord(90).FileName({.name = "Stranger.txt"}).Build());
+    Scan scan(volume);
+    ASSERT_NE(scan.File("SHORT.TXT"), nullptr);
+    EXPECT_EQ(scan.File("SHORT.TXT")->record, 70u);
+    EXPECT_EQ(scan.File("Stranger.txt"), nullptr);
+}
+
+TEST(StandardScan, ExtensionOfTheMftItselfIsNoFile)
+{
+    // An extension of record 0 names record 0 with a sequence number: its record half is 0.
+    MftVolume volume;
+    volume.PutRecord(20, FileRecordBuilder().BaseRecord(std::uint64_t{1} << 48).FileName({.name = "mft part"}).Build());
+    Scan scan(volume);
+    EXPECT_EQ(scan.File("mft part"), nullptr);
 }
 
 TEST(StandardScan, UnreadableRecordYieldsNothingAfterAGoodOne)

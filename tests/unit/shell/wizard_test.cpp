@@ -134,7 +134,7 @@ TEST(WizardStandardScan, NextToTheBrowseStepAndBackToTheDriveStep)
     EXPECT_FALSE(w.Visible(ctl::kProgress));
     EXPECT_EQ(w.Text(ctl::kQuickHelp), msg::kQuickHelpStep3);
     EXPECT_FALSE(rig.session.catalog.scanStopFlag.IsSet());
-    EXPECT_GT(rig.session.catalog.fileCount, 100u);
+    EXPECT_GT(rig.session.catalog.fileCount, 50u);  // ntfs_basic holds 55 files
 
     rig.wizard.Back();
     EXPECT_EQ(rig.session.wizard.wizardStep, 1);
@@ -196,7 +196,7 @@ TEST(WizardStandardScan, StopAnsweredNoContinuesAndYesStopsTheWalk)
         if (answer == Answer::Yes) {
             EXPECT_LT(rig.session.catalog.fileCount + rig.session.catalog.folderCount, 10u);  // stopped early
         } else {
-            EXPECT_GT(rig.session.catalog.fileCount, 100u);
+            EXPECT_GT(rig.session.catalog.fileCount, 50u);  // ntfs_basic holds 55 files
         }
         EXPECT_TRUE(w.Offered(ctl::kBack));
     }
