@@ -194,9 +194,9 @@ TEST_F(FoundFilesWithoutFolder, EveryFoundFileIsReachableFromTheRoot)
     const MountedFiles files = ReadMountedFiles(mount.out);
     EXPECT_EQ(files.unreachable, 0) << mount.out;
     for (const auto& [path, sha] : ManifestFiles("reformatted", "recoverable")) {
-        const bool reached = std::any_of(files.paths.begin(), files.paths.end(), [&](const std::string& p) {
-            return BaseName(p) == BaseName(path);
-        });
+        const std::string name = BaseName(path);
+        const bool reached = std::any_of(files.paths.begin(), files.paths.end(),
+                                         [&name](const std::string& p) { return BaseName(p) == name; });
         EXPECT_TRUE(reached) << path << " not reachable\n" << mount.out;
     }
     // The Mail files hang under the placeholder of record 72, the first one of this mount.
