@@ -64,7 +64,8 @@ MountCounts ExtractEntries(ntfs::Catalog& catalog, ntfs::FolderTree& tree, core:
         ++counts.folders;
     }
     const std::uint32_t lostFolderCounter = 0;
-    counts.placeholders = ntfs::SearchLostData(catalog, lostFolderCounter, false, catalog.scanStopFlag, sink);
+    counts.placeholders = ntfs::SearchLostData(catalog, lostFolderCounter, ntfs::LostFiles::MountedFound,
+                                               catalog.scanStopFlag, sink);
     sink.Status(core::msg::kCreatingTreeStructure);
     counts.placed = ntfs::BuildNtfsTree(catalog, tree, tree.Root(), kRootRecord, sink);
     sink.Progress(0);
@@ -77,7 +78,8 @@ MountResult MountFoundFileSystem(ntfs::Catalog& catalog, ntfs::FolderTree& tree,
 {
     MountResult result;
     result.counts = ExtractEntries(catalog, tree, sink);
-    result.rootRows = ntfs::ListFoundFolder(catalog, kRootRecord, admit, describe);
+    result.rootRows =
+        ntfs::ListShownFolder(ntfs::ShownVolume(catalog, ntfs::ShownKind::MountedFound), kRootRecord, admit, describe);
     catalog.scanStopFlag.Clear();
     return result;
 }

@@ -37,14 +37,16 @@ std::optional<FileSystemPanel> SelectFileSystem(ntfs::Catalog& catalog, core::Tr
 struct MountCounts
 {
     std::uint32_t folders = 0;        // found folders that became catalog folders
-    std::uint32_t placeholders = 0;   // "Dir<n>" folders the orphan pass added
+    std::uint32_t placeholders = 0;   // "Dir<n>" folders the orphan pass added (for folders and files)
     std::uint32_t placed = 0;         // folders placed in the tree
 };
 
 // Empties the NTFS lists and adds, in list order, every found folder of file system
 // selectedFileSystem except record 5 and the folder named ".", with its name, record, parent,
-// times and deleted flag. Then the orphan pass over the folders only (placeholders numbered from
-// 0; the stop flag ends it) and the folder tree under `tree`'s root from record 5. Shows
+// times and deleted flag. Then the orphan pass over the folders and then over the found files of
+// the mounted file system (clusterBase < sector <= endSector), so that a file whose folder was
+// not found hangs under a placeholder as an orphan folder does (placeholders numbered from 0;
+// the stop flag ends it), and the folder tree under `tree`'s root from record 5. Shows
 // "Extracting entries for the file system", "Searching For Lost Data", "Creating Tree Structure",
 // then progress 0 and an empty status line. Throws std::bad_alloc when memory runs out.
 MountCounts ExtractEntries(ntfs::Catalog& catalog, ntfs::FolderTree& tree, core::ProgressSink& sink);

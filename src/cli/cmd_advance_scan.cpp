@@ -114,11 +114,12 @@ void WriteMountJson(JsonWriter& json, const AdvanceScan& scan)
         json.EndObject();
     }
     json.EndArray().Key("files").BeginArray();
-    const ntfs::VolumeParams& v = catalog.volumeParams;
-    for (const ntfs::FoundFileRecord& f : catalog.FoundFiles()) {
-        if (f.sector <= v.clusterBase || f.sector > v.endSector) {
+    const ntfs::ShownVolume volume(catalog, ntfs::ShownKind::MountedFound);
+    for (std::size_t position = 0; position < volume.FileListSize(); ++position) {
+        if (!volume.Holds(position)) {
             continue;
         }
+        const ntfs::FoundFileRecord& f = catalog.FoundFiles()[position];
         json.BeginObject()
             .Key("name")
             .Latin1String(f.name)
@@ -200,8 +201,8 @@ int RunAdvanceScan(CliContext& context, std::span<const std::string> args)
     if (const int code = RunAdvanceFlow(context, "advance-scan", *session, a.scan, *scan); code != kExitOk)
         return code;
     const ntfs::Catalog& catalog = scan->catalog;
-    // The snapshot of a mount holds its folders (placeholders included); its files stay in the
-    // sweep's found-file list, which snapshots do not carry.
+    // The snapshot of a mount holds its folders (placeholders included, those of files whose folder
+    // was not found too); its files stay in the sweep's found-file list, which snapshots do not carry.
     if (a.saveSnapshot) {
         if (const int code = SaveSnapshotOfCatalog(context, "advance-scan", catalog, *a.saveSnapshot); code != kExitOk)
             return code;
@@ -218,7 +219,7 @@ int RunAdvanceScan(CliContext& context, std::span<const std::string> args)
         const ntfs::TypeDescriber describe = [](std::string_view name) {
             return platform::FileTypeDescription(core::Latin1ToUtf8(name));
         };
-        rows = ntfs::ListFoundFolder(catalog, *record, {}, describe);
+        rows = ntfs::ListShownFolder(ntfs::ShownVolume(catalog, ntfs::ShownKind::MountedFound), *record, {}, describe);
     }
 
     if (a.json) {
@@ -256,10 +257,10 @@ int RunAdvanceScan(CliContext& context, std::span<const std::string> args)
                  catalog.foundFileCount, catalog.foundFolderCount, catalog.FileSystems().size());
     std::fputs(FileSystemsText(catalog, scan->fileSystemTree).c_str(), context.out);
     if (a.scan.fileSystem) {
-        const ntfs::VolumeParams& v = catalog.volumeParams;
+        const ntfs::ShownVolume volume(catalog, ntfs::ShownKind::MountedFound);
         std::size_t files = 0;
-        for (const ntfs::FoundFileRecord& f : catalog.FoundFiles()) {
-            files += f.sector > v.clusterBase && f.sector <= v.endSector ? 1 : 0;
+        for (std::size_t position = 0; position < volume.FileListSize(); ++position) {
+            files += volume.Holds(position) ? 1U : 0U;
         }
         std::fprintf(context.out, "mounted: %" PRIu64 "\nfolders: %" PRIu32 "\nfiles: %zu\nplaceholders: %" PRIu32 "\n",
                      *a.scan.fileSystem, scan->mount.counts.folders, files, scan->mount.counts.placeholders);

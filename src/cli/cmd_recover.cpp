@@ -15,6 +15,7 @@
 #include "core/messages.h"
 #include "core/ntfs_names.h"
 #include "ntfs/live_path.h"
+#include "ntfs/shown_volume.h"
 #include "partitions/partition_list.h"
 #include "recovery/batch_recovery.h"
 #include "recovery/batch_report.h"
@@ -99,150 +100,31 @@ private:
 
 using recovery::OutcomeText;
 
-// The folder key of the root and of a folder entry, per source.
-struct CatalogPaths
+// Adds what `path` names in the shown volume to the selection (the root: everything); false when
+// nothing matches. Several entries of a folder may carry one name: a deleted file or folder beside
+// the live one that took its name, or names that read alike once each UTF-16 unit is cut to its low
+// byte. A path names the first live entry in catalog order, and a deleted one only when nothing
+// live carries the name: what a listing of the live volume shows, and what the quick route through
+// the directory indexes finds.
+bool Select(const ntfs::ShownVolume& volume, std::string_view path, recovery::BatchSelection& selection)
 {
-    const ntfs::Catalog& catalog;
-    recovery::BatchSource source;
-    const ntfs::FolderTree* mountedTree = nullptr;  // found files: paths go through the mounted tree
-
-    bool Fat() const { return source == recovery::BatchSource::FatFiles; }
-    std::uint32_t Root() const { return Fat() ? 0 : 5; }
-
-    // Several entries of a folder may carry one name: a deleted file or folder beside the live
-    // one that took its name, or names that read alike once each UTF-16 unit is cut to its low
-    // byte. A path names the first live entry in catalog order, and a deleted one only when
-    // nothing live carries the name: what a listing of the live volume shows, and what the quick
-    // route through the directory indexes finds.
-    std::optional<std::size_t> ChildFolder(std::uint32_t key, std::string_view utf8, bool deleted) const
-    {
-        const auto range = Fat() ? catalog.FatFoldersWithParent(key) : catalog.NtfsFoldersWithParent(key);
-        for (const std::size_t p : range) {
-            const bool isDeleted = Fat() ? catalog.FatFolders()[p].deleted != 0 : catalog.NtfsFolders()[p].deleted != 0;
-            const std::string& name = Fat() ? catalog.FatFolders()[p].name : catalog.NtfsFolders()[p].name;
-            if (isDeleted == deleted && core::Latin1ToUtf8(name) == utf8) {
-                return p;
-            }
-        }
-        return std::nullopt;
-    }
-    std::optional<std::size_t> ChildFile(std::uint32_t key, std::string_view utf8, bool deleted) const
-    {
-        if (Fat()) {
-            for (const std::size_t p : catalog.FatFilesWithParent(key)) {
-                const ntfs::FatFileEntry& f = catalog.FatFiles()[p];
-                if ((f.deleted != 0) == deleted && core::Latin1ToUtf8(f.name) == utf8) {
-                    return p;
-                }
-            }
-        } else if (source == recovery::BatchSource::FoundFiles) {
-            const ntfs::VolumeParams& v = catalog.volumeParams;
-            for (const std::size_t p : catalog.FoundFilesWithParent(key)) {
-                const ntfs::FoundFileRecord& f = catalog.FoundFiles()[p];
-                if (f.sector > v.clusterBase && f.sector <= v.endSector && (f.deleted != 0) == deleted &&
-                    core::Latin1ToUtf8(f.name) == utf8) {
-                    return p;
-                }
-            }
-        } else {
-            for (const std::size_t p : catalog.NtfsFilesWithParent(key)) {
-                const ntfs::NtfsFileEntry& f = catalog.NtfsFiles()[p];
-                if ((f.deleted != 0) == deleted && core::Latin1ToUtf8(f.name) == utf8) {
-                    return p;
-                }
-            }
-        }
-        return std::nullopt;
-    }
-    std::optional<std::size_t> ChildFolder(std::uint32_t key, std::string_view utf8) const
-    {
-        const auto live = ChildFolder(key, utf8, false);
-        return live ? live : ChildFolder(key, utf8, true);
-    }
-    std::optional<std::size_t> ChildFile(std::uint32_t key, std::string_view utf8) const
-    {
-        const auto live = ChildFile(key, utf8, false);
-        return live ? live : ChildFile(key, utf8, true);
-    }
-    std::uint32_t KeyOf(std::size_t folder) const
-    {
-        return Fat() ? catalog.FatFolders()[folder].cluster : catalog.NtfsFolders()[folder].record;
-    }
-
-    // A mounted file system's path, resolved as advance-scan --ls resolves it: folders through the
-    // tree (placeholders included), a file among the found files of its folder.
-    bool SelectMounted(std::string_view path, recovery::BatchSelection& selection) const
-    {
-        const ntfs::FolderTree& tree = *mountedTree;
-        if (const auto item = ResolveTreePath(tree, path)) {
-            if (*item == tree.Root()) {
-                selection.all = true;
-                return true;
-            }
-            if (const auto folder = catalog.NtfsFolderWithTreeItem(*item)) {
-                selection.folders.push_back(*folder);
-                return true;
-            }
-            return false;
-        }
-        while (!path.empty() && path.back() == '/') {
-            path.remove_suffix(1);
-        }
-        const std::size_t slash = path.rfind('/');
-        const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-        const auto parent = ResolveTreePath(tree, slash == std::string_view::npos ? std::string_view() : path.substr(0, slash));
-        const auto record = parent ? NtfsRecordOfItem(catalog, tree, *parent) : std::nullopt;
-        if (!record || name.empty()) {
-            return false;
-        }
-        if (const auto file = ChildFile(*record, name)) {
-            selection.files.push_back(*file);
-            return true;
-        }
+    const auto entry = volume.Resolve(path);
+    if (!entry) {
         return false;
     }
-
-    // Adds what `path` names to the selection (the root: everything); false when nothing matches.
-    bool Select(std::string_view path, recovery::BatchSelection& selection) const
-    {
-        if (mountedTree != nullptr) {
-            return SelectMounted(path, selection);
-        }
-        std::vector<std::string> parts;
-        std::size_t start = 0;
-        while (start <= path.size()) {
-            const std::size_t slash = std::min(path.find('/', start), path.size());
-            if (slash > start) {
-                parts.emplace_back(path.substr(start, slash - start));
-            }
-            start = slash + 1;
-        }
-        if (parts.empty()) {
-            selection.all = true;
-            return true;
-        }
-        std::uint32_t key = Root();
-        for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-            const auto folder = ChildFolder(key, parts[i]);
-            if (!folder) {
-                return false;
-            }
-            key = KeyOf(*folder);
-        }
-        // A folder before a file of the same name, a live one before a deleted one.
-        for (const bool deleted : {false, true}) {
-            if (const auto folder = ChildFolder(key, parts.back(), deleted)) {
-                selection.folders.push_back(*folder);
-                return true;
-            }
-            if (const auto file = ChildFile(key, parts.back(), deleted)) {
-                selection.files.push_back(*file);
-                return true;
-            }
-        }
-        return false;
+    switch (entry->type) {
+    case ntfs::ShownEntry::Type::Root:
+        selection.all = true;
+        break;
+    case ntfs::ShownEntry::Type::Folder:
+        selection.folders.push_back(entry->position);
+        break;
+    case ntfs::ShownEntry::Type::File:
+        selection.files.push_back(entry->position);
+        break;
     }
-};
+    return true;
+}
 
 // The quick route of "recover --partition K PATH...": when every PATH names a live file the
 // directory indexes lead to, those files go into the catalog of `scan` as the Standard Scan
@@ -388,7 +270,7 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
     auto scan = std::make_unique<ScannedPartition>();
     std::unique_ptr<AdvanceScan> advance;
     Session* session = nullptr;
-    recovery::BatchSource source = recovery::BatchSource::NtfsFiles;
+    ntfs::ShownKind kind = ntfs::ShownKind::NtfsLists;
     core::Sector lastSector = 0;
     if (found) {
         // Found files carry no $MFT map: each is read from its own record's runs.
@@ -399,7 +281,7 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
             return exitCode;
         if (const int code = RunAdvanceFlow(context, "recover", *session, a.advance, *advance); code != kExitOk)
             return code;
-        source = recovery::BatchSource::FoundFiles;
+        kind = ntfs::ShownKind::MountedFound;
         lastSector = advance->catalog.volumeParams.endSector;
     }
     ntfs::Catalog& catalog = found ? advance->catalog : scan->catalog;
@@ -428,18 +310,14 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
         if (session == nullptr)
             return exitCode;
         const ntfs::VolumeParams& v = catalog.volumeParams;
-        if (v.type == core::kFsFat16 || v.type == core::kFsFat32) {
-            source = recovery::BatchSource::FatFiles;
-        } else if (!catalog.FoundFiles().empty() && catalog.NtfsFiles().empty()) {
-            source = recovery::BatchSource::FoundFiles;
+        // A loaded catalog holding found files but no NTFS files is the catalog of a mount.
+        kind = ntfs::ShownKindOf(v.type, !catalog.FoundFiles().empty() && catalog.NtfsFiles().empty());
+        if (kind == ntfs::ShownKind::FatLists || kind == ntfs::ShownKind::MountedFound) {
             lastSector = v.endSector;
         } else if (v.mftSector != 0) {
             lastSector = catalog.scanTarget.scanEndSector;
             ntfs::BuildMftRunTable(session->Disk(), v.clusterBase, ntfs::MftSectorOf(v.mftSector), v.sectorsPerCluster,
                                    scan->runTable);
-        }
-        if (source == recovery::BatchSource::FatFiles) {
-            lastSector = v.endSector;
         }
     }
     if (session == nullptr)
@@ -452,12 +330,12 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
 
     recovery::BatchSelection selection;
     selection.all = a.all;
-    const CatalogPaths paths{catalog, source, found ? &advance->folderTree : nullptr};
+    const ntfs::ShownVolume volume(catalog, kind);
     if (liveFiles) {
         selection.files = std::move(*liveFiles);
     } else {
         for (const std::string& p : a.paths) {
-            if (!paths.Select(p, selection)) {
+            if (!Select(volume, p, selection)) {
                 std::fprintf(context.err, "dravik-cli recover: nothing at '%s'\n", p.c_str());
                 return kExitUsage;
             }
@@ -517,7 +395,7 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
     {
         StopOnInterrupt stopOnInterrupt(interrupt);
         const unsigned workers = disk.accessMode == 'N' ? a.jobs.value_or(recovery::DefaultRecoveryWorkers(disk)) : 1;
-        summary = recovery::RecoverBatch(extractor, state, catalog, source, selection, a.to, observer, workers);
+        summary = recovery::RecoverBatch(extractor, state, volume, selection, a.to, observer, workers);
     }
     terminal.Finish();
     if (a.json) {

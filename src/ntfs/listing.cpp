@@ -10,27 +10,26 @@
 namespace ntfs {
 namespace {
 
-ListRow FolderRow(const std::string& name, std::uint32_t deleted, std::string created, std::string modified,
+ListRow FolderRow(std::string name, bool deleted, std::string created, std::string modified,
                   core::TreeItemId treeItem)
 {
     ListRow row;
-    row.name = name;
-    row.type = std::string(deleted != 0 ? kDeletedFolderType : kFolderType);
+    row.type = std::string(deleted ? kDeletedFolderType : kFolderType);
     row.size = "0";
     row.created = std::move(created);
     row.modified = std::move(modified);
     row.id = std::to_string(treeItem);
     row.folder = true;
-    row.deleted = deleted != 0;
+    row.deleted = deleted;
+    row.name = std::move(name);
     return row;
 }
 
-ListRow FileRow(const std::string& name, std::uint32_t deleted, std::uint64_t size, std::string created,
+ListRow FileRow(std::string name, bool deleted, std::uint64_t size, std::string created,
                 std::string modified, std::uint64_t id, const TypeDescriber& describe)
 {
     ListRow row;
-    row.name = name;
-    if (deleted != 0)
+    if (deleted)
         row.type = std::string(kDeletedTypePrefix);
     if (describe)
         row.type += describe(name);
@@ -39,21 +38,12 @@ ListRow FileRow(const std::string& name, std::uint32_t deleted, std::uint64_t si
     row.modified = std::move(modified);
     row.id = std::to_string(id);
     row.folder = false;
-    row.deleted = deleted != 0;
+    row.deleted = deleted;
+    row.name = std::move(name);
     return row;
 }
 
 bool Admitted(const NameAdmitter& admit, std::string_view name) { return !admit || admit(name); }
-
-void AppendNtfsFolderRows(const Catalog& catalog, std::uint32_t key, std::vector<ListRow>& rows)
-{
-    const auto& folders = catalog.NtfsFolders();
-    for (const std::size_t position : catalog.NtfsFoldersWithParent(key)) {
-        const NtfsFolderEntry& folder = folders[position];
-        rows.push_back(FolderRow(folder.name, folder.deleted, core::FormatFileTime(folder.created),
-                                 core::FormatFileTime(folder.changed), folder.treeItem));
-    }
-}
 
 std::optional<core::TreeItemId> ParseRowId(std::string_view id)
 {
@@ -67,59 +57,41 @@ std::optional<core::TreeItemId> ParseRowId(std::string_view id)
 
 }  // namespace
 
+std::vector<ListRow> ListShownFolder(const ShownVolume& volume, std::uint32_t key, const NameAdmitter& admit,
+                                     const TypeDescriber& describe)
+{
+    std::vector<ListRow> rows;
+    for (const std::size_t position : volume.FoldersIn(key)) {
+        const ShownFolder folder = volume.Folder(position);
+        rows.push_back(FolderRow(std::string(folder.name), folder.deleted, volume.TimeText(folder.created),
+                                 volume.TimeText(folder.changed), folder.treeItem));
+    }
+    for (const std::size_t position : volume.FilesIn(key)) {
+        const ShownFile file = volume.File(position);
+        if (!Admitted(admit, file.name))
+            continue;
+        rows.push_back(FileRow(std::string(file.name), file.deleted, file.size, volume.TimeText(file.created),
+                               volume.TimeText(file.changed), file.id, describe));
+    }
+    return rows;
+}
+
 std::vector<ListRow> ListNtfsFolder(const Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
                                     const TypeDescriber& describe)
 {
-    std::vector<ListRow> rows;
-    AppendNtfsFolderRows(catalog, key, rows);
-    const auto& files = catalog.NtfsFiles();
-    for (const std::size_t position : catalog.NtfsFilesWithParent(key)) {
-        const NtfsFileEntry& file = files[position];
-        if (!Admitted(admit, file.name))
-            continue;
-        rows.push_back(FileRow(file.name, file.deleted, file.size, core::FormatFileTime(file.created),
-                               core::FormatFileTime(file.changed), file.dataRecordSector, describe));
-    }
-    return rows;
+    return ListShownFolder(ShownVolume(catalog, ShownKind::NtfsLists), key, admit, describe);
 }
 
 std::vector<ListRow> ListFoundFolder(const Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
                                      const TypeDescriber& describe)
 {
-    std::vector<ListRow> rows;
-    AppendNtfsFolderRows(catalog, key, rows);
-    const auto& files = catalog.FoundFiles();
-    const core::Sector low = catalog.volumeParams.clusterBase;
-    const core::Sector high = catalog.volumeParams.endSector;
-    for (const std::size_t position : catalog.FoundFilesWithParent(key)) {
-        const FoundFileRecord& file = files[position];
-        if (file.sector <= low || file.sector > high || !Admitted(admit, file.name))
-            continue;
-        rows.push_back(FileRow(file.name, file.deleted, file.size, core::FormatFileTime(file.created),
-                               core::FormatFileTime(file.changed), file.sector, describe));
-    }
-    return rows;
+    return ListShownFolder(ShownVolume(catalog, ShownKind::MountedFound), key, admit, describe);
 }
 
 std::vector<ListRow> ListFatFolder(const Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
                                    const TypeDescriber& describe)
 {
-    std::vector<ListRow> rows;
-    const auto& folders = catalog.FatFolders();
-    for (const std::size_t position : catalog.FatFoldersWithParent(key)) {
-        const FatFolderEntry& folder = folders[position];
-        rows.push_back(FolderRow(folder.name, folder.deleted, core::FormatFatDate(folder.writeDate),
-                                 core::FormatFatDate(folder.accessDate), folder.treeItem));
-    }
-    const auto& files = catalog.FatFiles();
-    for (const std::size_t position : catalog.FatFilesWithParent(key)) {
-        const FatFileEntry& file = files[position];
-        if (!Admitted(admit, file.name))
-            continue;
-        rows.push_back(FileRow(file.name, file.deleted, file.size, core::FormatFatDate(file.writeDate),
-                               core::FormatFatDate(file.accessDate), file.serial, describe));
-    }
-    return rows;
+    return ListShownFolder(ShownVolume(catalog, ShownKind::FatLists), key, admit, describe);
 }
 
 bool IsFolderRowType(std::string_view type) noexcept

@@ -11,6 +11,7 @@
 
 #include "core/types.h"
 #include "ntfs/catalog.h"
+#include "ntfs/shown_volume.h"
 
 namespace ntfs {
 
@@ -35,6 +36,11 @@ struct ListRow
 using NameAdmitter = std::function<bool(std::string_view name)>;
 // The type description of a file by its name only (no file is touched).
 using TypeDescriber = std::function<std::string(std::string_view name)>;
+
+// The folders of the shown volume whose parent is `key` (ID = treeItem), then its admitted files
+// (ID = the file's ID value), each group in catalog order; times as the volume formats them.
+std::vector<ListRow> ListShownFolder(const ShownVolume& volume, std::uint32_t key, const NameAdmitter& admit,
+                                     const TypeDescriber& describe);
 
 // NTFS folders and files whose parent is `key`: folders first (ID = treeItem), then admitted
 // files (ID = dataRecordSector), each group in catalog order.

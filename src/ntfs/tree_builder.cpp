@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/messages.h"
+#include "ntfs/shown_volume.h"
 
 namespace ntfs {
 namespace {
@@ -115,7 +116,7 @@ TreeBuildCounts BuildTree(const Folders& folders, std::uint32_t folderCount, Fol
 
 }  // namespace
 
-std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, bool includeFiles, core::StopFlag& stop,
+std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, LostFiles files, core::StopFlag& stop,
                              core::ProgressSink& progress)
 {
     progress.Status(core::msg::kSearchingForLostData);
@@ -132,21 +133,40 @@ std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, bool inclu
         counter = PlaceholderFor(catalog, parent, counter);
     }
 
-    if (includeFiles) {
+    // The file lists do not change while placeholders are added: references stay valid.
+    const auto walkFiles = [&](const auto& list, auto belongs) {
         examined = 0;
-        const auto& files = catalog.NtfsFiles();
-        for (std::size_t i = 0; i < files.size() && !stop.IsSet(); ++i) {
-            const std::uint32_t parent = files[i].parent;
-            if (parent == kRootRecord)
+        for (std::size_t i = 0; i < list.size() && !stop.IsSet(); ++i) {
+            const std::uint32_t parent = list[i].parent;
+            if (parent == kRootRecord || !belongs(list[i]))
                 continue;
             ++examined;
-            reporter.Report(examined, files.size());
+            reporter.Report(examined, list.size());
             counter = PlaceholderFor(catalog, parent, counter);
         }
+    };
+    switch (files) {
+    case LostFiles::None:
+        break;
+    case LostFiles::NtfsFiles:
+        walkFiles(catalog.NtfsFiles(), [](const NtfsFileEntry&) { return true; });
+        break;
+    case LostFiles::MountedFound: {
+        const VolumeParams volume = catalog.volumeParams;
+        walkFiles(catalog.FoundFiles(),
+                  [&volume](const FoundFileRecord& file) { return InMountedVolume(volume, file.sector); });
+        break;
+    }
     }
 
     stop.Clear();
     return counter;
+}
+
+std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, bool includeFiles, core::StopFlag& stop,
+                             core::ProgressSink& progress)
+{
+    return SearchLostData(catalog, counter, includeFiles ? LostFiles::NtfsFiles : LostFiles::None, stop, progress);
 }
 
 std::uint32_t BuildNtfsTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,

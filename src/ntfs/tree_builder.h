@@ -14,13 +14,24 @@ namespace ntfs {
 inline constexpr std::uint32_t kRootRecord = 5;   // the NTFS root directory
 inline constexpr std::uint32_t kFatRootCluster = 0;
 
-// The orphan pass, run after the MFT walk and before the tree is built. For each NTFS folder
-// entry in list order (and, with `includeFiles`, each file entry afterwards) whose parent is
-// not 5 and is no folder's own record, appends a placeholder folder "Dir<counter>" with
-// record = that parent, parent = 5, times 0, and raises the counter. Placeholders appended
-// during the pass are walked too. Reports "Searching For Lost Data" and progress 0..99; ends
-// early when `stop` is set, and clears `stop` when it ends. Returns the next counter.
-// Throws std::bad_alloc when memory runs out.
+// Which files the orphan pass looks at after the folders.
+enum class LostFiles : std::uint8_t
+{
+    None,          // folders only
+    NtfsFiles,     // the NTFS file list (a Standard Scan)
+    MountedFound,  // the found files of the mounted file system (clusterBase < sector <= endSector)
+};
+
+// The orphan pass, run after the MFT walk or the mount's folders and before the tree is built.
+// For each NTFS folder entry in list order (then each file `files` names, in list order) whose
+// parent is not 5 and is no folder's own record, appends a placeholder folder "Dir<counter>" with
+// record = that parent, parent = 5, times 0, and raises the counter; a later folder or file
+// missing the same parent shares it. Placeholders appended during the pass are walked too.
+// Reports "Searching For Lost Data" and progress 0..99; ends early when `stop` is set, and clears
+// `stop` when it ends. Returns the next counter. Throws std::bad_alloc when memory runs out.
+std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, LostFiles files, core::StopFlag& stop,
+                             core::ProgressSink& progress);
+// The same with the NTFS files (`includeFiles`) or the folders only.
 std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, bool includeFiles, core::StopFlag& stop,
                                core::ProgressSink& progress);
 

@@ -25,9 +25,6 @@ namespace recovery {
 
 namespace {
 
-constexpr std::uint32_t kNtfsRootRecord = 5;
-constexpr std::uint32_t kFatRootCluster = 0;
-
 // A folder the files of the batch go into.
 struct OutputFolder
 {
@@ -138,9 +135,8 @@ private:
 class BatchRun
 {
 public:
-    BatchRun(Extractor& extractor, RecoveryState& state, const ntfs::Catalog& catalog, BatchSource source,
-             const BatchObserver& observer)
-        : m_extractor(extractor), m_state(state), m_catalog(catalog), m_source(source), m_observer(observer)
+    BatchRun(Extractor& extractor, RecoveryState& state, const ntfs::ShownVolume& volume, const BatchObserver& observer)
+        : m_extractor(extractor), m_state(state), m_volume(volume), m_observer(observer)
     {
     }
 
@@ -231,7 +227,7 @@ public:
     // The root's files into `destination`, then its folders with their trees.
     void Root(std::uint32_t destination)
     {
-        const std::uint32_t root = m_source == BatchSource::FatFiles ? kFatRootCluster : kNtfsRootRecord;
+        const std::uint32_t root = m_volume.RootKey();
         m_expanded.insert(root);
         Files(root, destination);
         for (const std::size_t folder : ChildFolders(root)) {
@@ -242,23 +238,9 @@ public:
         }
     }
 
-    std::size_t FolderCount() const
-    {
-        return m_source == BatchSource::FatFiles ? m_catalog.FatFolders().size() : m_catalog.NtfsFolders().size();
-    }
+    std::size_t FolderCount() const { return m_volume.FolderListSize(); }
 
-    std::size_t FileCount() const
-    {
-        switch (m_source) {
-        case BatchSource::FatFiles:
-            return m_catalog.FatFiles().size();
-        case BatchSource::FoundFiles:
-            return m_catalog.FoundFiles().size();
-        case BatchSource::NtfsFiles:
-            break;
-        }
-        return m_catalog.NtfsFiles().size();
-    }
+    std::size_t FileCount() const { return m_volume.FileListSize(); }
 
     // ---- copying ----
 
@@ -281,56 +263,22 @@ public:
     }
 
 private:
-    const std::string& FolderName(std::size_t position) const
-    {
-        return m_source == BatchSource::FatFiles ? m_catalog.FatFolders()[position].name
-                                                 : m_catalog.NtfsFolders()[position].name;
-    }
+    std::string_view FolderName(std::size_t position) const { return m_volume.Folder(position).name; }
 
-    const std::string& FileName(std::size_t position) const
-    {
-        switch (m_source) {
-        case BatchSource::FatFiles:
-            return m_catalog.FatFiles()[position].name;
-        case BatchSource::FoundFiles:
-            return m_catalog.FoundFiles()[position].name;
-        case BatchSource::NtfsFiles:
-            break;
-        }
-        return m_catalog.NtfsFiles()[position].name;
-    }
+    std::string_view FileName(std::size_t position) const { return m_volume.File(position).name; }
 
-    std::uint32_t FolderKey(std::size_t position) const
-    {
-        return m_source == BatchSource::FatFiles ? m_catalog.FatFolders()[position].cluster
-                                                 : m_catalog.NtfsFolders()[position].record;
-    }
+    std::uint32_t FolderKey(std::size_t position) const { return m_volume.Folder(position).key; }
 
     std::vector<std::size_t> ChildFolders(std::uint32_t key) const
     {
-        const auto range = m_source == BatchSource::FatFiles ? m_catalog.FatFoldersWithParent(key)
-                                                             : m_catalog.NtfsFoldersWithParent(key);
+        const auto range = m_volume.FoldersIn(key);
         return std::vector<std::size_t>(range.begin(), range.end());
     }
 
     void Files(std::uint32_t key, std::uint32_t folder)
     {
-        if (m_source == BatchSource::FatFiles) {
-            for (const std::size_t p : m_catalog.FatFilesWithParent(key)) {
-                File(p, folder);
-            }
-        } else if (m_source == BatchSource::FoundFiles) {
-            const ntfs::VolumeParams& v = m_catalog.volumeParams;
-            for (const std::size_t p : m_catalog.FoundFilesWithParent(key)) {
-                const core::Sector sector = m_catalog.FoundFiles()[p].sector;
-                if (sector > v.clusterBase && sector <= v.endSector) {
-                    File(p, folder);
-                }
-            }
-        } else {
-            for (const std::size_t p : m_catalog.NtfsFilesWithParent(key)) {
-                File(p, folder);
-            }
+        for (const std::size_t p : m_volume.FilesIn(key)) {
+            File(p, folder);
         }
     }
 
@@ -376,18 +324,16 @@ private:
         const std::size_t position = step.position;
         const std::string name = SafeOutputName(FileName(position));
         const bool free = KnownFree(out, name);
-        if (m_source == BatchSource::FatFiles) {
-            const ntfs::FatFileEntry& f = m_catalog.FatFiles()[position];
-            result = extractor.ExtractFatFile(
-                FatExtractRequest{out.path, f.serial, 1, f.cluster, f.size, f.name, f.deleted != 0 ? 1 : 0, free});
-        } else if (m_source == BatchSource::FoundFiles) {
-            const ntfs::FoundFileRecord& f = m_catalog.FoundFiles()[position];
-            result = extractor.ExtractNtfsFile(
-                NtfsExtractRequest{out.path, f.name, f.size, f.sector, 1, f.deleted != 0 ? 1 : 0, free});
+        const ntfs::ShownFile f = m_volume.File(position);
+        const std::string fileName(f.name);
+        const int deleted = f.deleted ? 1 : 0;
+        if (m_volume.Fat()) {
+            result = extractor.ExtractFatFile(FatExtractRequest{out.path, static_cast<std::uint32_t>(f.id), 1,
+                                                                f.firstCluster, static_cast<std::uint32_t>(f.size),
+                                                                fileName, deleted, free});
         } else {
-            const ntfs::NtfsFileEntry& f = m_catalog.NtfsFiles()[position];
             result = extractor.ExtractNtfsFile(
-                NtfsExtractRequest{out.path, f.name, f.size, f.dataRecordSector, 1, f.deleted != 0 ? 1 : 0, free});
+                NtfsExtractRequest{out.path, fileName, f.size, f.recordSector, 1, deleted, free});
         }
         if (!result.name.empty()) {
             Take(out, result.name);  // made or not, later files of this name ask the file system
@@ -612,8 +558,7 @@ private:
 
     Extractor& m_extractor;
     RecoveryState& m_state;
-    const ntfs::Catalog& m_catalog;
-    BatchSource m_source;
+    const ntfs::ShownVolume& m_volume;
     const BatchObserver& m_observer;
     BatchSummary m_summary;
     std::unordered_set<std::uint32_t> m_expanded;
@@ -635,14 +580,35 @@ unsigned DefaultRecoveryWorkers(const disk::DiskState& disk)
     return std::clamp(cores, 1u, kMaxRecoveryWorkers);
 }
 
+ntfs::ShownKind ShownKindOf(BatchSource source) noexcept
+{
+    switch (source) {
+    case BatchSource::FoundFiles:
+        return ntfs::ShownKind::MountedFound;
+    case BatchSource::FatFiles:
+        return ntfs::ShownKind::FatLists;
+    case BatchSource::NtfsFiles:
+        break;
+    }
+    return ntfs::ShownKind::NtfsLists;
+}
+
 BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs::Catalog& catalog, BatchSource source,
+                          const BatchSelection& selection, const std::filesystem::path& destination,
+                          const BatchObserver& observer, unsigned workers)
+{
+    return RecoverBatch(extractor, state, ntfs::ShownVolume(catalog, ShownKindOf(source)), selection, destination,
+                        observer, workers);
+}
+
+BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs::ShownVolume& volume,
                           const BatchSelection& selection, const std::filesystem::path& destination,
                           const BatchObserver& observer, unsigned workers)
 {
     state.stopRequested.store(false);
     state.skipRequested.store(false);
     state.filesSaved.store(0);
-    BatchRun run(extractor, state, catalog, source, observer);
+    BatchRun run(extractor, state, volume, observer);
     const FolderOutcome made = MakeFolders(destination);
     if (made == FolderOutcome::Failed) {
         ++run.Summary().errors;

@@ -12,11 +12,12 @@
 
 #include "disk/disk_state.h"
 #include "ntfs/catalog.h"
+#include "ntfs/shown_volume.h"
 #include "recovery/file_extraction.h"
 
 namespace recovery {
 
-// Which lists hold the shown file system's entries.
+// Which lists hold the shown file system's entries (the kinds of ntfs::ShownVolume).
 enum class BatchSource
 {
     NtfsFiles,    // Standard Scan (or its snapshot): NTFS folders and files, root record 5
@@ -29,7 +30,7 @@ struct BatchSelection
 {
     bool all = false;                  // Recover All: the root's folders and files
     std::vector<std::size_t> folders;  // positions in the NTFS (or FAT) folder list
-    std::vector<std::size_t> files;    // positions in the source's file list
+    std::vector<std::size_t> files;    // positions in the volume's file list
 };
 
 struct BatchSummary
@@ -66,7 +67,7 @@ using BatchObserver = std::function<void(const BatchEvent& event)>;
 inline constexpr unsigned kMaxRecoveryWorkers = 4;
 unsigned DefaultRecoveryWorkers(const disk::DiskState& disk);
 
-// Runs a batch over `catalog`. Clears stopRequested and skipRequested, sets filesSaved to 0,
+// Runs a batch over the shown volume `volume`. Clears stopRequested and skipRequested, sets filesSaved to 0,
 // makes the destination folder when missing, then writes the selection: selected files into the
 // destination, selected folders (and Recover All's root entries) as folders below it with their
 // whole subtree. Deleted and placeholder folders are recreated like any other, every folder
@@ -80,6 +81,11 @@ unsigned DefaultRecoveryWorkers(const disk::DiskState& disk);
 // single worker gives; the progress sink and the "Continue Recovery ?" question are reached
 // through one lock, and a question is not asked once Stop is set. The disk's reads must be safe
 // from several threads (see DefaultRecoveryWorkers).
+BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs::ShownVolume& volume,
+                          const BatchSelection& selection, const std::filesystem::path& destination,
+                          const BatchObserver& observer = {}, unsigned workers = 1);
+// The same over the volume of `catalog` that `source` names.
+ntfs::ShownKind ShownKindOf(BatchSource source) noexcept;
 BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs::Catalog& catalog, BatchSource source,
                           const BatchSelection& selection, const std::filesystem::path& destination,
                           const BatchObserver& observer = {}, unsigned workers = 1);

@@ -199,7 +199,13 @@ bool BrowseCommands::FatVolume() const noexcept
 
 bool BrowseCommands::AdvanceVolume() const noexcept
 {
-    return !FatVolume() && m_session.wizard.scanMethod == kAdvanceScan;
+    return Shown().Kind() == ntfs::ShownKind::MountedFound;
+}
+
+ntfs::ShownVolume BrowseCommands::Shown() const noexcept
+{
+    return ntfs::ShownVolume(m_session.catalog, ntfs::ShownKindOf(m_session.catalog.volumeParams.type,
+                                                                  m_session.wizard.scanMethod == kAdvanceScan));
 }
 
 void BrowseCommands::ShowRows(std::vector<ntfs::ListRow> rows)
@@ -211,18 +217,8 @@ void BrowseCommands::ShowRows(std::vector<ntfs::ListRow> rows)
 
 std::vector<ntfs::ListRow> BrowseCommands::ListFolder(core::TreeItemId item) const
 {
-    const ntfs::Catalog& catalog = m_session.catalog;
-    const auto admit = ListingAdmitter(m_session);
-    const auto describe = ListingDescriber();
-    if (FatVolume()) {
-        const auto position = catalog.FatFolderWithTreeItem(item);
-        const std::uint32_t cluster = position ? catalog.FatFolders()[*position].cluster : ntfs::kFatRootCluster;
-        return ntfs::ListFatFolder(catalog, cluster, admit, describe);
-    }
-    const auto position = catalog.NtfsFolderWithTreeItem(item);
-    const std::uint32_t record = position ? catalog.NtfsFolders()[*position].record : ntfs::kRootRecord;
-    return AdvanceVolume() ? ntfs::ListFoundFolder(catalog, record, admit, describe)
-                           : ntfs::ListNtfsFolder(catalog, record, admit, describe);
+    const ntfs::ShownVolume volume = Shown();
+    return ntfs::ListShownFolder(volume, volume.KeyOfTreeItem(item), ListingAdmitter(m_session), ListingDescriber());
 }
 
 void BrowseCommands::EnterFolder(core::TreeItemId item)
@@ -569,23 +565,24 @@ void BrowseCommands::EndRename(std::optional<std::string> text)
         }
         return;
     }
-    if (FatVolume()) {
-        const auto serial = ParseNumber<std::uint32_t>(row.id);
-        if (const auto position = serial ? catalog.FatFileWithSerial(*serial) : std::nullopt) {
-            catalog.SetFatFileName(*position, name);
-        }
+    const ntfs::ShownVolume volume = Shown();
+    const auto id = ParseNumber<std::uint64_t>(row.id);
+    const auto position = id ? volume.FileWithId(*id) : std::nullopt;
+    if (!position) {
         return;
     }
-    const auto sector = ParseNumber<core::Sector>(row.id);
-    if (!sector) {
-        return;
-    }
-    if (AdvanceVolume()) {
-        if (const auto position = catalog.FoundFileWithSector(*sector)) {
-            catalog.SetFoundFileName(*position, name);
-        }
-    } else if (const auto position = catalog.NtfsFileWithDataRecordSector(*sector)) {
+    switch (volume.Kind()) {
+    case ntfs::ShownKind::FatLists:
+        catalog.SetFatFileName(*position, name);
+        break;
+    case ntfs::ShownKind::MountedFound:
+        catalog.SetFoundFileName(*position, name);
+        break;
+    case ntfs::ShownKind::NtfsLists:
         catalog.SetNtfsFileName(*position, name);
+        break;
+    case ntfs::ShownKind::None:
+        break;
     }
 }
 
@@ -605,8 +602,7 @@ void BrowseCommands::Properties()
         m_window.ShowProperties(info);
         return;
     }
-    const ntfs::Catalog& catalog = m_session.catalog;
-    const ntfs::VolumeParams& volume = catalog.volumeParams;
+    const ntfs::ShownVolume shown = Shown();
     std::uint64_t files = 0;
     std::uint64_t folders = 0;
     std::uint64_t total = 0;
@@ -621,30 +617,9 @@ void BrowseCommands::Properties()
         }
         ++folders;
         pending.insert(pending.end(), node->children.rbegin(), node->children.rend());
-        if (FatVolume()) {
-            const auto position = catalog.FatFolderWithTreeItem(item);
-            const std::uint32_t cluster = position ? catalog.FatFolders()[*position].cluster : ntfs::kFatRootCluster;
-            for (const std::size_t f : catalog.FatFilesWithParent(cluster)) {
-                ++files;
-                total += catalog.FatFiles()[f].size;
-            }
-            continue;
-        }
-        const auto position = catalog.NtfsFolderWithTreeItem(item);
-        const std::uint32_t record = position ? catalog.NtfsFolders()[*position].record : ntfs::kRootRecord;
-        if (AdvanceVolume()) {
-            for (const std::size_t f : catalog.FoundFilesWithParent(record)) {
-                const ntfs::FoundFileRecord& file = catalog.FoundFiles()[f];
-                if (file.sector > volume.clusterBase && file.sector <= volume.endSector) {
-                    ++files;
-                    total += file.size;
-                }
-            }
-        } else {
-            for (const std::size_t f : catalog.NtfsFilesWithParent(record)) {
-                ++files;
-                total += catalog.NtfsFiles()[f].size;
-            }
+        for (const std::size_t f : shown.FilesIn(shown.KeyOfTreeItem(item))) {
+            ++files;
+            total += shown.File(f).size;
         }
     }
     info.contains = std::to_string(files) + std::string(msg::kContainsFiles) +
@@ -720,6 +695,7 @@ void BrowseCommands::RunRecovery(bool all)
         return;
     }
     const ntfs::Catalog& catalog = m_session.catalog;
+    const ntfs::ShownVolume volume = Shown();
     recovery::BatchSelection selection;
     selection.all = all;
     if (!all) {
@@ -731,19 +707,17 @@ void BrowseCommands::RunRecovery(bool all)
             std::optional<std::size_t> position;
             if (ntfs::IsFolderRowType(row.type)) {
                 const auto item = ParseNumber<core::TreeItemId>(row.id).value_or(0);
-                position = FatVolume() ? catalog.FatFolderWithTreeItem(item) : catalog.NtfsFolderWithTreeItem(item);
+                position = volume.FolderWithTreeItem(item);
                 if (position) {
                     selection.folders.push_back(*position);
                 }
                 continue;
             }
-            const auto id = ParseNumber<std::uint32_t>(row.id);
+            const auto id = ParseNumber<std::uint64_t>(row.id);
             if (!id) {
                 continue;
             }
-            position = FatVolume()       ? catalog.FatFileWithSerial(*id)
-                       : AdvanceVolume() ? catalog.FoundFileWithSector(*id)
-                                         : catalog.NtfsFileWithDataRecordSector(*id);
+            position = volume.FileWithId(*id);
             if (position) {
                 selection.files.push_back(*position);
             }
@@ -756,9 +730,6 @@ void BrowseCommands::RunRecovery(bool all)
     if (!destination || destination->empty()) {
         return;
     }
-    const recovery::BatchSource source = FatVolume()       ? recovery::BatchSource::FatFiles
-                                         : AdvanceVolume() ? recovery::BatchSource::FoundFiles
-                                                           : recovery::BatchSource::NtfsFiles;
     recovery::RecoveryState& state = m_session.recoveryState;
     state.stopRequested = false;
     state.skipRequested = false;
@@ -767,7 +738,7 @@ void BrowseCommands::RunRecovery(bool all)
     recovery::ExtractionContext context;
     context.volume = catalog.volumeParams;
     context.lastSector = catalog.volumeParams.endSector;
-    context.mftMap = source == recovery::BatchSource::NtfsFiles ? &m_session.mftRunTable : nullptr;
+    context.mftMap = volume.Kind() == ntfs::ShownKind::NtfsLists ? &m_session.mftRunTable : nullptr;
     context.settings = m_session.recoverySettings;
     context.admit = ListingAdmitter(m_session);
     context.askContinue = [this](std::string_view message) {
@@ -781,11 +752,11 @@ void BrowseCommands::RunRecovery(bool all)
     // Filled on the worker, read on the window's thread once the worker has ended.
     auto report = std::make_shared<BatchOutcome>();
     m_window.StartWorker(
-        [this, extractor, source, selection, report, target = *destination] {
+        [this, extractor, volume, selection, report, target = *destination] {
             core::RunGuardedAgainstOom(
                 [&] {
                     report->summary = recovery::RecoverBatch(
-                        *extractor, m_session.recoveryState, m_session.catalog, source, selection, target,
+                        *extractor, m_session.recoveryState, volume, selection, target,
                         [&report](const recovery::BatchEvent& event) { report->report.Add(event); });
                     report->log = report->report.Text(target, report->summary);
                 },

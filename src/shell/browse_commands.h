@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/progress.h"
+#include "ntfs/shown_volume.h"
 #include "recovery/batch_recovery.h"
 #include "recovery/batch_report.h"
 #include "shell/main_window.h"
@@ -128,6 +129,8 @@ private:
     bool Browsing() const noexcept;
     bool FatVolume() const noexcept;
     bool AdvanceVolume() const noexcept;
+    // The volume the browse step shows: the catalog's lists the volume type and scan method call for.
+    ntfs::ShownVolume Shown() const noexcept;
     void EnterFolder(core::TreeItemId item);
     std::vector<ntfs::ListRow> ListFolder(core::TreeItemId item) const;
     void OpenFile(const ntfs::ListRow& row, int openWith);

@@ -12,6 +12,7 @@
 
 #include "core/progress.h"
 #include "ntfs/catalog.h"
+#include "ntfs/shown_volume.h"
 
 namespace shell {
 
@@ -47,16 +48,17 @@ struct FindResult
     std::size_t rows = 0;
 };
 
-// Searches the list the shown file system's type (catalog.volumeParams.type) and scan method
-// call for: FAT16/FAT32 the FAT files; NTFS after a Standard Scan the NTFS files; NTFS after an
-// Advance Scan the found files whose sector lies from clusterBase to endSector, both included.
-// Any other type has no list. Before each entry waits at `gate` and then checks `stop`. Filters
+// Searches the files of the shown volume (ntfs::ShownVolume) that the file system's type
+// (catalog.volumeParams.type) and scan method call for: FAT16/FAT32 the FAT files; NTFS after a
+// Standard Scan the NTFS files; NTFS after an Advance Scan the found files of the mounted file
+// system (clusterBase < sector <= endSector), the files its listing shows. Any other type has no
+// list. Before each entry waits at `gate` and then checks `stop`. Filters
 // do not apply and deleted entries count like the others; an empty pattern finds nothing.
 FindResult FindFiles(const ntfs::Catalog& catalog, const FindRequest& request, const FindRowSink& sink,
                      core::PauseGate& gate, const core::StopFlag& stop);
 
 // Most folders a path names; a deeper chain shows its lowest kMaxPathDepth folders.
-inline constexpr std::size_t kMaxPathDepth = 1024;
+inline constexpr std::size_t kMaxPathDepth = ntfs::ShownVolume::kMaxPathDepth;
 
 // The path column of an entry whose parent is `parentRecord` (NTFS, root record 5) or
 // `parentCluster` (FAT, root cluster 0): a backslash, then the folder names from the first level

@@ -6,6 +6,7 @@
 
 #include "core/messages.h"
 #include "core/types.h"
+#include "ntfs/shown_volume.h"
 #include "ntfs/tree_builder.h"
 
 namespace snapshot {
@@ -29,14 +30,15 @@ FinishResult FinishSnapshotLoad(disk::DiskState& disk, ntfs::Catalog& catalog, n
                                                  v.sectorsPerCluster, runTable);
         sink.Status(core::msg::kCreatingDirectoryTree);
         result.foldersPlaced = ntfs::BuildNtfsTree(catalog, tree, tree.Root(), ntfs::kRootRecord, sink);
-        result.rootRows = options.scanMethod == kAdvanceScan
-                              ? ntfs::ListFoundFolder(catalog, ntfs::kRootRecord, admit, describe)
-                              : ntfs::ListNtfsFolder(catalog, ntfs::kRootRecord, admit, describe);
     } else if (v.type == core::kFsFat16 || v.type == core::kFsFat32) {
         runTable.Clear();
         sink.Status(core::msg::kCreatingDirectoryTree);
         result.foldersPlaced = ntfs::BuildFatTree(catalog, tree, tree.Root(), ntfs::kFatRootCluster, sink);
-        result.rootRows = ntfs::ListFatFolder(catalog, ntfs::kFatRootCluster, admit, describe);
+    }
+    // In Advance mode the files of a loaded mount still come from the sweep's found-file list.
+    const ntfs::ShownVolume shown(catalog, ntfs::ShownKindOf(v.type, options.scanMethod == kAdvanceScan));
+    if (shown.Kind() != ntfs::ShownKind::None) {
+        result.rootRows = ntfs::ListShownFolder(shown, shown.RootKey(), admit, describe);
     }
     sink.Progress(0);
     return result;

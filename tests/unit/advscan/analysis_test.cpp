@@ -16,6 +16,10 @@
 
 #include "advscan/mount.h"
 #include "ntfs/listing.h"
+#include "ntfs/tree_builder.h"
+#include "snapshot/snapshot_codec.h"
+#include "snapshot/snapshot_file.h"
+#include "snapshot/snapshot_finish.h"
 #include "support/memory_disk.h"
 #include "support/ntfs_builder.h"
 
@@ -441,6 +445,104 @@ TEST(Mount, OnlyTheSelectedFileSystemsFoldersWithPlaceholdersForMissingParents)
     advscan::MountFoundFileSystem(c, second, core::NullSink());
     ASSERT_EQ(c.NtfsFolders().size(), 1u);
     EXPECT_EQ(c.NtfsFolders()[0].name, "other fs");
+}
+
+// Names of the files a listing of folder `record` of the mount shows.
+std::vector<std::string> MountedFileNames(const ntfs::Catalog& c, std::uint32_t record)
+{
+    std::vector<std::string> names;
+    for (const ntfs::ListRow& row : ntfs::ListFoundFolder(c, record, {}, {})) {
+        if (!row.folder) {
+            names.push_back(row.name);
+        }
+    }
+    return names;
+}
+
+// Every found file of the mount lies in the root or in a folder the tree shows.
+void ExpectEveryMountedFileReachable(const ntfs::Catalog& c, const ntfs::FolderTree& tree)
+{
+    const ntfs::ShownVolume shown(c, ntfs::ShownKind::MountedFound);
+    for (std::size_t p = 0; p < shown.FileListSize(); ++p) {
+        if (!shown.Holds(p)) {
+            continue;
+        }
+        const ntfs::ShownFile file = shown.File(p);
+        if (file.parent == ntfs::kRootRecord) {
+            continue;
+        }
+        const auto folder = c.NtfsFolderWithRecord(file.parent);
+        ASSERT_TRUE(folder.has_value()) << file.name;
+        EXPECT_NE(tree.Find(c.NtfsFolders()[*folder].treeItem), nullptr) << file.name;
+        EXPECT_NE(c.NtfsFolders()[*folder].treeItem, 0u) << file.name;
+    }
+}
+
+TEST(Mount, FoundFilesWhoseFolderIsMissingHangUnderPlaceholdersThatSurviveASnapshot)
+{
+    ntfs::Catalog c;
+    auto folder = [&](std::string name, core::Sector sector, std::uint32_t record, std::uint32_t parent) {
+        ntfs::FoundFolderRecord f = Folder(sector, record, 0, parent, std::move(name));
+        f.fsNumber = 1;
+        c.AddFoundFolder(f);
+    };
+    auto file = [&](std::string name, core::Sector sector, std::uint32_t parent) {
+        ntfs::FoundFileRecord f;
+        f.name = std::move(name);
+        f.sector = sector;
+        f.parent = parent;
+        c.AddFoundFile(f);
+    };
+    folder("top", 104, 40, 5);
+    folder("orphan", 106, 41, 99);
+    file("a.txt", 120, 99);    // parent missing like the orphan folder's: shares Dir0
+    file("b.txt", 122, 77);    // parent missing: Dir1
+    file("c.txt", 124, 77);    // shares Dir1
+    file("d.txt", 7000, 88);   // outside the mounted sectors: no placeholder
+    file("e.txt", 126, 5);
+    file("f.txt", 128, 40);
+    file("g.txt", 50, 66);     // at clusterBase: outside
+    ntfs::FileSystemRecord r;
+    r.params.type = core::kFsNtfs;
+    r.params.sectorsPerCluster = 8;
+    r.params.clusterBase = 50;
+    r.params.endSector = 6000;
+    r.key = 1;
+    c.AddFileSystem(r);
+    ++c.fileSystemCount;
+    ASSERT_TRUE(advscan::SelectFileSystem(c, 1, core::NullSink()));
+
+    ntfs::FolderTree tree;
+    const advscan::MountResult mounted = advscan::MountFoundFileSystem(c, tree, core::NullSink());
+    std::vector<std::pair<std::string, std::uint32_t>> folders;
+    for (const auto& f : c.NtfsFolders()) {
+        folders.emplace_back(f.name, f.record);
+    }
+    using Folders = std::vector<std::pair<std::string, std::uint32_t>>;
+    EXPECT_EQ(folders, (Folders{{"top", 40}, {"orphan", 41}, {"Dir0", 99}, {"Dir1", 77}}));
+    EXPECT_EQ(mounted.counts.placeholders, 2u);
+    EXPECT_EQ(mounted.counts.placed, 4u);
+    EXPECT_EQ(MountedFileNames(c, 99), (std::vector<std::string>{"a.txt"}));
+    EXPECT_EQ(MountedFileNames(c, 77), (std::vector<std::string>{"b.txt", "c.txt"}));
+    ExpectEveryMountedFileReachable(c, tree);
+
+    // The snapshot of the mount carries the placeholders as folders; loaded again beside the
+    // sweep lists, the tree leads to the same files.
+    std::vector<std::uint8_t> bytes;
+    ASSERT_EQ(snapshot::SerializeSnapshot(c, bytes), snapshot::SerializeOutcome::Serialized);
+    ASSERT_EQ(snapshot::LoadSnapshotBytes(bytes, c).outcome, snapshot::LoadOutcome::Loaded);
+    disk::DiskState noDisk;
+    ntfs::MftRunTable runTable;
+    ntfs::FolderTree loaded;
+    snapshot::FinishOptions options;
+    options.scanMethod = 2;
+    const snapshot::FinishResult finished =
+        snapshot::FinishSnapshotLoad(noDisk, c, runTable, loaded, core::NullSink(), options);
+    EXPECT_EQ(finished.foldersPlaced, 4u);
+    ASSERT_EQ(finished.rootRows.size(), 4u);  // top, Dir0, Dir1, then e.txt
+    EXPECT_EQ(finished.rootRows.back().name, "e.txt");
+    EXPECT_EQ(MountedFileNames(c, 77), (std::vector<std::string>{"b.txt", "c.txt"}));
+    ExpectEveryMountedFileReachable(c, loaded);
 }
 
 }  // namespace
