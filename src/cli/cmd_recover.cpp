@@ -148,7 +148,7 @@ struct CatalogPaths
         for (const std::size_t p : range) {
             const bool isDeleted = Fat() ? catalog.FatFolders()[p].deleted != 0 : catalog.NtfsFolders()[p].deleted != 0;
             const std::string& name = Fat() ? catalog.FatFolders()[p].name : catalog.NtfsFolders()[p].name;
-            if (isDeleted == deleted && core::Latin1ToUtf8(name) == utf8) {
+            if (isDeleted == deleted && name == utf8) {
                 return p;
             }
         }
@@ -159,7 +159,7 @@ struct CatalogPaths
         if (Fat()) {
             for (const std::size_t p : catalog.FatFilesWithParent(key)) {
                 const ntfs::FatFileEntry& f = catalog.FatFiles()[p];
-                if ((f.deleted != 0) == deleted && core::Latin1ToUtf8(f.name) == utf8) {
+                if ((f.deleted != 0) == deleted && f.name == utf8) {
                     return p;
                 }
             }
@@ -168,14 +168,14 @@ struct CatalogPaths
             for (const std::size_t p : catalog.FoundFilesWithParent(key)) {
                 const ntfs::FoundFileRecord& f = catalog.FoundFiles()[p];
                 if (f.sector > v.clusterBase && f.sector <= v.endSector && (f.deleted != 0) == deleted &&
-                    core::Latin1ToUtf8(f.name) == utf8) {
+                    f.name == utf8) {
                     return p;
                 }
             }
         } else {
             for (const std::size_t p : catalog.NtfsFilesWithParent(key)) {
                 const ntfs::NtfsFileEntry& f = catalog.NtfsFiles()[p];
-                if ((f.deleted != 0) == deleted && core::Latin1ToUtf8(f.name) == utf8) {
+                if ((f.deleted != 0) == deleted && f.name == utf8) {
                     return p;
                 }
             }
