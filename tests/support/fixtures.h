@@ -25,13 +25,14 @@ struct FixtureVolume
 };
 
 // Every NTFS volume of the fixture images, as the partition tables give them.
-inline constexpr std::array<FixtureVolume, 6> kNtfsFixtureVolumes{{
+inline constexpr std::array<FixtureVolume, 7> kNtfsFixtureVolumes{{
     {"ntfs_basic.img", 1, 2048, 49152},
     {"multi_part.img", 1, 63, 16002},
     {"multi_part.img", 3, 96453, 16002},
     {"multi_part.img", 4, 112518, 16002},
     {"mft_runs.img", 1, 2048, 32768},
     {"reformatted.img", 1, 2048, 49152},
+    {"unicode.img", 1, 2048, 16384},
 }};
 
 // A test-name suffix for a volume: "ntfs_basic_p1".
