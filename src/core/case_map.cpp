@@ -67,4 +67,4 @@ std::string UpperCaseUtf8(std::string_view utf8, const UpCaseTable* table)
     return out;
 }
 
-}  // namespace core
+} // namespace core

@@ -54,6 +54,6 @@ struct CaseRange
 extern const CaseRange kCaseRanges[];
 extern const std::size_t kCaseRangeCount;
 
-}  // namespace detail
+} // namespace detail
 
-}  // namespace core
+} // namespace core

@@ -7,10 +7,16 @@ namespace core {
 
 namespace {
 
-constexpr bool IsHighSurrogate(std::uint32_t u) noexcept { return u >= 0xD800 && u <= 0xDBFF; }
-constexpr bool IsLowSurrogate(std::uint32_t u) noexcept { return u >= 0xDC00 && u <= 0xDFFF; }
+constexpr bool IsHighSurrogate(std::uint32_t u) noexcept
+{
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(std::uint32_t u) noexcept
+{
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
-}  // namespace
+} // namespace
 
 std::string NameFromUtf16(std::span<const std::uint8_t> utf16le, std::size_t units)
 {
@@ -26,7 +32,7 @@ std::string NameFromUtf16(std::span<const std::uint8_t> utf16le, std::size_t uni
             AppendUtf8(name, static_cast<char32_t>(0x10000 + ((u - 0xD800) << 10) + (unitAt(i + 1) - 0xDC00)));
             ++i;
         } else {
-            AppendUtf8(name, static_cast<char32_t>(u));  // a lone surrogate comes out as U+FFFD
+            AppendUtf8(name, static_cast<char32_t>(u)); // a lone surrogate comes out as U+FFFD
         }
     }
     return name;
@@ -138,4 +144,4 @@ std::optional<std::string> Utf8ToLatin1(std::string_view utf8)
     return out;
 }
 
-}  // namespace core
+} // namespace core

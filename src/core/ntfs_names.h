@@ -45,4 +45,4 @@ std::string Latin1ToUtf8(std::string_view latin1);
 // nothing otherwise.
 std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
 
-}  // namespace core
+} // namespace core
