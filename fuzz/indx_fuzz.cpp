@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "core/ntfs_names.h"
 #include "ntfs/fixup.h"
 #include "ntfs/index_buffer.h"
 
@@ -33,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto walker = ntfs::WalkIndexBuffer(image, *header);
     std::size_t count = 0;
     while (const auto entry = walker.Next()) {
-        if (entry->nameLength == 0 || entry->name.size() > entry->nameLength || ++count > image.size()) {
+        if (entry->nameLength == 0 || core::CodePointCount(entry->name) > entry->nameLength || ++count > image.size()) {
             std::abort();
         }
     }

@@ -98,7 +98,7 @@ void WriteMountJson(JsonWriter& json, const AdvanceScan& scan)
     for (const ntfs::NtfsFolderEntry& f : catalog.NtfsFolders()) {
         json.BeginObject()
             .Key("name")
-            .Latin1String(f.name)
+            .String(f.name)
             .Field("record", f.record)
             .Field("parent", f.parent)
             .Field("created", f.created)
@@ -107,7 +107,7 @@ void WriteMountJson(JsonWriter& json, const AdvanceScan& scan)
             .Field("treeItem", f.treeItem)
             .Key("path");
         if (const std::string* path = pathOfItem(f.treeItem)) {
-            json.Latin1String(*path);
+            json.String(*path);
         } else {
             json.Null();
         }
@@ -122,7 +122,7 @@ void WriteMountJson(JsonWriter& json, const AdvanceScan& scan)
         const ntfs::FoundFileRecord& f = catalog.FoundFiles()[position];
         json.BeginObject()
             .Key("name")
-            .Latin1String(f.name)
+            .String(f.name)
             .Field("sector", f.sector)
             .Field("parent", f.parent)
             .Field("created", f.created)
@@ -137,7 +137,7 @@ void WriteMountJson(JsonWriter& json, const AdvanceScan& scan)
             base = pathOfItem(catalog.NtfsFolders()[*folder].treeItem);
         }
         if (base != nullptr) {
-            json.Latin1String(*base + "/" + f.name);
+            json.String(*base + "/" + f.name);
         } else {
             json.Null();
         }
@@ -217,7 +217,7 @@ int RunAdvanceScan(CliContext& context, std::span<const std::string> args)
             return kExitUsage;
         }
         const ntfs::TypeDescriber describe = [](std::string_view name) {
-            return platform::FileTypeDescription(core::Latin1ToUtf8(name));
+            return platform::FileTypeDescription(name);
         };
         rows = ntfs::ListShownFolder(ntfs::ShownVolume(catalog, ntfs::ShownKind::MountedFound), *record, {}, describe);
     }

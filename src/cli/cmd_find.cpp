@@ -102,12 +102,12 @@ int RunFind(CliContext& context, std::span<const std::string> args)
     if (find.json) {
         JsonWriter json;
         json.BeginObject();
-        json.Field("pattern", core::Latin1ToUtf8(find.pattern));
+        json.Field("pattern", find.pattern);
         json.Key("files").BeginArray();
         for (const shell::FindRow& r : rows) {
             json.BeginObject();
-            json.Key("name").Latin1String(r.name);
-            json.Key("path").Latin1String(r.path);
+            json.Key("name").String(r.name);
+            json.Key("path").String(r.path);
             json.Field("size", r.size);
             json.EndObject();
         }
@@ -119,8 +119,8 @@ int RunFind(CliContext& context, std::span<const std::string> args)
     } else {
         std::fputs("File Name\tPath\tSize\n", context.out);
         for (const shell::FindRow& r : rows) {
-            std::fprintf(context.out, "%s\t%s\t%" PRIu64 "\n", core::Latin1ToUtf8(r.name).c_str(),
-                         core::Latin1ToUtf8(r.path).c_str(), r.size);
+            std::fprintf(context.out, "%s\t%s\t%" PRIu64 "\n", r.name.c_str(),
+                         r.path.c_str(), r.size);
         }
         std::fprintf(context.out, "Files Found\t%zu\n", rows.size());
     }

@@ -93,7 +93,7 @@ int RunLs(CliContext& context, std::span<const std::string> args)
 
     // Types are described from the UTF-8 form of the name, so that they are UTF-8 as the GUI's are.
     const ntfs::TypeDescriber describe = [](std::string_view name) {
-        return platform::FileTypeDescription(core::Latin1ToUtf8(name));
+        return platform::FileTypeDescription(name);
     };
     const ntfs::NameAdmitter admit = [&ls](std::string_view name) { return shell::AdmitByFilters(ls.filters, name); };
 

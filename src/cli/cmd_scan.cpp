@@ -79,7 +79,7 @@ void PathField(JsonWriter& json, const std::string* base, const std::string& nam
     if (base == nullptr) {
         json.Null();
     } else {
-        json.Latin1String(*base + "/" + name);
+        json.String(*base + "/" + name);
     }
 }
 
@@ -131,7 +131,7 @@ void PrintJson(CliContext& context, const ScannedPartition& scan, bool loaded)
         JsonWriter json;
         json.BeginObject()
             .Key("name")
-            .Latin1String(f.name)
+            .String(f.name)
             .Field("record", f.record)
             .Field("parent", f.parent)
             .Field("created", f.created)
@@ -140,7 +140,7 @@ void PrintJson(CliContext& context, const ScannedPartition& scan, bool loaded)
             .Field("treeItem", f.treeItem)
             .Key("path");
         if (const std::string* path = paths.OfItem(f.treeItem)) {
-            json.Latin1String(*path);
+            json.String(*path);
         } else {
             json.Null();
         }
@@ -155,7 +155,7 @@ void PrintJson(CliContext& context, const ScannedPartition& scan, bool loaded)
         JsonWriter json;
         json.BeginObject()
             .Key("name")
-            .Latin1String(f.name)
+            .String(f.name)
             .Field("record", f.record)
             .Field("parent", f.parent)
             .Field("created", f.created)

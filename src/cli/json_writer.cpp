@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "core/ntfs_names.h"
 
 namespace cli {
 
@@ -105,7 +104,6 @@ JsonWriter& JsonWriter::String(std::string_view utf8)
     return *this;
 }
 
-JsonWriter& JsonWriter::Latin1String(std::string_view latin1) { return String(core::Latin1ToUtf8(latin1)); }
 
 JsonWriter& JsonWriter::Int(std::int64_t value)
 {

@@ -10,8 +10,7 @@
 namespace cli {
 
 // Builds one JSON document in a string. Commas are placed automatically; inside an object call
-// Key() before each value. Strings are taken as UTF-8 (String) or Latin-1 (Latin1String, the
-// form of names read from NTFS) and escaped.
+// Key() before each value. Strings (catalog names included) are taken as UTF-8 and escaped.
 class JsonWriter
 {
 public:
@@ -21,7 +20,6 @@ public:
     JsonWriter& EndArray();
     JsonWriter& Key(std::string_view utf8);
     JsonWriter& String(std::string_view utf8);
-    JsonWriter& Latin1String(std::string_view latin1);
     JsonWriter& Int(std::int64_t value);
     JsonWriter& UInt(std::uint64_t value);
     JsonWriter& Bool(bool value);

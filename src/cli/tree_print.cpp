@@ -48,7 +48,7 @@ std::string FormatTree(const ntfs::FolderTree& tree)
         tree,
         [&text](const ntfs::TreeItem& item, std::size_t depth) {
             text.append(2 * depth, ' ');
-            text += core::Latin1ToUtf8(item.text);
+            text += item.text;
             text += '\n';
         },
         [](const ntfs::TreeItem&) {});
@@ -61,7 +61,7 @@ void WriteTreeJson(JsonWriter& json, const ntfs::FolderTree& tree)
         tree,
         [&json](const ntfs::TreeItem& item, std::size_t) {
             json.BeginObject();
-            json.Key("name").Latin1String(item.text);
+            json.Key("name").String(item.text);
             json.Field("id", item.id);
             json.Key("children").BeginArray();
         },
@@ -80,7 +80,7 @@ std::optional<core::TreeItemId> ResolveTreePath(const ntfs::FolderTree& tree, st
         std::optional<core::TreeItemId> match;
         for (const core::TreeItemId child : tree.Find(current)->children) {
             const ntfs::TreeItem* item = tree.Find(child);
-            if (item != nullptr && core::Latin1ToUtf8(item->text) == part) {
+            if (item != nullptr && item->text == part) {
                 match = child;
                 break;
             }
@@ -107,7 +107,7 @@ std::string FormatRows(const std::vector<ntfs::ListRow>& rows)
 {
     std::string text = "Name\tType\tSize\tCreated\tModified\tID\n";
     for (const ntfs::ListRow& row : rows) {
-        text += core::Latin1ToUtf8(row.name);
+        text += row.name;
         for (const std::string* column : {&row.type, &row.size, &row.created, &row.modified, &row.id}) {
             text += '\t';
             text += *column;
@@ -122,7 +122,7 @@ void WriteRowsJson(JsonWriter& json, const std::vector<ntfs::ListRow>& rows)
     json.BeginArray();
     for (const ntfs::ListRow& row : rows) {
         json.BeginObject();
-        json.Key("name").Latin1String(row.name);
+        json.Key("name").String(row.name);
         json.Field("type", row.type);
         json.Field("size", row.size);
         json.Field("created", row.created);

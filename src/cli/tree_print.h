@@ -17,13 +17,13 @@
 namespace cli {
 
 // One line per item, depth first with children in tree order, the root first: two blanks per
-// level of depth, then the item's text (Latin-1, written as UTF-8).
+// level of depth, then the item's text (UTF-8).
 std::string FormatTree(const ntfs::FolderTree& tree);
 
 // The tree as nested objects {"name", "id", "children": [...]} starting at the root.
 void WriteTreeJson(JsonWriter& json, const ntfs::FolderTree& tree);
 
-// The "/"-joined path (Latin-1) of every item, indexed by item id; the root's path is empty.
+// The "/"-joined path (UTF-8) of every item, indexed by item id; the root's path is empty.
 std::vector<std::string> TreeItemPaths(const ntfs::FolderTree& tree);
 
 // The item a path names, starting at the root: parts separated by "/", empty parts ignored (so

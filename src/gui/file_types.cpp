@@ -53,9 +53,9 @@ FileTypes::Entry FileTypes::lookup(const QString& name)
     return entry;
 }
 
-std::string FileTypes::describe(std::string_view latin1Name)
+std::string FileTypes::describe(std::string_view name)
 {
-    return toLatin1(lookup(fromLatin1(latin1Name)).comment);
+    return toUtf8(lookup(toQt(name)).comment);
 }
 
 QString FileTypes::typeName(const QString& name)

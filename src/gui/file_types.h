@@ -18,7 +18,7 @@ public:
     // The type description shown in the list's "Type" column, as UTF-8 bytes for the engine:
     // the MIME type's comment ("plain text document"); for a type the database does not know,
     // the upper-cased extension followed by " File", or "File" for a name without one.
-    std::string describe(std::string_view latin1Name);
+    std::string describe(std::string_view name);
     QString typeName(const QString& name);
     QIcon fileIcon(const QString& name);
     QIcon folderIcon();

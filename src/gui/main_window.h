@@ -88,10 +88,10 @@ public:
     void EnableTree(shell::LeftTree tree, bool enabled) override;
     void SelectTreeItem(shell::LeftTree tree, core::TreeItemId item) override;
     void ExpandTreeItems(shell::LeftTree tree, const std::vector<core::TreeItemId>& items) override;
-    void SetTreeItemText(shell::LeftTree tree, core::TreeItemId item, std::string_view latin1Text) override;
+    void SetTreeItemText(shell::LeftTree tree, core::TreeItemId item, std::string_view text) override;
     void SetListColumns(const std::vector<shell::ListColumn>& columns) override;
     void SetListRows(const std::vector<ntfs::ListRow>& rows) override;
-    void SetListRowName(std::size_t row, std::string_view latin1Name) override;
+    void SetListRowName(std::size_t row, std::string_view name) override;
     void SetListStyle(shell::ListStyle style) override;
     std::vector<std::size_t> SelectedListRows() const override;
     std::optional<std::size_t> ListSelectionMark() const override;

@@ -239,9 +239,9 @@ void MainWindow::ExpandTreeItems(shell::LeftTree tree, const std::vector<core::T
         view->expand(m_treeModels[treeIndex(tree)]->indexForId(id));
 }
 
-void MainWindow::SetTreeItemText(shell::LeftTree tree, core::TreeItemId item, std::string_view latin1Text)
+void MainWindow::SetTreeItemText(shell::LeftTree tree, core::TreeItemId item, std::string_view text)
 {
-    m_treeModels[treeIndex(tree)]->setItemText(item, fromLatin1(latin1Text));
+    m_treeModels[treeIndex(tree)]->setItemText(item, toQt(text));
 }
 
 void MainWindow::SetListColumns(const std::vector<shell::ListColumn>& columns)
@@ -267,9 +267,9 @@ void MainWindow::SetListRows(const std::vector<ntfs::ListRow>& rows)
     m_listModel->setRows(rows);
 }
 
-void MainWindow::SetListRowName(std::size_t row, std::string_view latin1Name)
+void MainWindow::SetListRowName(std::size_t row, std::string_view name)
 {
-    m_listModel->setRowName(static_cast<int>(row), std::string(latin1Name));
+    m_listModel->setRowName(static_cast<int>(row), std::string(name));
 }
 
 void MainWindow::SetListStyle(shell::ListStyle style)

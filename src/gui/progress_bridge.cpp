@@ -50,12 +50,12 @@ void ProgressBridge::flush()
         m_pending = Pending{};
     }
     if (now.status)
-        Q_EMIT statusChanged(fromLatin1(*now.status));
+        Q_EMIT statusChanged(toQt(*now.status));
     if (now.progress)
         Q_EMIT progressChanged(*now.progress);
     for (std::size_t i = 0; i < now.panel.size(); ++i) {
         if (now.panel[i])
-            Q_EMIT panelValueChanged(static_cast<int>(i + 1), fromLatin1(*now.panel[i]));
+            Q_EMIT panelValueChanged(static_cast<int>(i + 1), toQt(*now.panel[i]));
     }
 }
 

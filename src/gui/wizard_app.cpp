@@ -59,7 +59,7 @@ void WizardApp::connectWindow()
     QObject::connect(w, &MainWindow::listActivated, w, [commands](int) { commands->OnListDoubleClick(); });
     QObject::connect(w, &MainWindow::listContextMenuRequested, w, [commands] { commands->OnListRightClick(); });
     QObject::connect(w, &MainWindow::renameEnded, w, [commands](int, const QString& text, bool accepted) {
-        commands->EndRename(accepted ? std::optional<std::string>(toLatin1(text)) : std::nullopt);
+        commands->EndRename(accepted ? std::optional<std::string>(toUtf8(text)) : std::nullopt);
     });
     QObject::connect(w, &MainWindow::menuTriggered, w, [commands](shell::MenuItem item) { commands->Command(item); });
     QObject::connect(w, &MainWindow::toolButtonClicked, w, [commands](int button) { commands->ToolButton(button); });

@@ -139,7 +139,7 @@ std::optional<FileNameInfo> FindFileName(RecordBytes record, std::uint8_t nameSp
             return std::nullopt;
         }
         const std::size_t nameAt = std::min(value + kFnName, record.size());
-        info.name = core::NameFromUtf16Low(record.subspan(nameAt), units);
+        info.name = core::NameFromUtf16(record.subspan(nameAt), units);
         return info;
     }
 }

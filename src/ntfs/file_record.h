@@ -22,7 +22,7 @@ std::optional<std::uint8_t> RecordFlags(RecordBytes record) noexcept;
 
 struct FileNameInfo
 {
-    std::string name;                   // low byte of each UTF-16 unit, at most 255 characters
+    std::string name;                   // UTF-8, from at most 255 UTF-16 units
     std::uint32_t parent = 0;           // low 32 bits of the parent reference
     std::uint64_t created = 0;          // FILETIME, value offset 8
     std::uint64_t changed = 0;          // FILETIME, value offset 24 (record change time)

@@ -67,7 +67,7 @@ std::optional<IndexEntryView> IndexEntryWalker::Next()
     entry.changed = view.U64(e + kIeKey + kFnChanged);
     entry.fileAttributes = view.U32(e + kIeKey + kFnFileAttributes);
     entry.nameSpace = view.U8(e + kIeKey + kFnNamespace);
-    entry.name = core::NameFromUtf16Low(m_buffer.subspan(nameAt), entry.nameLength);
+    entry.name = core::NameFromUtf16(m_buffer.subspan(nameAt), entry.nameLength);
     // An entry length of 0 ends the walk after this entry.
     m_pos = e + entry.length;
     m_done = entry.length == 0 || m_pos >= m_buffer.size();

@@ -42,7 +42,7 @@ struct IndexEntryView
     std::uint32_t fileAttributes = 0;       // 0x10000000 marks a directory
     std::uint8_t nameLength = 0;            // UTF-16 units, never 0
     std::uint8_t nameSpace = 0;
-    std::string name;                       // low byte of each unit
+    std::string name;                       // UTF-8
 
     bool IsDirectory() const noexcept;
 };

@@ -368,7 +368,7 @@ private:
     static bool Collect(IndexEntryWalker& walker, std::string_view part, std::vector<std::uint32_t>& out)
     {
         while (const auto entry = walker.Next()) {
-            if (entry->name.size() > part.size() || core::Latin1ToUtf8(entry->name) != part) {
+            if (entry->name != part) {
                 continue;
             }
             if (std::find(out.begin(), out.end(), entry->recordNumber) != out.end()) {
@@ -407,7 +407,7 @@ private:
         }
         listed.listing = ListRecordAsTheWalk(m_disk, m_params, m_table, number, listed.bytes, sector);
         const auto& name = listed.listing.name;
-        if (!name || name->parent != directory || core::Latin1ToUtf8(name->name) != part) {
+        if (!name || name->parent != directory || name->name != part) {
             return Step::Ok;
         }
         listed.folder = listed.bytes[kFileFlags] == kLiveFolderFlags;

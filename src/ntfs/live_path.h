@@ -23,8 +23,8 @@ inline constexpr std::size_t kMaxIndexAllocationRuns = 4096;
 inline constexpr std::size_t kMaxNameCandidates = 16;
 
 // The entry the Standard Scan would make of the live file at `path`: "/"-separated components
-// (empty ones dropped), each compared with names as the catalog holds them (the low byte of
-// every UTF-16 unit, shown as UTF-8), case counting. The walk starts at the root (record 5) and
+// (empty ones dropped), each compared with names as the catalog holds them (UTF-8),
+// case counting. The walk starts at the root (record 5) and
 // reads every directory's $I30 index root and all blocks of its allocation, in its base record
 // or in the extension records its attribute list names. Every record an index entry of the
 // sought name points at is read and judged by what the scan would list of it (its name, parent,

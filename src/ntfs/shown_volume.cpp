@@ -225,7 +225,7 @@ std::optional<std::size_t> ShownVolume::ChildFolder(std::uint32_t key, std::stri
 {
     for (const std::size_t position : FoldersIn(key)) {
         const ShownFolder folder = Folder(position);
-        if (folder.deleted == deleted && core::Latin1ToUtf8(folder.name) == utf8) {
+        if (folder.deleted == deleted && folder.name == utf8) {
             return position;
         }
     }
@@ -236,7 +236,7 @@ std::optional<std::size_t> ShownVolume::ChildFile(std::uint32_t key, std::string
 {
     for (const std::size_t position : FilesIn(key)) {
         const ShownFile file = File(position);
-        if (file.deleted == deleted && core::Latin1ToUtf8(file.name) == utf8) {
+        if (file.deleted == deleted && file.name == utf8) {
             return position;
         }
     }

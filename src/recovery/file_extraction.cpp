@@ -54,16 +54,16 @@ ClusterGeometry Extractor::Geometry() const noexcept
     return ClusterGeometry{m_context.volume.clusterBase, m_context.volume.sectorsPerCluster, m_context.lastSector};
 }
 
-bool Extractor::Admit(std::string_view latin1Name, int deleted, int batchMode, const std::filesystem::path& folder,
+bool Extractor::Admit(std::string_view catalogName, int deleted, int batchMode, const std::filesystem::path& folder,
                       bool nameIsFree, ExtractResult& result)
 {
-    result.name = SafeOutputName(latin1Name);
+    result.name = SafeOutputName(catalogName);
     result.path = folder / result.name;
     m_outputBase = result.name;
     if (batchMode == 0) {
         return true;
     }
-    if (m_context.admit && !m_context.admit(latin1Name)) {
+    if (m_context.admit && !m_context.admit(catalogName)) {
         result.outcome = ExtractOutcome::FilteredOut;
         return false;
     }

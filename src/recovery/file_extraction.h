@@ -46,7 +46,7 @@ inline constexpr std::uint32_t kMaxReadSectors = 2048;
 struct NtfsExtractRequest
 {
     std::filesystem::path destinationFolder;  // must exist
-    std::string name;                         // catalog name (Latin-1)
+    std::string name;                         // catalog name (UTF-8)
     std::uint64_t size = 0;                   // bytes, as the catalog holds it
     core::Sector recordSector = 0;            // absolute sector of the FILE record holding the $DATA
     int batchMode = 0;                        // 1 batch (policies, filters, progress), 0 view
@@ -62,7 +62,7 @@ struct FatExtractRequest
     int batchMode = 0;
     std::uint32_t firstCluster = 0;
     std::uint32_t size = 0;                   // bytes
-    std::string name;                         // catalog name (Latin-1)
+    std::string name;                         // catalog name (UTF-8)
     int deleted = 0;
     bool nameIsFree = false;                  // the caller knows the folder holds nothing of this name
 };
@@ -140,7 +140,7 @@ public:
     std::vector<std::uint32_t> WalkFatChain(std::uint32_t firstCluster, std::uint32_t n, core::Sector fatStart);
 
 private:
-    bool Admit(std::string_view latin1Name, int deleted, int batchMode, const std::filesystem::path& folder,
+    bool Admit(std::string_view catalogName, int deleted, int batchMode, const std::filesystem::path& folder,
                bool nameIsFree, ExtractResult& result);
     // Makes the output file at result.path: in batch mode never over an existing file unless the
     // policy is Overwrite, a name found taken only now getting the duplicate policy (Skip, or the

@@ -6,13 +6,12 @@
 #include <cerrno>
 
 #include "core/messages.h"
-#include "core/ntfs_names.h"
 
 namespace recovery {
 
-std::string SafeOutputName(std::string_view latin1Name)
+std::string SafeOutputName(std::string_view catalogName)
 {
-    std::string name = core::Latin1ToUtf8(latin1Name);
+    std::string name(catalogName);
     for (char& c : name) {
         if (c == '/' || c == '\0') {
             c = '_';

@@ -10,9 +10,9 @@
 
 namespace recovery {
 
-// The catalog name (Latin-1) as a single UTF-8 path component that cannot leave its folder:
+// The catalog name (UTF-8) as a single path component that cannot leave its folder:
 // '/' and NUL become '_', an empty name becomes "_", and "." and ".." get a leading '_'.
-std::string SafeOutputName(std::string_view latin1Name);
+std::string SafeOutputName(std::string_view catalogName);
 
 // "Copy (" n " ) of " name, the n-th candidate of the rename policy (n counts from 1).
 std::string CopyCandidateName(std::uint64_t n, std::string_view name);

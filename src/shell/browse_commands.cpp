@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "core/messages.h"
+#include "core/ntfs_names.h"
 #include "core/out_of_memory.h"
 #include "partitions/partition_list.h"
 #include "platform/temp_folder.h"
@@ -71,7 +72,7 @@ FileFiltersDialog::AddResult FileFiltersDialog::Add(std::string_view typed)
         return result;
     }
     const std::string_view text = typed.substr(0, 299);
-    if (text.size() >= FilterPatterns::kSlotBytes) {
+    if (core::CodePointCount(text) > FilterPatterns::kMaxPatternLength) {
         m_window.MessageBox(msg::kPatternTooLong, MessageKind::Information);
         result.selectLength = FilterPatterns::kMaxPatternLength;
         return result;

@@ -136,7 +136,7 @@ struct TreeNode
 {
     core::TreeItemId id = 0;
     core::TreeItemId parent = 0;  // 0 for the root item
-    std::string text;             // Latin-1 (catalog names); the window converts to UTF-8
+    std::string text;             // UTF-8 (catalog names)
     int image = 0;                // index into the left-pane image list (ntfs/folder_tree.h)
     int selectedImage = 0;
     bool expanded = false;
@@ -235,12 +235,12 @@ public:
     virtual void EnableTree(LeftTree tree, bool enabled) = 0;
     virtual void SelectTreeItem(LeftTree tree, core::TreeItemId item) = 0;
     virtual void ExpandTreeItems(LeftTree tree, const std::vector<core::TreeItemId>& items) = 0;
-    virtual void SetTreeItemText(LeftTree tree, core::TreeItemId item, std::string_view latin1Text) = 0;
+    virtual void SetTreeItemText(LeftTree tree, core::TreeItemId item, std::string_view text) = 0;
 
-    // The list (control 1000). Row texts are Latin-1 names and ASCII otherwise.
+    // The list (control 1000). Row texts are UTF-8.
     virtual void SetListColumns(const std::vector<ListColumn>& columns) = 0;
     virtual void SetListRows(const std::vector<ntfs::ListRow>& rows) = 0;  // replaces every row
-    virtual void SetListRowName(std::size_t row, std::string_view latin1Name) = 0;
+    virtual void SetListRowName(std::size_t row, std::string_view name) = 0;
     virtual void SetListStyle(ListStyle style) = 0;
     virtual std::vector<std::size_t> SelectedListRows() const = 0;
     virtual std::optional<std::size_t> ListSelectionMark() const = 0;  // the focused row

@@ -4,18 +4,22 @@
 #include <algorithm>
 #include <cassert>
 
+#include "core/ntfs_names.h"
+
 namespace shell {
 
 namespace {
 
+using Text = std::u32string_view;
+
 // One character of a pattern against one of a name: '?' takes any character.
-constexpr bool CharMatches(char patternChar, char nameChar) noexcept
+constexpr bool CharMatches(char32_t patternChar, char32_t nameChar) noexcept
 {
-    return patternChar == '?' || patternChar == nameChar;
+    return patternChar == U'?' || patternChar == nameChar;
 }
 
 // `part` (no '*') against the name characters starting at `at`; the caller ensures they exist.
-bool PartMatchesAt(std::string_view name, std::size_t at, std::string_view part) noexcept
+bool PartMatchesAt(Text name, std::size_t at, Text part) noexcept
 {
     for (std::size_t i = 0; i < part.size(); ++i) {
         if (!CharMatches(part[i], name[at + i]))
@@ -25,24 +29,24 @@ bool PartMatchesAt(std::string_view name, std::size_t at, std::string_view part)
 }
 
 // First position at or after `from` where `part` fits inside name[from, limit); npos if none.
-std::size_t FindPart(std::string_view name, std::size_t from, std::size_t limit, std::string_view part) noexcept
+std::size_t FindPart(Text name, std::size_t from, std::size_t limit, Text part) noexcept
 {
     if (limit < from || limit - from < part.size())
-        return std::string_view::npos;
+        return Text::npos;
     for (std::size_t at = from; at + part.size() <= limit; ++at) {
         if (PartMatchesAt(name, at, part))
             return at;
     }
-    return std::string_view::npos;
+    return Text::npos;
 }
 
 // Rule 7: '*' runs anywhere, '?' any one character.
-bool MatchWithStars(std::string_view name, std::string_view pattern) noexcept
+bool MatchWithStars(Text name, Text pattern) noexcept
 {
-    const std::size_t firstStar = pattern.find('*');
-    const std::size_t lastStar = pattern.rfind('*');
-    const std::string_view head = pattern.substr(0, firstStar);
-    const std::string_view tail = pattern.substr(lastStar + 1);  // empty when the pattern ends with '*'
+    const std::size_t firstStar = pattern.find(U'*');
+    const std::size_t lastStar = pattern.rfind(U'*');
+    const Text head = pattern.substr(0, firstStar);
+    const Text tail = pattern.substr(lastStar + 1);  // empty when the pattern ends with '*'
 
     // Head and tail are anchored and may not overlap: whatever the stars match lies between.
     if (name.size() < head.size() + tail.size())
@@ -56,50 +60,60 @@ bool MatchWithStars(std::string_view name, std::string_view pattern) noexcept
     // The parts between stars, in order, each at its leftmost place: taking the leftmost fit
     // leaves the most room to those after it.
     std::size_t at = head.size();
-    std::string_view middle = pattern.substr(firstStar + 1, lastStar - firstStar);
+    Text middle = pattern.substr(firstStar + 1, lastStar - firstStar);
     while (!middle.empty()) {
-        const std::size_t star = middle.find('*');
-        const std::string_view part = middle.substr(0, star);
-        middle = star == std::string_view::npos ? std::string_view{} : middle.substr(star + 1);
+        const std::size_t star = middle.find(U'*');
+        const Text part = middle.substr(0, star);
+        middle = star == Text::npos ? Text{} : middle.substr(star + 1);
         if (part.empty())
             continue;
         const std::size_t found = FindPart(name, at, tailStart, part);
-        if (found == std::string_view::npos)
+        if (found == Text::npos)
             return false;
         at = found + part.size();
     }
     return true;
 }
 
-}  // namespace
+std::u32string CodePoints(std::string_view utf8)
+{
+    std::u32string out;
+    out.reserve(utf8.size());
+    for (std::size_t at = 0; at < utf8.size();) {
+        out.push_back(core::NextCodePoint(utf8, at));
+    }
+    return out;
+}
 
-bool MatchPattern(std::string_view name, std::string_view pattern)
+bool MatchCodePoints(Text name, Text pattern)
 {
     if (name.empty() || pattern.empty())
         return false;
-    const bool hasStar = pattern.find('*') != std::string_view::npos;
-    const bool hasQuestion = pattern.find('?') != std::string_view::npos;
+    const bool hasStar = pattern.find(U'*') != Text::npos;
+    const bool hasQuestion = pattern.find(U'?') != Text::npos;
     if (!hasStar && name.size() < pattern.size())
         return false;
-    if (pattern == "*")
+    if (pattern == U"*")
         return true;
-    if (pattern == "*.*")
-        return name.find('.') != std::string_view::npos;
+    if (pattern == U"*.*")
+        return name.find(U'.') != Text::npos;
     if (!hasStar && !hasQuestion)
-        return name.find(pattern) != std::string_view::npos;
+        return name.find(pattern) != Text::npos;
     if (!hasStar)
         return PartMatchesAt(name, 0, pattern);
     return MatchWithStars(name, pattern);
 }
 
-std::string UpperCaseName(std::string_view name)
+}  // namespace
+
+bool MatchPattern(std::string_view name, std::string_view pattern)
 {
-    std::string upper(name);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return upper;
+    return MatchCodePoints(CodePoints(name), CodePoints(pattern));
+}
+
+std::string UpperCaseName(std::string_view name, const core::UpCaseTable* upCase)
+{
+    return core::UpperCaseUtf8(name, upCase);
 }
 
 FilterPatterns::AddOutcome FilterPatterns::Add(std::string_view pattern)
@@ -108,7 +122,7 @@ FilterPatterns::AddOutcome FilterPatterns::Add(std::string_view pattern)
         return AddOutcome::TableFull;
     if (pattern.empty())
         return AddOutcome::Empty;
-    if (pattern.size() > kMaxPatternLength)
+    if (core::CodePointCount(pattern) > kMaxPatternLength)
         return AddOutcome::TooLong;
     if (pattern.find('\0') != std::string_view::npos)
         return AddOutcome::HoldsNul;
@@ -145,13 +159,13 @@ std::string_view FilterPatterns::At(std::size_t index) const noexcept
     return {slot.data(), static_cast<std::size_t>(end - slot.begin())};
 }
 
-bool AdmitByFilters(const FilterPatterns& filters, std::string_view name)
+bool AdmitByFilters(const FilterPatterns& filters, std::string_view name, const core::UpCaseTable* upCase)
 {
     if (filters.Count() == 0)
         return true;
-    const std::string upperName = UpperCaseName(name);
+    const std::u32string upperName = CodePoints(UpperCaseName(name, upCase));
     for (std::size_t i = 0; i < filters.Count(); ++i) {
-        if (MatchPattern(upperName, UpperCaseName(filters.At(i))))
+        if (MatchCodePoints(upperName, CodePoints(UpperCaseName(filters.At(i), upCase))))
             return true;
     }
     return false;

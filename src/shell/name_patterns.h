@@ -8,10 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/case_map.h"
+
 namespace shell {
 
-// True when `name` matches `pattern`. Characters are compared exactly; callers upper-case both
-// texts first (UpperCaseName) to match without regard to case.
+// True when `name` matches `pattern` (both UTF-8). Characters (code points, not bytes) are
+// compared exactly; callers upper-case both texts first (UpperCaseName) to match without regard
+// to case.
 //   1. an empty name or pattern never matches;
 //   2. a pattern without '*' never matches a name shorter than itself;
 //   3. "*" matches every name;
@@ -24,24 +27,25 @@ namespace shell {
 //      at its end.
 bool MatchPattern(std::string_view name, std::string_view pattern);
 
-// The name with 'a'..'z' turned into 'A'..'Z'; other bytes (Latin-1 letters included) unchanged.
-std::string UpperCaseName(std::string_view name);
+// The name upper-cased character by character: through the volume's $UpCase table when one is
+// given, by the built-in simple case map otherwise.
+std::string UpperCaseName(std::string_view name, const core::UpCaseTable* upCase = nullptr);
 
-// The file-filter table: 100 slots of 20 bytes, each holding one pattern as typed, zero-
-// terminated, in the order added; at most 99 are in use.
+// The file-filter table: 100 slots, each holding one pattern of at most 19 characters as typed
+// (UTF-8), zero-terminated, in the order added; at most 99 are in use.
 class FilterPatterns
 {
 public:
     static constexpr std::size_t kSlotCount = 100;
-    static constexpr std::size_t kSlotBytes = 20;
-    static constexpr std::size_t kMaxPatternLength = kSlotBytes - 1;
+    static constexpr std::size_t kMaxPatternLength = 19;                  // characters
+    static constexpr std::size_t kSlotBytes = 4 * kMaxPatternLength + 1;  // UTF-8 and the zero
     static constexpr std::uint32_t kMaxCount = 99;
 
     enum class AddOutcome
     {
         Added,
         TableFull,   // 99 patterns in use
-        TooLong,     // more than 19 characters: it does not fit its slot and is not stored
+        TooLong,     // more than 19 characters (code points): it is not stored
         Empty,
         HoldsNul,    // a zero byte would end the stored pattern early
     };
@@ -70,6 +74,6 @@ private:
 
 // True when the table is empty, or when the upper-cased name matches at least one upper-cased
 // pattern, tried in table order.
-bool AdmitByFilters(const FilterPatterns& filters, std::string_view name);
+bool AdmitByFilters(const FilterPatterns& filters, std::string_view name, const core::UpCaseTable* upCase = nullptr);
 
 }  // namespace shell

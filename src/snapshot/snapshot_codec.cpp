@@ -2,12 +2,16 @@
 #include "snapshot/snapshot_codec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <utility>
 
 #include "core/le_view.h"
+#include "core/ntfs_names.h"
 #include "core/types.h"
 #include "snapshot/snapshot_layout.h"
 
@@ -16,10 +20,20 @@ namespace {
 
 // ---- writing ----
 
+// What differs between the two versions: the width of sector fields and how names are stored.
+struct Format
+{
+    bool version2 = false;
+    std::size_t SectorWidth() const noexcept { return version2 ? 8 : 4; }
+    std::size_t MaxNameLength() const noexcept { return version2 ? kV2MaxNameLength : kMaxNameLength; }
+    // The fixed part of a record; only the NTFS file record has a sector field.
+    std::size_t NtfsFileFixed() const noexcept { return version2 ? kV2NtfsFileFixed : kNtfsFileFixed; }
+};
+
 class ByteWriter
 {
 public:
-    explicit ByteWriter(std::vector<std::uint8_t>& out) : m_out(out) {}
+    ByteWriter(std::vector<std::uint8_t>& out, Format format) : m_out(out), m_format(format) {}
 
     void Le(std::uint64_t value, std::size_t width)
     {
@@ -33,12 +47,30 @@ public:
     void U64(std::uint64_t v) { Le(v, 8); }
     void S16(std::int16_t v) { U16(static_cast<std::uint16_t>(v)); }
     void S32(std::int32_t v) { U32(static_cast<std::uint32_t>(v)); }
+    void Sector(std::uint64_t v) { Le(v, m_format.SectorWidth()); }
+    void SignedSector(std::int64_t v) { Le(static_cast<std::uint64_t>(v), m_format.SectorWidth()); }
     void Text(std::string_view text) { m_out.insert(m_out.end(), text.begin(), text.end()); }
-    // The record length: the name and the fixed fields after the length field.
-    void RecordLength(std::string_view name, std::size_t fixed) { U16(static_cast<std::uint16_t>(name.size() + fixed)); }
+    // A catalog name as the format stores it: Latin-1 in classic files (the writer chose the
+    // classic format because every name has a Latin-1 form), UTF-8 in 2.0 files.
+    void Name(std::string_view utf8)
+    {
+        if (m_format.version2) {
+            Text(utf8);
+        } else {
+            Text(core::Utf8ToLatin1(utf8).value_or(std::string()));
+        }
+    }
+    // The record length: the stored name and the fixed fields after the length field.
+    void RecordLength(std::string_view utf8, std::size_t fixed)
+    {
+        const std::size_t nameBytes = m_format.version2 ? utf8.size() : core::CodePointCount(utf8);
+        U16(static_cast<std::uint16_t>(nameBytes + fixed));
+    }
+    const Format& Fmt() const noexcept { return m_format; }
 
 private:
     std::vector<std::uint8_t>& m_out;
+    Format m_format;
 };
 
 void WriteHeader(const ntfs::Catalog& catalog, ByteWriter& w)
@@ -46,25 +78,25 @@ void WriteHeader(const ntfs::Catalog& catalog, ByteWriter& w)
     const ntfs::ScanTarget& t = catalog.scanTarget;
     const ntfs::VolumeParams& v = catalog.volumeParams;
     w.Text(kTag);
-    w.Text(kVersion);
+    w.Text(w.Fmt().version2 ? kVersion2 : kVersion);
     w.S16(t.scanType);
-    w.U32(t.scanStartSector);
-    w.U32(t.scanSectorCount);
-    w.U32(t.scanEndSector);
+    w.Sector(t.scanStartSector);
+    w.Sector(t.scanSectorCount);
+    w.Sector(t.scanEndSector);
     w.U16(t.scanPartitionTag);
     w.S16(v.type);
     w.U32(v.fatSectors);
     w.U32(v.sectorsPerCluster);
     w.U32(v.rootDirSectors);
     w.U32(v.reservedSectors);
-    w.U32(v.clusterBase);
-    w.U32(v.fat1Start);
-    w.U32(v.fat2Start);
-    w.S32(v.mftSector);
-    w.S32(v.mftMirrSector);
+    w.Sector(v.clusterBase);
+    w.Sector(v.fat1Start);
+    w.Sector(v.fat2Start);
+    w.SignedSector(v.mftSector);
+    w.SignedSector(v.mftMirrSector);
     w.S32(v.sectorsPerFileRecord);
     w.S32(v.indexRecordSectors);
-    w.U32(v.endSector);
+    w.Sector(v.endSector);
     w.S16(catalog.selectedFileSystem);
 }
 
@@ -77,7 +109,7 @@ void WriteNtfsBody(const ntfs::Catalog& catalog, ByteWriter& w)
     w.U32(CountOf(catalog.NtfsFolders().size()));
     for (const ntfs::NtfsFolderEntry& e : catalog.NtfsFolders()) {
         w.RecordLength(e.name, kNtfsFolderFixed);
-        w.Text(e.name);
+        w.Name(e.name);
         w.U32(e.record);
         w.U32(e.parent);
         w.U64(e.created);
@@ -87,9 +119,9 @@ void WriteNtfsBody(const ntfs::Catalog& catalog, ByteWriter& w)
     }
     w.U32(CountOf(catalog.NtfsFiles().size()));
     for (const ntfs::NtfsFileEntry& e : catalog.NtfsFiles()) {
-        w.RecordLength(e.name, kNtfsFileFixed);
-        w.U32(e.dataRecordSector);  // between the length and the name
-        w.Text(e.name);
+        w.RecordLength(e.name, w.Fmt().NtfsFileFixed());
+        w.Sector(e.dataRecordSector);  // between the length and the name
+        w.Name(e.name);
         w.U32(e.record);
         w.U32(e.parent);
         w.U64(e.created);
@@ -104,7 +136,7 @@ void WriteFatBody(const ntfs::Catalog& catalog, ByteWriter& w)
     w.U32(CountOf(catalog.FatFolders().size()));
     for (const ntfs::FatFolderEntry& e : catalog.FatFolders()) {
         w.RecordLength(e.name, kFatFolderFixed);
-        w.Text(e.name);
+        w.Name(e.name);
         w.U32(e.cluster);
         w.U32(e.parentCluster);
         w.U16(e.writeDate);
@@ -115,7 +147,7 @@ void WriteFatBody(const ntfs::Catalog& catalog, ByteWriter& w)
     w.U32(CountOf(catalog.FatFiles().size()));
     for (const ntfs::FatFileEntry& e : catalog.FatFiles()) {
         w.RecordLength(e.name, kFatFileFixed);
-        w.Text(e.name);
+        w.Name(e.name);
         w.U32(e.cluster);
         w.U32(e.parentCluster);
         w.U16(e.writeDate);
@@ -128,10 +160,56 @@ void WriteFatBody(const ntfs::Catalog& catalog, ByteWriter& w)
 
 bool IsFat(core::FsTypeCode type) { return type == core::kFsFat16 || type == core::kFsFat32; }
 
+// True when every name of the list has a classic (Latin-1, at most 255 bytes) form.
 template <typename List>
-bool NamesFit(const List& list)
+bool NamesAreClassic(const List& list)
 {
-    return std::all_of(list.begin(), list.end(), [](const auto& e) { return e.name.size() <= kMaxNameLength; });
+    return std::all_of(list.begin(), list.end(), [](const auto& e) {
+        const auto latin1 = core::Utf8ToLatin1(e.name);
+        return latin1 && latin1->size() <= kMaxNameLength;
+    });
+}
+
+template <typename List>
+bool NamesFitVersion2(const List& list)
+{
+    return std::all_of(list.begin(), list.end(), [](const auto& e) { return e.name.size() <= kV2MaxNameLength; });
+}
+
+bool FitsIn32(std::uint64_t v) noexcept { return v <= 0xFFFFFFFFu; }
+bool FitsInSigned32(std::int64_t v) noexcept { return v >= INT32_MIN && v <= INT32_MAX; }
+
+// True when every sector field of the header and of the NTFS file list fits the classic 32 bits.
+bool SectorsAreClassic(const ntfs::Catalog& catalog, bool ntfsBody)
+{
+    const ntfs::ScanTarget& t = catalog.scanTarget;
+    const ntfs::VolumeParams& v = catalog.volumeParams;
+    const bool header = FitsIn32(t.scanStartSector) && FitsIn32(t.scanSectorCount) && FitsIn32(t.scanEndSector) &&
+                        FitsIn32(v.clusterBase) && FitsIn32(v.fat1Start) && FitsIn32(v.fat2Start) &&
+                        FitsInSigned32(v.mftSector) && FitsInSigned32(v.mftMirrSector) && FitsIn32(v.endSector);
+    return header && (!ntfsBody || std::all_of(catalog.NtfsFiles().begin(), catalog.NtfsFiles().end(),
+                                               [](const ntfs::NtfsFileEntry& e) { return FitsIn32(e.dataRecordSector); }));
+}
+
+// CRC-32 as zlib's crc32 (reflected, polynomial 0xEDB88320, initial and final value all ones).
+std::uint32_t Crc32(std::span<const std::uint8_t> bytes) noexcept
+{
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) {
+                c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            }
+            t[i] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const std::uint8_t b : bytes) {
+        crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+    }
+    return crc ^ 0xFFFFFFFFu;
 }
 
 // ---- reading ----
@@ -158,7 +236,7 @@ bool EqualsIgnoringCase(std::span<const std::uint8_t> bytes, std::string_view te
 class Cursor
 {
 public:
-    explicit Cursor(std::span<const std::uint8_t> bytes) : m_view(bytes) {}
+    Cursor(std::span<const std::uint8_t> bytes, Format format) : m_view(bytes), m_format(format) {}
 
     bool Ok() const noexcept { return m_defect == Defect::None; }
     Defect Fault() const noexcept { return m_defect; }
@@ -186,6 +264,50 @@ public:
     std::uint64_t U64() noexcept { return Le(8); }
     std::int16_t S16() noexcept { return static_cast<std::int16_t>(U16()); }
     std::int32_t S32() noexcept { return static_cast<std::int32_t>(U32()); }
+    // A sector field (32 or 64 bits by version). A 64-bit value the catalog's type cannot hold
+    // marks the file damaged rather than being cut.
+    template <typename T>
+    T Sector() noexcept
+    {
+        const std::uint64_t v = Le(m_format.SectorWidth());
+        if (v > std::numeric_limits<T>::max()) {
+            Fail(Defect::SectorTooLarge);
+            return 0;
+        }
+        return static_cast<T>(v);
+    }
+    std::int32_t SignedSector() noexcept
+    {
+        if (!m_format.version2) {
+            return S32();
+        }
+        const auto v = static_cast<std::int64_t>(U64());
+        if (v < INT32_MIN || v > INT32_MAX) {
+            Fail(Defect::SectorTooLarge);
+            return 0;
+        }
+        return static_cast<std::int32_t>(v);
+    }
+
+    // A name of `length` stored bytes, as UTF-8: classic names are Latin-1 and always convert;
+    // 2.0 names must be well-formed UTF-8.
+    std::string Name(std::size_t length)
+    {
+        std::string stored = Text(length);
+        if (!m_format.version2) {
+            return core::Latin1ToUtf8(stored);
+        }
+        std::string check;
+        for (std::size_t at = 0; at < stored.size();) {
+            core::AppendUtf8(check, core::NextCodePoint(stored, at));
+        }
+        if (check != stored) {
+            Fail(Defect::BadName);
+            return {};
+        }
+        return stored;
+    }
+    const Format& Fmt() const noexcept { return m_format; }
 
     std::string Text(std::size_t length)
     {
@@ -227,7 +349,7 @@ public:
             return std::nullopt;
         }
         const std::size_t nameLength = length - fixed;
-        if (nameLength > kMaxNameLength) {
+        if (nameLength > m_format.MaxNameLength()) {
             Fail(Defect::NameTooLong);
             return std::nullopt;
         }
@@ -240,6 +362,7 @@ public:
 
 private:
     core::LeView m_view;
+    Format m_format;
     std::size_t m_pos = 0;
     Defect m_defect = Defect::None;
 };
@@ -247,25 +370,26 @@ private:
 void ReadHeader(Cursor& c, SnapshotContents& s)
 {
     // The caller has checked tag and version and positioned the cursor after them.
-    s.scanTarget.scanType = c.S16();
-    s.scanTarget.scanStartSector = c.U32();
-    s.scanTarget.scanSectorCount = c.U32();
-    s.scanTarget.scanEndSector = c.U32();
-    s.scanTarget.scanPartitionTag = c.U16();
+    ntfs::ScanTarget& t = s.scanTarget;
+    t.scanType = c.S16();
+    t.scanStartSector = c.Sector<decltype(t.scanStartSector)>();
+    t.scanSectorCount = c.Sector<decltype(t.scanSectorCount)>();
+    t.scanEndSector = c.Sector<decltype(t.scanEndSector)>();
+    t.scanPartitionTag = c.U16();
     ntfs::VolumeParams& v = s.volumeParams;
     v.type = c.S16();
     v.fatSectors = c.U32();
     v.sectorsPerCluster = c.U32();
     v.rootDirSectors = c.U32();
     v.reservedSectors = c.U32();
-    v.clusterBase = c.U32();
-    v.fat1Start = c.U32();
-    v.fat2Start = c.U32();
-    v.mftSector = c.S32();
-    v.mftMirrSector = c.S32();
+    v.clusterBase = c.Sector<decltype(v.clusterBase)>();
+    v.fat1Start = c.Sector<decltype(v.fat1Start)>();
+    v.fat2Start = c.Sector<decltype(v.fat2Start)>();
+    v.mftSector = c.SignedSector();
+    v.mftMirrSector = c.SignedSector();
     v.sectorsPerFileRecord = c.S32();
     v.indexRecordSectors = c.S32();
-    v.endSector = c.U32();
+    v.endSector = c.Sector<decltype(v.endSector)>();
     s.selectedFileSystem = c.S16();
 }
 
@@ -279,7 +403,7 @@ void ReadNtfsBody(Cursor& c, SnapshotContents& s)
                 return;
             }
             ntfs::NtfsFolderEntry e;
-            e.name = c.Text(*nameLength);
+            e.name = c.Name(*nameLength);
             e.record = c.U32();
             e.parent = c.U32();
             e.created = c.U64();
@@ -292,16 +416,17 @@ void ReadNtfsBody(Cursor& c, SnapshotContents& s)
     if (!c.Ok()) {
         return;
     }
-    if (const auto count = c.Count(kNtfsFileFixed)) {
+    const std::size_t fileFixed = c.Fmt().NtfsFileFixed();
+    if (const auto count = c.Count(fileFixed)) {
         s.ntfsFiles.reserve(*count);
         for (std::uint32_t i = 0; i < *count && c.Ok(); ++i) {
-            const auto nameLength = c.NameLength(kNtfsFileFixed);
+            const auto nameLength = c.NameLength(fileFixed);
             if (!nameLength) {
                 return;
             }
             ntfs::NtfsFileEntry e;
-            e.dataRecordSector = c.U32();
-            e.name = c.Text(*nameLength);
+            e.dataRecordSector = c.Sector<decltype(e.dataRecordSector)>();
+            e.name = c.Name(*nameLength);
             e.record = c.U32();
             e.parent = c.U32();
             e.created = c.U64();
@@ -323,7 +448,7 @@ void ReadFatBody(Cursor& c, SnapshotContents& s)
                 return;
             }
             ntfs::FatFolderEntry e;
-            e.name = c.Text(*nameLength);
+            e.name = c.Name(*nameLength);
             e.cluster = c.U32();
             e.parentCluster = c.U32();
             e.writeDate = c.U16();
@@ -344,7 +469,7 @@ void ReadFatBody(Cursor& c, SnapshotContents& s)
                 return;
             }
             ntfs::FatFileEntry e;
-            e.name = c.Text(*nameLength);
+            e.name = c.Name(*nameLength);
             e.cluster = c.U32();
             e.parentCluster = c.U32();
             e.writeDate = c.U16();
@@ -371,12 +496,33 @@ ParseResult ParseSnapshot(std::span<const std::uint8_t> bytes)
         return result;
     }
     const auto afterTag = bytes.subspan(kVersionOffset);
-    if (!EqualsIgnoringCase(afterTag.first(std::min(afterTag.size(), kVersion.size())), kVersion)) {
+    const auto version = afterTag.first(std::min(afterTag.size(), kVersion.size()));
+    Format format;
+    if (EqualsIgnoringCase(version, kVersion2)) {
+        format.version2 = true;
+    } else if (!EqualsIgnoringCase(version, kVersion)) {
         result.outcome = ParseOutcome::BadVersion;
         return result;
     }
 
-    Cursor c(bytes);
+    std::span<const std::uint8_t> body = bytes;
+    if (format.version2) {
+        // The checksum covers every byte before it; nothing of a file that fails it is used.
+        if (bytes.size() < kV2HeaderSize + kV2ChecksumSize) {
+            result.outcome = ParseOutcome::Damaged;
+            result.defect = Defect::Truncated;
+            return result;
+        }
+        body = bytes.first(bytes.size() - kV2ChecksumSize);
+        core::LeView tail(bytes.last(kV2ChecksumSize));
+        if (tail.U32(0) != Crc32(body)) {
+            result.outcome = ParseOutcome::Damaged;
+            result.defect = Defect::BadChecksum;
+            return result;
+        }
+    }
+
+    Cursor c(body, format);
     c.Text(kScanTypeOffset);  // tag and version, checked above
     SnapshotContents& s = result.contents;
     ReadHeader(c, s);
@@ -406,16 +552,26 @@ SerializeOutcome SerializeSnapshot(const ntfs::Catalog& catalog, std::vector<std
     const core::FsTypeCode type = catalog.volumeParams.type;
     const bool ntfsBody = type == core::kFsNtfs;
     const bool fatBody = IsFat(type);
-    if ((ntfsBody && !(NamesFit(catalog.NtfsFolders()) && NamesFit(catalog.NtfsFiles()))) ||
-        (fatBody && !(NamesFit(catalog.FatFolders()) && NamesFit(catalog.FatFiles())))) {
+    // The classic format whenever it can hold the catalog, so that files stay readable by every
+    // earlier version; 2.0 only for names past Latin-1 (or too long) and sectors past 32 bits.
+    const bool classicNames = (!ntfsBody || (NamesAreClassic(catalog.NtfsFolders()) && NamesAreClassic(catalog.NtfsFiles()))) &&
+                              (!fatBody || (NamesAreClassic(catalog.FatFolders()) && NamesAreClassic(catalog.FatFiles())));
+    Format format;
+    format.version2 = !classicNames || !SectorsAreClassic(catalog, ntfsBody);
+    if (format.version2 &&
+        ((ntfsBody && !(NamesFitVersion2(catalog.NtfsFolders()) && NamesFitVersion2(catalog.NtfsFiles()))) ||
+         (fatBody && !(NamesFitVersion2(catalog.FatFolders()) && NamesFitVersion2(catalog.FatFiles()))))) {
         return SerializeOutcome::NameTooLong;
     }
-    ByteWriter w(out);
+    ByteWriter w(out, format);
     WriteHeader(catalog, w);
     if (ntfsBody) {
         WriteNtfsBody(catalog, w);
     } else if (fatBody) {
         WriteFatBody(catalog, w);
+    }
+    if (format.version2) {
+        w.U32(Crc32(out));
     }
     return SerializeOutcome::Serialized;
 }

@@ -30,7 +30,7 @@ enum class ParseOutcome
 {
     Parsed,
     BadTag,      // the first seven bytes are not "dnx4.02" in any case
-    BadVersion,  // the next three are not "1.0"
+    BadVersion,  // the next three are neither "1.0" nor "2.0"
     Damaged,     // tag and version fit but the rest does not follow the format (see Defect)
 };
 
@@ -39,9 +39,12 @@ enum class Defect
     None,
     Truncated,       // the file ends inside the header or inside a count or record
     RecordTooShort,  // a record length below the fixed part of its record type
-    NameTooLong,     // a record length that leaves more than 255 bytes for the name
+    NameTooLong,     // a record length that leaves more than 255 bytes (2.0: 765) for the name
     CountPastEnd,    // a count that cannot fit in the bytes that remain, even with empty names
     TrailingBytes,   // bytes after the last record the type calls for
+    BadChecksum,     // 2.0: the CRC-32 at the end does not match the bytes before it
+    BadName,         // 2.0: a name that is not well-formed UTF-8
+    SectorTooLarge,  // 2.0: a sector value wider than the catalog holds
 };
 
 struct ParseResult
@@ -62,13 +65,16 @@ ParseResult ParseSnapshot(std::span<const std::uint8_t> bytes);
 enum class SerializeOutcome
 {
     Serialized,
-    NameTooLong,  // a catalog name longer than 255 bytes: no reader would accept the file
+    NameTooLong,  // a catalog name longer than 765 bytes of UTF-8: no reader would accept the file
 };
 
 // Writes the catalog as snapshot bytes into `out` (replacing its contents): the header from
 // scanTarget, volumeParams and selectedFileSystem, then by volumeParams.type the NTFS lists
 // (300), the FAT lists (100, 200) or nothing. Each list is preceded by its length, which the
-// catalog's folderCount/fileCount equal after every scan. On NameTooLong `out` is empty.
+// catalog's folderCount/fileCount equal after every scan. The classic version 1.0 is written when
+// every name has a Latin-1 form of at most 255 bytes and every sector fits 32 bits (byte for byte
+// what earlier versions wrote); otherwise version 2.0 (UTF-8 names, 64-bit sectors, CRC-32).
+// On NameTooLong `out` is empty.
 SerializeOutcome SerializeSnapshot(const ntfs::Catalog& catalog, std::vector<std::uint8_t>& out);
 
 // Replaces the catalog's contents with a parsed snapshot: ClearFatLists and ClearNtfsLists,

@@ -5,7 +5,7 @@
 # Needs root and FUSE (ntfs-3g mounts the volumes) and these Debian packages:
 #   ntfs-3g sleuthkit fdisk dosfstools mtools attr xz-utils python3
 #
-# Usage: sudo bash tests/data/make-fixtures.sh [ntfs_basic|multi_part|mft_runs|reformatted|compressed|demo ...]
+# Usage: sudo bash tests/data/make-fixtures.sh [ntfs_basic|multi_part|mft_runs|reformatted|compressed|demo|unicode ...]
 # With no argument every image is built. Scratch files go to $FIXTURE_WORK (default /tmp/fixtures-work).
 #
 # File contents are stamped: every 512-byte sector of a file holds the line
@@ -823,9 +823,62 @@ SF
 }
 
 # ---------------------------------------------------------------------------------------------
+# unicode: one NTFS partition whose names are not Latin-1: Cyrillic, Greek, Armenian, CJK, fullwidth
+# Latin and an emoji outside the BMP (a UTF-16 surrogate pair), live and deleted, Windows-style
+# (Win32 + 8.3 alias) and Linux-style (POSIX only). `日本語.txt` and `日本亞.txt` share the low
+# byte of every UTF-16 unit (the second is shown as the first when only low bytes are kept).
+build_unicode() {
+    local W=$WORK/unicode START=2048 SECTORS=16384
+    mkdir -p "$W"; ROWS=$W/rows; DELROWS=$W/delrows; : >"$ROWS"; : >"$DELROWS"
+    new_ntfs "$W/vol.img" $SECTORS $START 4096 UNICODE
+    mount_ntfs "$W/vol.img"
+    wstamp "Фото/отпуск.txt" 5000
+    wstamp "Фото/Море и солнце.jpg" 20000
+    wstamp "Отчёт 6.doc" 3000
+    wstamp "отчёт 7.doc" 700
+    wstamp "Έγγραφα/Σημείωση ταξιδιού.txt" 1500
+    wstamp "Έγγραφα/ΤΕΛΟΣ.txt" 400
+    wstamp "日本語.txt" 2500
+    wstamp "日本人.txt" 600
+    wstamp "日本亞.txt" 900
+    wstamp "資料/中文文件.txt" 8000
+    wstamp "😀 smile.txt" 1200
+    wstamp "Emoji 🎉/party 🎂 cake.txt" 300
+    wstamp "Բարեւ.txt" 250
+    wstamp "ＦＵＬＬ ｗｉｄｔｈ.txt" 350
+    wstamp "Café/déjà vu.txt" 450
+    stamp "posix/Ёлка.txt" 640
+    stamp "posix/ёлка.txt" 660
+    wstamp "Фото/удалённый.txt" 7000
+    wstamp "Старое/Ελληνικά.txt" 2200
+    wstamp "Старое/古い/🙈.txt" 500
+    wstamp "削除 😢.txt" 300
+    sync
+    delete 1 $START "Фото/удалённый.txt"
+    delete 1 $START "Старое"
+    delete 1 $START "削除 😢.txt"
+    live_rows 1 $START ntfs
+    umount_ntfs
+
+    local disk=$W/unicode.img
+    new_disk "$disk" $((START + SECTORS + 2048)) <<SF
+label: dos
+label-id: 0x4e544606
+unit: sectors
+
+start=$START, size=$SECTORS, type=7
+SF
+    put_volume "$disk" "$W/vol.img" $START
+    check_deleted "$disk"
+    write_manifest unicode
+    oracles unicode "$disk" "1:$START:ntfs:$W/vol.img"
+    pack unicode "$disk" "$DATA"
+}
+
+# ---------------------------------------------------------------------------------------------
 main() {
     local targets=("$@")
-    (( ${#targets[@]} )) || targets=(ntfs_basic multi_part mft_runs reformatted compressed demo)
+    (( ${#targets[@]} )) || targets=(ntfs_basic multi_part mft_runs reformatted compressed demo unicode)
     local t
     for t in "${targets[@]}"; do
         echo "== $t"

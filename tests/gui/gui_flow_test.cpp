@@ -95,6 +95,7 @@ private Q_SLOTS:
     void filtersChangeTheList();
     void findFilesListsHitsWithTheirPaths();
     void findFilesStopAnsweredNoThenYes();
+    void unicodeNamesInListTreeAndFind();
     void contextMenuAndPropertiesOfADeletedFolder();
     void tabMovesTheFocusBetweenTreeAndList();
     void viewStylesDriveInformationAndAbout();
@@ -328,6 +329,49 @@ void GuiFlowTest::findFilesListsHitsWithTheirPaths()
         QCOMPARE(rows[0].path, std::string("\\Documents"));
         QCOMPARE(dialog->filesFoundText(), QStringLiteral("1"));
         QCOMPARE(dialog->lastFileText(), QStringLiteral("LETTER.TXT"));
+        checked = true;
+        dialog->close();
+    });
+    rig.w().menuAction(shell::MenuItem::FindFiles)->trigger();
+    QVERIFY(checked);
+}
+
+void GuiFlowTest::unicodeNamesInListTreeAndFind()
+{
+    Rig rig(gui_test::fixture("unicode.img"));
+    QVERIFY(rig.toBrowseStep());
+    // The list shows names past Latin-1 as they are on the volume.
+    const QString report = QString::fromUtf8("\xd0\x9e\xd1\x82\xd1\x87\xd1\x91\xd1\x82 6.doc");  // Отчёт 6.doc
+    const int r = rig.row(report);
+    QVERIFY(r >= 0);
+    QCOMPARE(rig.w().listModel()->data(rig.w().listModel()->index(r, 0)).toString(), report);
+    QVERIFY(rig.row(QString::fromUtf8("\xf0\x9f\x98\x80 smile.txt")) >= 0);
+    QVERIFY(rig.row(QString::fromUtf8("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt")) >= 0);
+    QVERIFY(rig.row(QString::fromUtf8("\xe6\x97\xa5\xe6\x9c\xac\xe4\xba\x9e.txt")) >= 0);
+
+    // The folder tree: the root's children carry the folder names.
+    QAbstractItemModel* tree = rig.w().treeModel(shell::LeftTree::Folders);
+    const QModelIndex root = tree->index(0, 0);
+    QStringList folders;
+    for (int i = 0; i < tree->rowCount(root); ++i)
+        folders << tree->data(tree->index(i, 0, root)).toString();
+    QVERIFY2(folders.contains(QString::fromUtf8("\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe")), qPrintable(folders.join(u',')));
+    QVERIFY2(folders.contains(QString::fromUtf8("Emoji \xf0\x9f\x8e\x89")), qPrintable(folders.join(u',')));
+
+    rig.enterFolder(QString::fromUtf8("\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe"));  // Фото
+    QVERIFY(rig.row(QString::fromUtf8("\xd0\xbe\xd1\x82\xd0\xbf\xd1\x83\xd1\x81\xd0\xba.txt")) >= 0);  // отпуск.txt
+
+    // A pattern typed in Cyrillic capitals finds both reports.
+    bool checked = false;
+    onNextDialog<gui::FindFilesDialog>([&checked](gui::FindFilesDialog* dialog) {
+        // QTest's key simulation knows Latin-1 keys only; the text goes in as an input method would.
+        dialog->patternEdit()->insert(QString::fromUtf8("*\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2*"));
+        QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([dialog] { return dialog->startButton()->isEnabled(); }, gui_test::kWorkerTimeoutMs));
+        const auto& rows = dialog->results()->rows();
+        QCOMPARE(rows.size(), std::size_t{2});
+        QCOMPARE(rows[0].name, std::string("\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2 6.DOC"));
+        QCOMPARE(dialog->lastFileText(), QString::fromUtf8("\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2 7.DOC"));
         checked = true;
         dialog->close();
     });

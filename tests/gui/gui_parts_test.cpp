@@ -40,7 +40,7 @@ private Q_SLOTS:
     void bridgeReportsOutOfMemoryInsteadOfTheEnd();
     void windowShowsTheWorkersLastValuesBeforeItsEnd();
     void listModelShowsAHundredThousandRowsAtOnce();
-    void listModelLatin1NamesAndRenameHandler();
+    void listModelUtf8NamesAndRenameHandler();
     void treeModelRowsParentsAndBrokenItems();
     void desktopEntries();
     void execLineExpansion();
@@ -182,15 +182,15 @@ void GuiPartsTest::listModelShowsAHundredThousandRowsAtOnce()
     QVERIFY(!model.data(model.index(5, 0), Qt::DecorationRole).value<QIcon>().isNull());
 }
 
-void GuiPartsTest::listModelLatin1NamesAndRenameHandler()
+void GuiPartsTest::listModelUtf8NamesAndRenameHandler()
 {
     gui::FileTypes types;
     gui::ListModel model(types);
     model.setColumns({{QStringLiteral("Name"), 150, Qt::AlignLeft}});
     ntfs::ListRow row;
-    row.name = "men\xfa.txt";  // Latin-1 as the catalog keeps it
+    row.name = "men\xc3\xba \xd0\xa4\xf0\x9f\x98\x80.txt";  // UTF-8 as the catalog keeps it: menú Ф😀.txt
     model.setRows({row});
-    QCOMPARE(model.data(model.index(0, 0)).toString(), QString::fromUtf8("men\xc3\xba.txt"));
+    QCOMPARE(model.data(model.index(0, 0)).toString(), QString::fromUtf8("men\xc3\xba \xd0\xa4\xf0\x9f\x98\x80.txt"));
 
     // Editing reaches the handler only while a rename is open; the row changes only when told.
     QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
@@ -200,7 +200,7 @@ void GuiPartsTest::listModelLatin1NamesAndRenameHandler()
     QVERIFY(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
     QVERIFY(model.setData(model.index(0, 0), QStringLiteral("b.txt")));
     QCOMPARE(renamed, QStringLiteral("b.txt"));
-    QCOMPARE(model.data(model.index(0, 0)).toString(), QString::fromUtf8("men\xc3\xba.txt"));
+    QCOMPARE(model.data(model.index(0, 0)).toString(), QString::fromUtf8("men\xc3\xba \xd0\xa4\xf0\x9f\x98\x80.txt"));
     model.setRowName(0, "b.txt");
     QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("b.txt"));
     // With no columns (the list between steps) nothing shows.

@@ -61,7 +61,7 @@ struct Rig
     {
         const auto& rows = w().listModel()->rows();
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (gui::fromLatin1(rows[i].name) == name)
+            if (gui::toQt(rows[i].name) == name)
                 return static_cast<int>(i);
         }
         return -1;

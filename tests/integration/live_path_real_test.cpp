@@ -94,7 +94,7 @@ struct Scanned
     // deleted or missing.
     std::string PathOf(const ntfs::NtfsFileEntry& file) const
     {
-        std::string path = core::Latin1ToUtf8(file.name);
+        std::string path = file.name;
         std::uint32_t parent = file.parent;
         for (int depth = 0; parent != ntfs::kRootRecord; ++depth) {
             const auto folder = catalog.NtfsFolderWithRecord(parent);
@@ -102,7 +102,7 @@ struct Scanned
                 return {};
             }
             const ntfs::NtfsFolderEntry& f = catalog.NtfsFolders()[*folder];
-            path = core::Latin1ToUtf8(f.name) + "/" + path;
+            path = f.name + "/" + path;
             parent = f.parent;
         }
         return path;

@@ -233,7 +233,7 @@ std::vector<FoundName> FileNamesOf(std::span<const std::uint8_t> record)
             ADD_FAILURE() << "short $FILE_NAME value";
             continue;
         }
-        found.name = core::Latin1ToUtf8(core::NameFromUtf16Low(a->value.subspan(ntfs::kFnName), units));
+        found.name = core::NameFromUtf16(a->value.subspan(ntfs::kFnName), units);
         names.push_back(found);
     }
     EXPECT_EQ(it.End(), ntfs::WalkEnd::EndMarker);
@@ -333,7 +333,7 @@ TEST_P(NtfsDecodersReal, RecordsMatchTheSleuthKit)
                                                 [ns](const FoundName& n) { return n.nameSpace == ns; });
                 ASSERT_EQ(found.has_value(), first != baseNames.end()) << "namespace " << int{ns};
                 if (found) {
-                    EXPECT_EQ(core::Latin1ToUtf8(found->name), first->name);
+                    EXPECT_EQ(found->name, first->name);
                     EXPECT_EQ(found->parent, first->parent);
                 }
             }

@@ -38,20 +38,6 @@ struct ManifestRow
     std::uint32_t record = 0;
 };
 
-std::string Utf8ToLatin1(const std::string& utf8)
-{
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80 || i + 1 >= utf8.size()) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::vector<ManifestRow> ReadManifest(const std::string& name, unsigned part)
 {
     std::ifstream in(DataDir() / (name + ".manifest.tsv"));
@@ -71,7 +57,7 @@ std::vector<ManifestRow> ReadManifest(const std::string& name, unsigned part)
         row.part = part;
         row.start = static_cast<std::uint32_t>(std::stoul(f[1]));
         row.folder = f[2] == "d";
-        row.path = "/" + Utf8ToLatin1(f[3]);
+        row.path = "/" + f[3];
         row.size = std::stoull(f[4]);
         row.deleted = f[6] == "1";
         row.state = f[7];
@@ -314,7 +300,14 @@ INSTANTIATE_TEST_SUITE_P(
                       Golden{"ntfs_basic.img", "find 'r*' --partition 1 --json", "ntfs_basic.find-r.json"},
                       Golden{"multi_part.img", "partitions", "multi_part.partitions.txt"},
                       Golden{"multi_part.img", "search-partitions --json", "multi_part.search-partitions.json"},
-                      Golden{"multi_part.img", "scan --partition 4 --tree", "multi_part.p4.scan.txt"}),
+                      Golden{"multi_part.img", "scan --partition 4 --tree", "multi_part.p4.scan.txt"},
+                      Golden{"unicode.img", "scan --partition 1 --tree", "unicode.scan.txt"},
+                      Golden{"unicode.img", "scan --partition 1 --json", "unicode.scan.json"},
+                      Golden{"unicode.img", "ls --partition 1", "unicode.ls.txt"},
+                      Golden{"unicode.img", "ls --partition 1 \xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe --json", "unicode.ls-foto.json"},
+                      Golden{"unicode.img", "find '*\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2*' --partition 1",
+                             "unicode.find.txt"},
+                      Golden{"unicode.img", "find '*' --partition 1 --json", "unicode.find-all.json"}),
     [](const auto& info) {
         std::string name = info.param.file;
         for (char& c : name) {

@@ -25,7 +25,7 @@ struct FixtureVolume
 };
 
 // Every NTFS volume of the fixture images, as the partition tables give them.
-inline constexpr std::array<FixtureVolume, 7> kNtfsFixtureVolumes{{
+inline constexpr std::array<FixtureVolume, 8> kNtfsFixtureVolumes{{
     {"ntfs_basic.img", 1, 2048, 49152},
     {"multi_part.img", 1, 63, 16002},
     {"multi_part.img", 3, 96453, 16002},
@@ -33,6 +33,7 @@ inline constexpr std::array<FixtureVolume, 7> kNtfsFixtureVolumes{{
     {"mft_runs.img", 1, 2048, 32768},
     {"reformatted.img", 1, 2048, 49152},
     {"compressed.img", 1, 2048, 32768},
+    {"unicode.img", 1, 2048, 16384},
 }};
 
 // A test-name suffix for a volume: "ntfs_basic_p1".

@@ -49,13 +49,13 @@ void FileFiltersDialog::showEntries()
 {
     m_list->clear();
     for (const std::string& entry : m_logic.Entries())
-        m_list->addItem(fromLatin1(entry));
+        m_list->addItem(toQt(entry));
     m_remove->setEnabled(m_logic.RemoveEnabled());
 }
 
 void FileFiltersDialog::add()
 {
-    const shell::FileFiltersDialog::AddResult result = m_logic.Add(toLatin1(m_edit->text()));
+    const shell::FileFiltersDialog::AddResult result = m_logic.Add(toUtf8(m_edit->text()));
     showEntries();
     if (result.clearEdit)
         m_edit->clear();

@@ -55,15 +55,15 @@ QVariant FindResultModel::data(const QModelIndex& index, int role) const
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case 0:
-            return fromLatin1(row.name);
+            return toQt(row.name);
         case 1:
-            return fromLatin1(row.path);
+            return toQt(row.path);
         default:
             return QString::number(row.size);
         }
     }
     if (role == Qt::DecorationRole && index.column() == 0)
-        return m_types.fileIcon(fromLatin1(row.name));
+        return m_types.fileIcon(toQt(row.name));
     return {};
 }
 
@@ -120,7 +120,7 @@ FindFilesDialog::FindFilesDialog(shell::FindFilesDialog& logic, FileTypes& types
     grid->setColumnStretch(1, 1);
     resize(static_cast<int>(560 * scale), static_cast<int>(380 * scale));
 
-    connect(m_start, &QPushButton::clicked, this, [this] { m_logic.StartSearch(toLatin1(m_pattern->text())); });
+    connect(m_start, &QPushButton::clicked, this, [this] { m_logic.StartSearch(toUtf8(m_pattern->text())); });
     connect(m_stop, &QPushButton::clicked, this, [this] { m_logic.StopSearch(); });
     m_timer.setInterval(50);
     connect(&m_timer, &QTimer::timeout, this, &FindFilesDialog::flush);
@@ -174,7 +174,7 @@ void FindFilesDialog::flush()
     }
     if (!counters)
         return;
-    m_lastFile->setText(fromLatin1(rows.back().name));
+    m_lastFile->setText(toQt(rows.back().name));
     m_filesFound->setText(QString::number(count));
     m_model->append(std::move(rows));
 }

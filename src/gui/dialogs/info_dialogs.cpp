@@ -46,7 +46,7 @@ QString InfoDialog::value(const QString& label) const
 
 PropertiesDialog::PropertiesDialog(const shell::PropertiesInfo& info, QWidget* parent)
     : InfoDialog(toQt(core::msg::kPropertiesCaption),
-                 {{QStringLiteral("Name :"), fromLatin1(info.name)},
+                 {{QStringLiteral("Name :"), toQt(info.name)},
                   {QStringLiteral("Size"), toQt(info.size)},
                   {QStringLiteral("Contains"), toQt(info.contains)},
                   {QStringLiteral("Creation Date"), toQt(info.created)},

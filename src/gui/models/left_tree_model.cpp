@@ -37,7 +37,7 @@ void LeftTreeModel::setItems(const shell::TreeModel& items)
         }
         Node& n = m_nodes[item.id];
         n.parent = item.parent;
-        n.text = fromLatin1(item.text);
+        n.text = toQt(item.text);
         n.image = item.image;
         n.selectedImage = item.selectedImage;
         n.expanded = item.expanded;

@@ -64,33 +64,33 @@ QVariant ListModel::data(const QModelIndex& index, int role) const
     case Qt::EditRole:
         switch (column) {
         case kName:
-            return fromLatin1(r->name);
+            return toQt(r->name);
         case kType:
             // Files show the desktop's name for their type; folders keep the listing's words.
             if (r->folder)
-                return fromLatin1(r->type);
-            return (r->deleted ? toQt(ntfs::kDeletedTypePrefix) : QString()) + m_types.typeName(fromLatin1(r->name));
+                return toQt(r->type);
+            return (r->deleted ? toQt(ntfs::kDeletedTypePrefix) : QString()) + m_types.typeName(toQt(r->name));
         case kSize:
-            return fromLatin1(r->size);
+            return toQt(r->size);
         case kCreated:
-            return fromLatin1(r->created);
+            return toQt(r->created);
         case kModified:
-            return fromLatin1(r->modified);
+            return toQt(r->modified);
         case kId:
-            return fromLatin1(r->id);
+            return toQt(r->id);
         default:
             return {};
         }
     case Qt::DecorationRole:
         if (column != kName)
             return {};
-        return r->folder ? m_types.folderIcon() : m_types.fileIcon(fromLatin1(r->name));
+        return r->folder ? m_types.folderIcon() : m_types.fileIcon(toQt(r->name));
     case Qt::TextAlignmentRole:
         if (static_cast<std::size_t>(column) < m_columns.size())
             return QVariant::fromValue(m_columns[static_cast<std::size_t>(column)].alignment);
         return {};
     case Qt::ToolTipRole:
-        return column == kName ? fromLatin1(r->name) : QVariant();
+        return column == kName ? toQt(r->name) : QVariant();
     default:
         return {};
     }

@@ -22,3 +22,9 @@ run ntfs_basic.find-r.json ntfs_basic.img find 'r*' --partition 1 --json
 run multi_part.partitions.txt multi_part.img partitions
 run multi_part.search-partitions.json multi_part.img search-partitions --json
 run multi_part.p4.scan.txt multi_part.img scan --partition 4 --tree
+run unicode.scan.txt unicode.img scan --partition 1 --tree
+run unicode.scan.json unicode.img scan --partition 1 --json
+run unicode.ls.txt unicode.img ls --partition 1
+run unicode.ls-foto.json unicode.img ls --partition 1 Фото --json
+run unicode.find.txt unicode.img find '*ОТЧЁТ*' --partition 1
+run unicode.find-all.json unicode.img find '*' --partition 1 --json

@@ -120,7 +120,7 @@ TEST(Sweep, FileRecordsBecomeFoundFoldersAndFiles)
     EXPECT_EQ(files[0].size, 123u);
     EXPECT_EQ(files[0].deleted, 1u);
     EXPECT_EQ(files[0].sector, 12u);
-    EXPECT_EQ(files[1].name, "caf\xE9");
+    EXPECT_EQ(files[1].name, "caf\xC3\xA9");
     EXPECT_EQ(d.catalog.foundFolderCount, 4u);
     EXPECT_EQ(d.catalog.foundFileCount, 3u);
 }

@@ -22,11 +22,11 @@ TEST(JsonWriter, EscapesQuotesBackslashesAndControls)
     EXPECT_EQ(w.Text(), R"("q\"b\\n\n\t\u0001\u007f")");
 }
 
-TEST(JsonWriter, Latin1NamesBecomeUtf8)
+TEST(JsonWriter, NamesPassAsUtf8)
 {
     cli::JsonWriter w;
-    w.Latin1String("caf\xe9");
-    EXPECT_EQ(w.Text(), "\"caf\xc3\xa9\"");
+    w.String("caf\xc3\xa9 \xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe \xf0\x9f\x98\x80");
+    EXPECT_EQ(w.Text(), "\"caf\xc3\xa9 \xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe \xf0\x9f\x98\x80\"");
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ ntfs::FolderTree SampleTree()
 {
     ntfs::FolderTree tree;
     const auto docs = tree.Insert(tree.Root(), "Docs", ntfs::kTreeImageFolder, ntfs::kTreeImageFolderOpen);
-    tree.Insert(docs, "caf\xE9", ntfs::kTreeImageFolder, ntfs::kTreeImageFolderOpen);
+    tree.Insert(docs, "caf\xC3\xA9", ntfs::kTreeImageFolder, ntfs::kTreeImageFolderOpen);
     tree.Insert(tree.Root(), "Dir0", ntfs::kTreeImageFolder, ntfs::kTreeImageFolderOpen);
     tree.Insert(tree.Root(), "Docs", ntfs::kTreeImageFolder, ntfs::kTreeImageFolderOpen);
     return tree;
@@ -73,7 +73,7 @@ TEST(FormatRows, HeaderThenTabSeparatedColumnsKeepingBlanks)
 {
     std::vector<ntfs::ListRow> rows(2);
     rows[0] = {"DOCS", "Folder", "0", "07-03-2005 ", "07-03-2005 ", "2", true, false};
-    rows[1] = {"r\xE9sum\xE9.doc", "Deleted DOC File", "12", "1-1-1601 0:0:0", "7-3-2005 14:5:9", "4242", false, true};
+    rows[1] = {"r\xC3\xA9sum\xC3\xA9.doc", "Deleted DOC File", "12", "1-1-1601 0:0:0", "7-3-2005 14:5:9", "4242", false, true};
     EXPECT_EQ(FormatRows(rows), "Name\tType\tSize\tCreated\tModified\tID\n"
                                 "DOCS\tFolder\t0\t07-03-2005 \t07-03-2005 \t2\n"
                                 "r\xC3\xA9sum\xC3\xA9.doc\tDeleted DOC File\t12\t1-1-1601 0:0:0\t7-3-2005 14:5:9\t4242\n");

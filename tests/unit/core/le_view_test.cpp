@@ -55,12 +55,4 @@ TEST(CheckedMath, RefusesOverflow)
     EXPECT_FALSE(core::CheckedSub<std::uint32_t>(0, 1));
 }
 
-TEST(NtfsNames, LowBytesAndLatin1)
-{
-    const std::array<std::uint8_t, 8> utf16{'a', 0, 0xE9, 0, 0x3B, 0x04, 'z', 0};
-    EXPECT_EQ(core::NameFromUtf16Low(utf16, 4), std::string("a\xE9;z"));
-    EXPECT_EQ(core::NameFromUtf16Low(utf16, 100), std::string("a\xE9;z"));  // never past the bytes
-    EXPECT_EQ(core::Latin1ToUtf8("a\xE9"), "a\xC3\xA9");
-}
-
 }  // namespace

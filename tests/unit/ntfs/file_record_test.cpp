@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ntfs_names.h"
 #include "ntfs/file_record.h"
 #include "ntfs/fixup.h"
 #include "support/ntfs_builder.h"
@@ -81,13 +82,13 @@ TEST(FindFileName, NamedFileNameAttributeIsPassedOver)
     EXPECT_EQ(ntfs::FindFileName(record, 1)->name, "right");
 }
 
-TEST(FindFileName, NonAsciiKeepsTheLowByte)
+TEST(FindFileName, NonAsciiIsDecodedToUtf8)
 {
     ByteBuffer value = testing_support::BuildFileNameValue(Name("ab", 1));
     PutLe(value, 66, 0x00E9, 2);  // é
     PutLe(value, 68, 0x4E2D, 2);  // a CJK unit: low byte 0x2D
     const auto record = Fixed(FileRecordBuilder().Attribute(testing_support::BuildResidentAttribute(0x30, value)));
-    EXPECT_EQ(ntfs::FindFileName(record, 1)->name, "\xE9-");
+    EXPECT_EQ(ntfs::FindFileName(record, 1)->name, "\xC3\xA9\xE4\xB8\xAD");  // é中
 }
 
 TEST(FindFileName, NameUnitsBeyondTheRecordAreNotRead)
@@ -101,7 +102,7 @@ TEST(FindFileName, NameUnitsBeyondTheRecordAreNotRead)
     record[920 + 24 + 64] = 255;
     const auto info = ntfs::FindFileName(std::span<const std::uint8_t>(record), 1);
     ASSERT_TRUE(info);
-    EXPECT_EQ(info->name.size(), 7u);
+    EXPECT_EQ(core::CodePointCount(info->name), 7u);
     EXPECT_EQ(info->name.substr(0, 3), "abc");
 }
 
@@ -296,7 +297,8 @@ TEST_P(FileRecordCorrupted, FindRoutinesStayBounded)
     const std::vector<std::uint8_t> exact(record.begin(), record.end());
     for (std::uint8_t ns = 0; ns < 4; ++ns) {
         if (const auto name = ntfs::FindFileName(exact, ns)) {
-            EXPECT_LE(name->name.size(), 255u);
+            EXPECT_LE(core::CodePointCount(name->name), 255u);
+            EXPECT_LE(name->name.size(), core::kMaxNameUtf8Bytes);
         }
     }
     static_cast<void>(ntfs::GetDataSize(exact));

@@ -299,14 +299,15 @@ TEST_F(ExtractionTest, DataSplitOverTwoRecordsIsCopiedFromEveryPiece)
     EXPECT_EQ(ReadAll(m_dir / "h.bin"), expected);
 }
 
-TEST(OutputNames, NamesAreMadeSafeAndConvertedToUtf8)
+TEST(OutputNames, NamesAreMadeSafeAndKeptAsUtf8)
 {
     EXPECT_EQ(recovery::SafeOutputName("a/b"), "a_b");
     EXPECT_EQ(recovery::SafeOutputName(std::string("a\0b", 3)), "a_b");
     EXPECT_EQ(recovery::SafeOutputName("."), "_.");
     EXPECT_EQ(recovery::SafeOutputName(".."), "_..");
     EXPECT_EQ(recovery::SafeOutputName(""), "_");
-    EXPECT_EQ(recovery::SafeOutputName("caf\xE9.txt"), "caf\xC3\xA9.txt");
+    EXPECT_EQ(recovery::SafeOutputName("caf\xC3\xA9.txt"), "caf\xC3\xA9.txt");
+    EXPECT_EQ(recovery::SafeOutputName("\xD0\xA4/\xF0\x9F\x98\x80"), "\xD0\xA4_\xF0\x9F\x98\x80");
     EXPECT_EQ(recovery::CopyCandidateName(1, "report.doc"), "Copy (1 ) of report.doc");
 }
 

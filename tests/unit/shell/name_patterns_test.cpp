@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <ostream>
 #include <string>
 
@@ -66,10 +68,29 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"REPORT.TX", "*.T?T", false}, MatchCase{"X", "*?", true}, MatchCase{"X", "*??", false},
         MatchCase{"AB", "?*?", true}, MatchCase{"A", "?*?", false}));
 
-TEST(UpperCaseName, TurnsOnlyAsciiLetters)
+// Characters, not bytes: a '?' takes a whole character (two-, three- or four-byte UTF-8, an emoji
+// that is a surrogate pair on disk), and name lengths count characters.
+INSTANTIATE_TEST_SUITE_P(
+    CodePoints, MatchPatternTest,
+    ::testing::Values(
+        MatchCase{"\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2 6.DOC", "*\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2*", true},  // ОТЧЁТ
+        MatchCase{"\xd0\xa4\xd0\x9e", "??", true}, MatchCase{"\xd0\xa4\xd0\x9e", "???", false},        // ФО is two characters
+        MatchCase{"\xd0\xa4\xd0\x9e", "\xd0\xa4?", true},
+        MatchCase{"\xf0\x9f\x98\x80.TXT", "?.TXT", true}, MatchCase{"\xf0\x9f\x98\x80.TXT", "??.TXT", false},
+        MatchCase{"\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.TXT", "*\xe8\xaa\x9e*", true},           // 語 in 日本語
+        MatchCase{"\xe6\x97\xa5\xe6\x9c\xac\xe4\xba\x9e.TXT", "*\xe8\xaa\x9e*", false},          // not in 日本亞
+        MatchCase{"\xe6\x97\xa5.TXT", "*?.TXT", true}, MatchCase{"\xe6\x97\xa5.TXT", "?????", true},
+        MatchCase{"\xe6\x97\xa5.TXT", "??????", false},
+        // The second byte of Ф is not a character of its own.
+        MatchCase{"\xd0\xa4", "\xa4", false}),
+    [](const ::testing::TestParamInfo<MatchCase>& info) { return "cp" + std::to_string(info.index); });
+
+TEST(UpperCaseName, UsesTheUnicodeCaseMap)
 {
     EXPECT_EQ(UpperCaseName("report.doc"), "REPORT.DOC");
-    EXPECT_EQ(UpperCaseName("\xe9t\xe9-1"), "\xe9T\xe9-1");
+    EXPECT_EQ(UpperCaseName("\xc3\xa9t\xc3\xa9-1"), "\xc3\x89T\xc3\x89-1");                       // été
+    EXPECT_EQ(UpperCaseName("\xd0\x9e\xd1\x82\xd1\x87\xd1\x91\xd1\x82 6.doc"),
+              "\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2 6.DOC");                                // Отчёт 6.doc
 }
 
 TEST(FilterPatterns, StoresUpToNineteenCharactersAsTyped)
@@ -86,6 +107,25 @@ TEST(FilterPatterns, StoresUpToNineteenCharactersAsTyped)
     ASSERT_EQ(filters.Count(), 2u);
     EXPECT_EQ(filters.At(0), nineteen);
     EXPECT_EQ(filters.At(1), "*.Doc");
+}
+
+TEST(FilterPatterns, CountsCharactersNotBytes)
+{
+    FilterPatterns filters;
+    std::string cyrillic;  // 19 Cyrillic letters: 38 bytes
+    for (int i = 0; i < 19; ++i)
+        cyrillic += "\xd0\x96";
+    std::string emoji;  // 19 emoji: 76 bytes, the most a slot holds
+    for (int i = 0; i < 19; ++i)
+        emoji += "\xf0\x9f\x98\x80";
+    EXPECT_EQ(filters.Add(cyrillic), FilterPatterns::AddOutcome::Added);
+    EXPECT_EQ(filters.Add(emoji), FilterPatterns::AddOutcome::Added);
+    EXPECT_EQ(filters.Add(cyrillic + "\xd0\x96"), FilterPatterns::AddOutcome::TooLong);
+    EXPECT_EQ(filters.Add("*.txt"), FilterPatterns::AddOutcome::Added);
+    ASSERT_EQ(filters.Count(), 3u);
+    EXPECT_EQ(filters.At(0), cyrillic);
+    EXPECT_EQ(filters.At(1), emoji);
+    EXPECT_EQ(filters.At(2), "*.txt");
 }
 
 TEST(FilterPatterns, HoldsNinetyNinePatternsAtMost)
@@ -136,6 +176,29 @@ TEST(AdmitByFilters, AdmitsWhenAnyPatternMatchesWithoutRegardToCase)
     EXPECT_FALSE(AdmitByFilters(filters, "notes.txt"));
     EXPECT_FALSE(AdmitByFilters(filters, "report.docx"));
     EXPECT_FALSE(AdmitByFilters(filters, ""));
+}
+
+TEST(AdmitByFilters, FoldsCaseOfEveryScriptTheMapKnows)
+{
+    FilterPatterns filters;
+    filters.Add("*\xce\xa4\xce\x95\xce\x9b\xce\x9f\xce\xa3*");  // *ΤΕΛΟΣ*
+    filters.Add("\xd0\xbe\xd1\x82\xd1\x87\xd1\x91\xd1\x82*");     // отчёт*
+    EXPECT_TRUE(AdmitByFilters(filters, "\xcf\x84\xce\xad\xce\xbb\xce\xbf\xcf\x82.txt") == false);  // τέλος: έ is not Ε
+    EXPECT_TRUE(AdmitByFilters(filters, "\xcf\x84\xce\xb5\xce\xbb\xce\xbf\xcf\x82.txt"));            // τελος, final sigma
+    EXPECT_TRUE(AdmitByFilters(filters, "\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2 6.DOC"));
+    EXPECT_FALSE(AdmitByFilters(filters, "\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x95\xd0\xa2 6.DOC"));       // Е is not Ё
+
+    // Through a volume's $UpCase table, where one was read: here one that folds only ASCII.
+    std::vector<std::uint8_t> bytes(core::UpCaseTable::kBytes);
+    for (std::size_t i = 0; i < core::UpCaseTable::kUnits; ++i) {
+        const std::size_t up = i >= 'a' && i <= 'z' ? i - 0x20 : i;
+        bytes[2 * i] = static_cast<std::uint8_t>(up);
+        bytes[2 * i + 1] = static_cast<std::uint8_t>(up >> 8);
+    }
+    const auto asciiOnly = core::UpCaseTable::FromBytes(bytes);
+    ASSERT_TRUE(asciiOnly);
+    EXPECT_FALSE(AdmitByFilters(filters, "\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2 6.DOC", &*asciiOnly));
+    EXPECT_TRUE(AdmitByFilters(filters, "\xd0\xbe\xd1\x82\xd1\x87\xd1\x91\xd1\x82 6.DOC", &*asciiOnly));
 }
 
 }  // namespace

@@ -525,11 +525,196 @@ TEST(SnapshotFile, NameOverTheLimitIsNotSavedAndKeepsAnExistingFile)
     WriteFile(file, Bytes{1, 2, 3});
     ntfs::Catalog c;
     SetHeader(c, core::kFsNtfs);
-    AddNtfsFile(c, std::string(256, 'L'), 60, 5, 1);
+    AddNtfsFile(c, std::string(766, 'L'), 60, 5, 1);  // past what even a 2.0 file holds
     const SaveResult s = SaveSnapshot(c, file.string());
     EXPECT_EQ(s.outcome, SaveOutcome::NameTooLong);
     EXPECT_EQ(s.message, core::msg::kSnapshotNameTooLong);
     EXPECT_EQ(ReadFile(file), (Bytes{1, 2, 3}));
+}
+
+// ---- names past Latin-1: version 2.0 ----
+
+// CRC-32 bit by bit, as zlib computes it, independent of the writer's table.
+std::uint32_t ReferenceCrc32(const Bytes& b, std::size_t n)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i) {
+        crc ^= b[i];
+        for (int k = 0; k < 8; ++k) {
+            crc = (crc & 1) != 0 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+        }
+    }
+    return ~crc;
+}
+
+void FixChecksum(Bytes& b) { PutU32(b, b.size() - 4, ReferenceCrc32(b, b.size() - 4)); }
+
+std::string VersionOf(const Bytes& b) { return std::string(b.begin() + kVersionOffset, b.begin() + kVersionOffset + 3); }
+
+// Cyrillic, CJK, an emoji (a surrogate pair on disk) and a replaced lone surrogate.
+void FillUnicode(ntfs::Catalog& c)
+{
+    SetHeader(c, core::kFsNtfs);
+    c.AddNtfsFolder({"\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe", 40, 5, 11, 12, 0, 0, 0});  // Фото
+    c.AddNtfsFolder({"Caf\xc3\xa9", 41, 5, 13, 14, 0, 1, 0});
+    AddNtfsFile(c, "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt", 50, 40, 10);      // 日本語.txt
+    AddNtfsFile(c, "\xf0\x9f\x98\x80 smile.txt", 51, 5, 20, 1);                  // 😀
+    AddNtfsFile(c, "a\xef\xbf\xbd.txt", 52, 41, 30);                              // a\uFFFD.txt
+    // 255 three-byte characters: 765 bytes, the longest name a 2.0 file holds.
+    std::string longest;
+    for (int i = 0; i < 255; ++i) {
+        longest += "\xe6\x97\xa5";
+    }
+    AddNtfsFile(c, longest, 54, 5, 1);
+}
+
+TEST(SnapshotVersions, LatinOneNamesKeepTheClassicFormatByteForByte)
+{
+    ntfs::Catalog c;
+    SetHeader(c, core::kFsNtfs);
+    c.AddNtfsFolder({"Caf\xc3\xa9", 40, 5, 11, 12, 0, 0, 0});     // Café in the catalog (UTF-8)
+    AddNtfsFile(c, "men\xc3\xba \xc3\xbf.txt", 50, 40, 10);       // menú ÿ.txt
+    const Bytes b = Serialize(c);
+    EXPECT_EQ(VersionOf(b), "1.0");
+    // Header, folder count, then the folder record: length, the name one byte per character.
+    EXPECT_EQ(U16At(b, kHeaderSize + 4), 4 + kNtfsFolderFixed);
+    EXPECT_EQ(std::string(b.begin() + kHeaderSize + 6, b.begin() + kHeaderSize + 10), "Caf\xe9");
+    const std::size_t file = kHeaderSize + 4 + 2 + 4 + kNtfsFolderFixed + 4;
+    EXPECT_EQ(U16At(b, file), 10 + kNtfsFileFixed);
+    EXPECT_EQ(std::string(b.begin() + file + 6, b.begin() + file + 16), "men\xfa \xff.txt");
+    EXPECT_EQ(b.size(), file + 2 + 10 + kNtfsFileFixed);  // no checksum
+
+    ntfs::Catalog loaded;
+    ASSERT_EQ(LoadSnapshotBytes(b, loaded).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(loaded.NtfsFolders().at(0).name, "Caf\xc3\xa9");
+    EXPECT_EQ(loaded.NtfsFiles().at(0).name, "men\xc3\xba \xc3\xbf.txt");
+    EXPECT_EQ(Serialize(loaded), b);
+}
+
+TEST(SnapshotVersions, NamesPastLatinOneWriteVersionTwoAndComeBackExactly)
+{
+    ntfs::Catalog source;
+    FillUnicode(source);
+    const Bytes b = Serialize(source);
+    ASSERT_EQ(VersionOf(b), "2.0");
+    EXPECT_EQ(U32At(b, b.size() - 4), ReferenceCrc32(b, b.size() - 4));
+    // 64-bit sectors in the header.
+    EXPECT_EQ(U32At(b, kV2ScanStartSectorOffset), 63u);
+    EXPECT_EQ(U32At(b, kV2ScanStartSectorOffset + 4), 0u);
+    EXPECT_EQ(U32At(b, kV2MftSectorOffset), 0xFFFFFFFBu);      // -5, sign-extended
+    EXPECT_EQ(U32At(b, kV2MftSectorOffset + 4), 0xFFFFFFFFu);
+    EXPECT_EQ(U16At(b, kV2SelectedFileSystemOffset), 3u);
+    // The first folder: its UTF-8 name as it stands.
+    EXPECT_EQ(U16At(b, kV2HeaderSize + 4), 8 + kV2NtfsFolderFixed);
+    EXPECT_EQ(std::string(b.begin() + kV2HeaderSize + 6, b.begin() + kV2HeaderSize + 14), "\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe");
+
+    ntfs::Catalog loaded;
+    FillBeforeLoad(loaded);
+    const LoadResult r = LoadSnapshotBytes(b, loaded);
+    ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.message;
+    EXPECT_EQ(Fingerprint(loaded).substr(Fingerprint(loaded).find('|')), Fingerprint(source).substr(Fingerprint(source).find('|')));
+    ASSERT_EQ(loaded.NtfsFiles().size(), 4u);
+    EXPECT_EQ(loaded.NtfsFiles()[1].name, "\xf0\x9f\x98\x80 smile.txt");
+    EXPECT_EQ(loaded.NtfsFiles()[3].name.size(), 765u);
+    EXPECT_EQ(loaded.NtfsFiles()[0].dataRecordSector, 200u);
+    EXPECT_EQ(Serialize(loaded), b);
+}
+
+TEST(SnapshotVersions, EmptyVersionTwoCatalogIsHeaderCountsAndChecksum)
+{
+    ntfs::Catalog c;
+    SetHeader(c, core::kFsFat32);
+    c.AddFatFolder({"\xce\xa3", 3, 0, 0, 0, 0, 0, 0});  // Σ forces 2.0; FAT records keep their layout
+    const Bytes b = Serialize(c);
+    ASSERT_EQ(VersionOf(b), "2.0");
+    EXPECT_EQ(b.size(), kV2HeaderSize + 4 + 2 + 2 + kFatFolderFixed + 4 + 4);
+    ntfs::Catalog loaded;
+    ASSERT_EQ(LoadSnapshotBytes(b, loaded).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(loaded.FatFolders().at(0).name, "\xce\xa3");
+}
+
+struct V2Damage
+{
+    const char* what;
+    Defect defect;
+    void (*apply)(Bytes&);  // edits a sound 2.0 file
+};
+
+class SnapshotVersionTwoDamage : public ::testing::TestWithParam<V2Damage>
+{
+};
+
+TEST_P(SnapshotVersionTwoDamage, IsRefusedWithoutTouchingTheCatalog)
+{
+    ntfs::Catalog source;
+    FillUnicode(source);
+    Bytes b = Serialize(source);
+    GetParam().apply(b);
+    ntfs::Catalog c;
+    FillBeforeLoad(c);
+    const std::string before = Fingerprint(c);
+    const LoadResult r = LoadSnapshotBytes(b, c);
+    EXPECT_EQ(r.outcome, LoadOutcome::Damaged);
+    EXPECT_EQ(r.defect, GetParam().defect);
+    EXPECT_EQ(Fingerprint(c), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SnapshotVersionTwoDamage,
+    ::testing::Values(
+        V2Damage{"one bit of a name flipped", Defect::BadChecksum, [](Bytes& b) { b[kV2HeaderSize + 7] ^= 0x01; }},
+        V2Damage{"checksum flipped", Defect::BadChecksum, [](Bytes& b) { b.back() ^= 0x80; }},
+        V2Damage{"last record cut", Defect::BadChecksum, [](Bytes& b) { b.resize(b.size() - 10); }},
+        V2Damage{"cut inside the header", Defect::Truncated, [](Bytes& b) { b.resize(kV2HeaderSize + 3); }},
+        V2Damage{"cut records, checksum fixed", Defect::Truncated,
+                 [](Bytes& b) {
+                     b.resize(b.size() - 20);
+                     FixChecksum(b);
+                 }},
+        V2Damage{"name not UTF-8", Defect::BadName,
+                 [](Bytes& b) {
+                     b[kV2HeaderSize + 6] = 0xC0;  // an overlong lead byte
+                     FixChecksum(b);
+                 }},
+        V2Damage{"name past 765 bytes", Defect::NameTooLong,
+                 [](Bytes& b) {
+                     PutU16(b, kV2HeaderSize + 4, static_cast<std::uint16_t>(766 + kV2NtfsFolderFixed));
+                     FixChecksum(b);
+                 }},
+        V2Damage{"sector past 32 bits", Defect::SectorTooLarge,
+                 [](Bytes& b) {
+                     PutU32(b, kV2ClusterBaseOffset + 4, 1);
+                     FixChecksum(b);
+                 }},
+        V2Damage{"mft sector past 32 bits signed", Defect::SectorTooLarge,
+                 [](Bytes& b) {
+                     PutU32(b, kV2MftSectorOffset + 4, 0);  // 0x00000000FFFFFFFB: positive, too wide
+                     FixChecksum(b);
+                 }},
+        V2Damage{"trailing byte", Defect::TrailingBytes,
+                 [](Bytes& b) {
+                     b.insert(b.end() - 4, 0);
+                     FixChecksum(b);
+                 }}),
+    [](const ::testing::TestParamInfo<V2Damage>& info) {
+        std::string n;
+        for (const char* p = info.param.what; *p; ++p) {
+            n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+        }
+        return n;
+    });
+
+TEST(SnapshotVersions, LongLatinOneNameMovesToVersionTwo)
+{
+    // A renamed folder may hold more than 255 characters; the classic format cannot store it.
+    ntfs::Catalog c;
+    SetHeader(c, core::kFsNtfs);
+    c.AddNtfsFolder({std::string(300, 'N'), 40, 5, 0, 0, 0, 0, 0});
+    const Bytes b = Serialize(c);
+    EXPECT_EQ(VersionOf(b), "2.0");
+    ntfs::Catalog loaded;
+    ASSERT_EQ(LoadSnapshotBytes(b, loaded).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(loaded.NtfsFolders().at(0).name, std::string(300, 'N'));
 }
 
 }  // namespace
