@@ -84,4 +84,15 @@ MountResult MountFoundFileSystem(ntfs::Catalog& catalog, ntfs::FolderTree& tree,
     return result;
 }
 
+void MapMountedMft(disk::DiskState& disk, const ntfs::VolumeParams& params, ntfs::MftRunTable& table)
+{
+    table.Clear();
+    if (params.mftSector <= 0 || params.sectorsPerCluster == 0) {
+        return;
+    }
+    // A partial table (a damaged extension of record 0) still maps the records it reaches.
+    (void)ntfs::BuildMftRunTable(disk, params.clusterBase, static_cast<core::Sector>(params.mftSector),
+                                 params.sectorsPerCluster, table);
+}
+
 }  // namespace advscan

@@ -13,6 +13,8 @@
 #include "ntfs/catalog.h"
 #include "ntfs/folder_tree.h"
 #include "ntfs/listing.h"
+#include "ntfs/standard_scan.h"
+#include "disk/disk_state.h"
 
 namespace advscan {
 
@@ -62,5 +64,11 @@ struct MountResult
 // on return.
 MountResult MountFoundFileSystem(ntfs::Catalog& catalog, ntfs::FolderTree& tree, core::ProgressSink& sink,
                                  const ntfs::NameAdmitter& admit = {}, const ntfs::TypeDescriber& describe = {});
+
+// The $MFT map of a mounted file system, when the analysis confirmed where its record 0 lies
+// (mftSector), so that found files whose data continues in extension records are read whole.
+// A stale map (record 0 overwritten by a newer volume) costs nothing but completeness: the
+// extraction refuses a piece whose record does not name the file's base record. Empty otherwise.
+void MapMountedMft(disk::DiskState& disk, const ntfs::VolumeParams& params, ntfs::MftRunTable& table);
 
 }  // namespace advscan

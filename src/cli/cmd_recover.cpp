@@ -273,7 +273,8 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
     ntfs::ShownKind kind = ntfs::ShownKind::NtfsLists;
     core::Sector lastSector = 0;
     if (found) {
-        // Found files carry no $MFT map: each is read from its own record's runs.
+        // Found files are read from their own record's runs, and through the mounted volume's
+        // $MFT map where the analysis located it.
         advance = std::make_unique<AdvanceScan>();
         int exitCode = kExitOk;
         session = OpenDrive(context, "recover", a.drive, exitCode);
@@ -283,6 +284,7 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
             return code;
         kind = ntfs::ShownKind::MountedFound;
         lastSector = advance->catalog.volumeParams.endSector;
+        advscan::MapMountedMft(session->Disk(), advance->catalog.volumeParams, scan->runTable);
     }
     ntfs::Catalog& catalog = found ? advance->catalog : scan->catalog;
     std::optional<std::vector<std::size_t>> liveFiles;

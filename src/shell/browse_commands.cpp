@@ -478,7 +478,7 @@ void BrowseCommands::OpenFile(const ntfs::ListRow& row, int openWith)
     recovery::ExtractionContext context;
     context.volume = m_session.catalog.volumeParams;
     context.lastSector = m_session.catalog.volumeParams.endSector;
-    context.mftMap = AdvanceVolume() ? nullptr : &m_session.mftRunTable;
+    context.mftMap = m_session.mftRunTable.Count() != 0 ? &m_session.mftRunTable : nullptr;
     recovery::Extractor extractor(m_session.disk, m_session.recoveryState, context);
     recovery::ExtractResult result;
     if (FatVolume()) {
@@ -739,7 +739,7 @@ void BrowseCommands::RunRecovery(bool all)
     recovery::ExtractionContext context;
     context.volume = catalog.volumeParams;
     context.lastSector = catalog.volumeParams.endSector;
-    context.mftMap = volume.Kind() == ntfs::ShownKind::NtfsLists ? &m_session.mftRunTable : nullptr;
+    context.mftMap = m_session.mftRunTable.Count() != 0 ? &m_session.mftRunTable : nullptr;
     context.settings = m_session.recoverySettings;
     context.admit = ListingAdmitter(m_session);
     context.askContinue = [this](std::string_view message) {

@@ -558,6 +558,7 @@ void Wizard::StartMount()
             *rows = advscan::MountFoundFileSystem(m_session.catalog, *m_session.folderTree, m_window.WorkerSink(),
                                                   ListingAdmitter(m_session), ListingDescriber())
                         .rootRows;
+            advscan::MapMountedMft(m_session.disk, m_session.catalog.volumeParams, m_session.mftRunTable);
         },
         [this, rows] { EndMount(*rows); });
 }

@@ -193,7 +193,7 @@ TEST_P(ShownVolumeResolve, PathsNameLiveEntriesBeforeDeletedOnesAndFoldersBefore
     c.AddNtfsFolder(NtfsFolder("Same", 61, 5));      // folder 2, live
     c.AddNtfsFolder(NtfsFolder("a.txt", 62, 61));    // folder 3: a folder and a file of one name
     c.AddFoundFile(Found("a.txt", 1700, 61));        // 5
-    c.AddFoundFile(Found("d\xE9j\xE0.txt", 1800, 40));  // 6, Latin-1 name
+    c.AddFoundFile(Found("d\xC3\xA9j\xC3\xA0.txt", 1800, 40));  // 6, a name beyond ASCII (UTF-8)
     const ShownVolume v(c, ShownKind::MountedFound);
     const ResolveCase& t = GetParam();
     const auto entry = v.Resolve(t.path);
@@ -214,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ResolveCase{"first.txt", std::nullopt, 0},                         // at clusterBase
                     ResolveCase{"Same", ShownEntry::Type::Folder, 2},                  // live before deleted
                     ResolveCase{"Same/a.txt", ShownEntry::Type::Folder, 3},            // folder before file
-                    ResolveCase{"Docs/d\xC3\xA9j\xC3\xA0.txt", ShownEntry::Type::File, 6},  // UTF-8 form
+                    ResolveCase{"Docs/d\xC3\xA9j\xC3\xA0.txt", ShownEntry::Type::File, 6},  // as it stands
                     ResolveCase{"Docs/d\xE9j\xE0.txt", std::nullopt, 0},               // not its Latin-1 bytes
                     ResolveCase{"Nope/a.txt", std::nullopt, 0}, ResolveCase{"docs", std::nullopt, 0}));
 
