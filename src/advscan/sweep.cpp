@@ -260,6 +260,7 @@ SweepOutcome SweepSectors(disk::DiskState& disk, ntfs::Catalog& catalog, core::P
         sink.PanelValue(kPanelRowCurrentSector, Decimal(current).View());
         if (++tick == kSweepStatusEveryReads) {
             sink.Progress(static_cast<int>(std::min<std::uint64_t>(99, done * 100 / count)));
+            sink.Amount(done * core::kSectorSize, count * core::kSectorSize, core::AmountUnit::Bytes);
             std::string status(core::msg::kReadingSectorPrefix);
             status += Decimal(done).View();
             status += core::msg::kReadingSectorOf;

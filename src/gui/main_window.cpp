@@ -54,6 +54,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_prompter(std::m
     connect(&m_bridge, &ProgressBridge::statusChanged, this,
             [this](const QString& text) { setLabelText(shell::ctl::kStatus, text); });
     connect(&m_bridge, &ProgressBridge::progressChanged, this, [this](int percent) { SetProgressPosition(percent); });
+    connect(&m_bridge, &ProgressBridge::rateChanged, this, [this](const QString& text) {
+        m_rate->setText(text);
+        m_rate->setVisible(!text.isEmpty());
+    });
     connect(&m_bridge, &ProgressBridge::panelValueChanged, this,
             [this](int row, const QString& text) { setLabelText(shell::ctl::PanelValueId(row), text); });
     connect(&m_bridge, &ProgressBridge::outOfMemory, this, [this] {

@@ -196,6 +196,7 @@ private:
 
     QWidget* m_panel = nullptr;  // the information panel, hidden while all its rows are
     QProgressBar* m_progress = nullptr;
+    QLabel* m_rate = nullptr;  // rate and time left beside the progress bar
     QComboBox* m_fileSystemList = nullptr;
 
     std::array<QAction*, shell::kMenuItemCount> m_menuActions{};

@@ -105,12 +105,20 @@ QWidget* MainWindow::buildRightPane()
     registerControl(kStatus, status);
     layout->addWidget(status);
 
+    // The progress bar, with the worker's rate and time left beside it.
+    auto* progressRow = new QHBoxLayout;
     m_progress = new QProgressBar(pane);
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
     m_progress->setTextVisible(true);
     registerControl(kProgress, m_progress);
-    layout->addWidget(m_progress);
+    progressRow->addWidget(m_progress, 1);
+    m_rate = new QLabel(pane);
+    m_rate->setObjectName(QStringLiteral("rateLabel"));
+    m_rate->setTextFormat(Qt::PlainText);
+    m_rate->setVisible(false);
+    progressRow->addWidget(m_rate);
+    layout->addLayout(progressRow);
 
     auto* quickHelp = new QLabel(pane);
     quickHelp->setTextFormat(Qt::PlainText);

@@ -3,11 +3,21 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <chrono>
 #include <new>
 
 #include "gui/qt_text.h"
 
 namespace gui {
+
+namespace {
+
+double nowSeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
 
 ProgressBridge::ProgressBridge(QObject* parent) : QObject(parent)
 {
@@ -31,6 +41,13 @@ void ProgressBridge::Progress(int percent)
 {
     std::lock_guard lock(m_mutex);
     m_pending.progress = percent;
+    m_meter.Percent(percent);
+}
+
+void ProgressBridge::Amount(std::uint64_t done, std::uint64_t total, core::AmountUnit unit)
+{
+    std::lock_guard lock(m_mutex);
+    m_meter.Amount(done, total, unit, nowSeconds());
 }
 
 void ProgressBridge::PanelValue(int row, std::string_view text)
@@ -44,10 +61,22 @@ void ProgressBridge::PanelValue(int row, std::string_view text)
 void ProgressBridge::flush()
 {
     Pending now;
+    std::string rate;
     {
         std::lock_guard lock(m_mutex);
         now = std::move(m_pending);
         m_pending = Pending{};
+        if (m_running) {
+            const double seconds = nowSeconds();
+            rate = m_meter.RateText(seconds);
+            if (const auto left = m_meter.SecondsLeft(seconds))
+                rate += (rate.empty() ? "" : "  ") + core::FormatDuration(*left) + " left";
+        }
+    }
+    const QString rateText = toQt(rate);
+    if (rateText != m_rateShown) {
+        m_rateShown = rateText;
+        Q_EMIT rateChanged(rateText);
     }
     if (now.status)
         Q_EMIT statusChanged(toQt(*now.status));
@@ -67,6 +96,10 @@ bool ProgressBridge::start(std::function<void()> work, std::function<void()> onE
         m_thread.join();
     m_running = true;
     m_outOfMemory = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_meter.Start(nowSeconds());
+    }
     m_onEnd = std::move(onEnd);
     m_timer.start();
     m_thread = std::thread([this, job = std::move(work)] {
@@ -87,6 +120,7 @@ void ProgressBridge::finishWorker()
     m_timer.stop();
     flush();
     m_running = false;
+    flush();  // the rate is cleared once the worker is gone
     std::function<void()> onEnd = std::move(m_onEnd);
     m_onEnd = nullptr;
     if (m_outOfMemory) {

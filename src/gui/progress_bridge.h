@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "core/progress.h"
+#include "core/rate_meter.h"
 
 namespace gui {
 
@@ -35,6 +36,7 @@ public:
     void Status(std::string_view text) override;
     void Progress(int percent) override;
     void PanelValue(int row, std::string_view text) override;
+    void Amount(std::uint64_t done, std::uint64_t total, core::AmountUnit unit) override;
 
     // Runs `work` on a new thread; `onEnd` runs on the GUI thread after the last flush. False
     // (and nothing started) while another worker runs. `work` may throw std::bad_alloc: the
@@ -53,6 +55,8 @@ Q_SIGNALS:
     void statusChanged(const QString& text);
     void progressChanged(int percent);
     void panelValueChanged(int row, const QString& text);
+    // The rate and the time left of the running worker ("12.5 MB/s  0:38 left"); empty when it ends.
+    void rateChanged(const QString& text);
     void workerFinished();
     void outOfMemory();
 
@@ -68,6 +72,8 @@ private:
 
     std::mutex m_mutex;
     Pending m_pending;
+    core::RateMeter m_meter;  // under m_mutex
+    QString m_rateShown;
     QTimer m_timer;
     std::thread m_thread;
     std::function<void()> m_onEnd;

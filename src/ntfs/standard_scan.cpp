@@ -527,6 +527,7 @@ private:
         m_sectorsDone += kFileRecordSectors;
         ++m_slotsRead;
         m_sink.PanelValue(kPanelRowCurrentSector, std::to_string(sector));
+        m_sink.Amount(m_sectorsDone / kFileRecordSectors, m_total / kFileRecordSectors, core::AmountUnit::Records);
         if (m_record > UINT32_MAX) {
             return;  // record numbers are 32-bit: nothing past the last one is numbered
         }

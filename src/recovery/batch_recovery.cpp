@@ -16,6 +16,7 @@
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "core/messages.h"
 #include "platform/file_source.h"
@@ -126,6 +127,11 @@ public:
         std::lock_guard lock(m_mutex);
         m_inner.PanelValue(row, text);
     }
+    void Amount(std::uint64_t done, std::uint64_t total, core::AmountUnit unit) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_inner.Amount(done, total, unit);
+    }
 
 private:
     core::ProgressSink& m_inner;
@@ -136,7 +142,8 @@ class BatchRun
 {
 public:
     BatchRun(Extractor& extractor, RecoveryState& state, const ntfs::ShownVolume& volume, const BatchObserver& observer)
-        : m_extractor(extractor), m_state(state), m_volume(volume), m_observer(observer)
+        : m_extractor(extractor), m_state(state), m_volume(volume), m_observer(observer),
+          m_progress(extractor.Context().sink)
     {
     }
 
@@ -250,6 +257,7 @@ public:
         std::size_t files = 0;
         for (const Step& step : m_steps) {
             files += step.isFile ? 1 : 0;
+            m_plannedBytes += step.isFile ? m_volume.File(step.position).size : 0;
         }
         if (workers > 1 && files > 1 && m_folders.size() > 1) {
             CopyParallel(workers);
@@ -365,6 +373,12 @@ private:
             }
             step.event.reset();
             return;
+        }
+        // The batch's amount for the rate and the time left: the planned bytes of each file
+        // handled (written, skipped or failed alike).
+        m_handledBytes += m_volume.File(step.position).size;
+        if (m_progress != nullptr) {
+            m_progress->Amount(m_handledBytes, m_plannedBytes, core::AmountUnit::Bytes);
         }
         ExtractResult result;
         result.outcome = step.outcome;
@@ -496,6 +510,13 @@ private:
             CopyInOrder();
             return;
         }
+        // While the workers run, the batch's amounts reach the sink through the same lock.
+        struct SinkWhileWorkersRun
+        {
+            core::ProgressSink*& slot;
+            core::ProgressSink* outer;
+            ~SinkWhileWorkersRun() { slot = outer; }
+        } const sinkWhileWorkersRun{m_progress, std::exchange(m_progress, sink ? &*sink : m_progress)};
         try {
             for (std::size_t i = 0; i < m_steps.size(); ++i) {
                 if (done[i].load(std::memory_order_acquire) == 0) {
@@ -567,6 +588,9 @@ private:
     std::map<std::pair<dev_t, ino_t>, std::uint32_t> m_folderByIdentity;  // the first folder of each on disk
     std::vector<Step> m_steps;
     bool m_treeStopped = false;
+    core::ProgressSink* m_progress = nullptr;  // the extractor's sink: the amounts of the batch
+    std::uint64_t m_plannedBytes = 0;
+    std::uint64_t m_handledBytes = 0;
 };
 
 }  // namespace

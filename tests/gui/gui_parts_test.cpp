@@ -14,6 +14,8 @@
 #include <QTextDocument>
 #include <QTreeView>
 #include <atomic>
+#include <algorithm>
+#include <chrono>
 #include <thread>
 
 #include "core/messages.h"
@@ -37,6 +39,7 @@ class GuiPartsTest : public QObject
 private Q_SLOTS:
     void bridgeShowsOnlyTheLatestValuesAndFlushesBeforeTheEnd();
     void bridgeRefusesASecondWorkerAndAsksFromTheWorker();
+    void bridgeShowsTheRateAndTimeLeftWhileTheWorkerRuns();
     void bridgeReportsOutOfMemoryInsteadOfTheEnd();
     void windowShowsTheWorkersLastValuesBeforeItsEnd();
     void listModelShowsAHundredThousandRowsAtOnce();
@@ -91,6 +94,29 @@ void GuiPartsTest::bridgeShowsOnlyTheLatestValuesAndFlushesBeforeTheEnd()
     QCOMPARE(lastRow2, QStringLiteral("99999"));
     QCOMPARE(progress.back(), 99);
     QVERIFY(progress.size() < 1000);
+}
+
+void GuiPartsTest::bridgeShowsTheRateAndTimeLeftWhileTheWorkerRuns()
+{
+    gui::ProgressBridge bridge;
+    QStringList rates;
+    connect(&bridge, &gui::ProgressBridge::rateChanged, this, [&](const QString& text) { rates << text; });
+    bool ended = false;
+    QVERIFY(bridge.start(
+        [&] {
+            bridge.Amount(0, 100'000'000, core::AmountUnit::Bytes);
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            bridge.Amount(10'000'000, 100'000'000, core::AmountUnit::Bytes);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        },
+        [&] { ended = true; }));
+    QVERIFY(QTest::qWaitFor([&] { return ended; }, 10000));
+    // Shown while running ("14.3 MB/s  0:06 left"), cleared once the worker has ended.
+    QVERIFY2(std::any_of(rates.begin(), rates.end(),
+                         [](const QString& r) { return r.contains(QStringLiteral(" MB/s")) && r.endsWith(QStringLiteral(" left")); }),
+             qPrintable(rates.join(QStringLiteral(" | "))));
+    QVERIFY(!rates.isEmpty());
+    QCOMPARE(rates.back(), QString());
 }
 
 void GuiPartsTest::bridgeRefusesASecondWorkerAndAsksFromTheWorker()

@@ -579,6 +579,39 @@ protected:
     ntfs::Catalog catalog;
 };
 
+// The batch's amounts (for the rate and the time left): every planned byte, handled in order, also
+// when several workers report through the same sink.
+TEST_F(ParallelBatchTest, AmountsReachThePlannedBytesInOrder)
+{
+    class AmountSink : public core::ProgressSink
+    {
+    public:
+        void Amount(std::uint64_t done, std::uint64_t total, core::AmountUnit unit) override
+        {
+            amounts.emplace_back(done, total);
+            EXPECT_EQ(unit, core::AmountUnit::Bytes);
+        }
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> amounts;
+    };
+    std::uint64_t planned = 0;
+    for (const auto& file : catalog.NtfsFiles()) {
+        planned += file.size;
+    }
+    for (const unsigned workers : {1u, 4u}) {
+        AmountSink sink;
+        auto context = Context();
+        context.sink = &sink;
+        recovery::Extractor extractor(vol.Disk(), state, context);
+        recovery::RecoverBatch(extractor, state, catalog, recovery::BatchSource::NtfsFiles, {.all = true},
+                               m_dir / ("amounts" + std::to_string(workers)), {}, workers);
+        ASSERT_EQ(sink.amounts.size(), catalog.NtfsFiles().size()) << workers;
+        for (std::size_t i = 1; i < sink.amounts.size(); ++i) {
+            EXPECT_LE(sink.amounts[i - 1].first, sink.amounts[i].first);
+        }
+        EXPECT_EQ(sink.amounts.back(), std::make_pair(planned, planned)) << workers;
+    }
+}
+
 TEST_F(ParallelBatchTest, SeveralWorkersGiveWhatOneWorkerGives)
 {
     const BatchRecord one = Run(1, m_dir / "one");
