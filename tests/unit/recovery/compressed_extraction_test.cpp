@@ -102,7 +102,7 @@ protected:
         vol.Raw().Write(core::SectorOffset(vol.ClusterSector(lcn)), bytes);
     }
 
-    NonResidentSpec Spec(const std::vector<RunSpec>& runs, std::uint64_t size, std::uint16_t flags = kLznt1,
+    NonResidentSpec Layout(const std::vector<RunSpec>& runs, std::uint64_t size, std::uint16_t flags = kLznt1,
                          std::uint8_t unitShift = 4)
     {
         std::uint64_t clusters = 0;
@@ -118,9 +118,9 @@ protected:
                                .compressionUnit = unitShift};
     }
 
-    void Put(std::uint32_t number, const NonResidentSpec& spec)
+    void Put(std::uint32_t number, const NonResidentSpec& layout)
     {
-        vol.PutRecord(number, FileRecordBuilder().RecordNumber(number).NonResident(spec).Build());
+        vol.PutRecord(number, FileRecordBuilder().RecordNumber(number).NonResident(layout).Build());
     }
 
     recovery::ExtractResult Extract(std::uint32_t number, std::uint64_t size, const std::string& name = "f.bin")
@@ -148,7 +148,7 @@ TEST_F(CompressedExtraction, EveryKindOfUnitComesBackInPlace)
     PutClusters(400, stored);
     PutClusters(320, d.clusters);
     const std::uint64_t size = 3 * kUnit + 6000;
-    Put(50, Spec({{2, 300}, {14, std::nullopt}, {16, 400}, {16, std::nullopt}, {2, 320}, {14, std::nullopt}}, size));
+    Put(50, Layout({{2, 300}, {14, std::nullopt}, {16, 400}, {16, std::nullopt}, {2, 320}, {14, std::nullopt}}, size));
 
     const auto r = Extract(50, size);
     EXPECT_EQ(r.outcome, ExtractOutcome::Written);
@@ -165,7 +165,7 @@ TEST_F(CompressedExtraction, UnitsLyingSideBySideOnDiskAreDecodedFromOneRead)
     const PackedUnit a = Packed(3, 'x');
     const PackedUnit b = Packed(4, 'y');
     PutClusters(500, Cat(a.clusters, b.clusters));
-    Put(51, Spec({{2, 500}, {14, std::nullopt}, {2, 502}, {14, std::nullopt}}, 2 * kUnit));
+    Put(51, Layout({{2, 500}, {14, std::nullopt}, {2, 502}, {14, std::nullopt}}, 2 * kUnit));
     const auto r = Extract(51, 2 * kUnit);
     EXPECT_FALSE(r.incomplete);
     EXPECT_EQ(Output(), Cat(a.bytes, b.bytes));
@@ -182,7 +182,7 @@ TEST_F(CompressedExtraction, DamagedUnitIsZerosAndTheRestIsDecoded)
     bad[4] = 0x00;
     PutClusters(600, bad);
     PutClusters(610, good.clusters);
-    Put(52, Spec({{2, 600}, {14, std::nullopt}, {2, 610}, {14, std::nullopt}}, 2 * kUnit));
+    Put(52, Layout({{2, 600}, {14, std::nullopt}, {2, 610}, {14, std::nullopt}}, 2 * kUnit));
     const auto r = Extract(52, 2 * kUnit);
     EXPECT_EQ(r.outcome, ExtractOutcome::Written);
     EXPECT_TRUE(r.incomplete);
@@ -196,9 +196,9 @@ TEST_F(CompressedExtraction, RunsEndingInsideAUnitLeaveItUnmapped)
     const PackedUnit b = Packed(8, 'q');
     PutClusters(700, a.clusters);
     PutClusters(710, b.clusters);
-    NonResidentSpec spec = Spec({{2, 700}, {14, std::nullopt}, {2, 710}}, 2 * kUnit);
-    spec.allocatedSize = 2 * kUnit;
-    Put(53, spec);
+    NonResidentSpec layout = Layout({{2, 700}, {14, std::nullopt}, {2, 710}}, 2 * kUnit);
+    layout.allocatedSize = 2 * kUnit;
+    Put(53, layout);
     const auto r = Extract(53, 2 * kUnit);
     EXPECT_EQ(r.outcome, ExtractOutcome::Written);
     EXPECT_TRUE(r.incomplete);
@@ -211,9 +211,9 @@ TEST_F(CompressedExtraction, BytesPastTheInitializedSizeAreZeros)
     const PackedUnit b = Packed(10, 'j');
     PutClusters(800, a.clusters);
     PutClusters(810, b.clusters);
-    NonResidentSpec spec = Spec({{2, 800}, {14, std::nullopt}, {2, 810}, {14, std::nullopt}}, 2 * kUnit);
-    spec.initializedSize = 5000;
-    Put(54, spec);
+    NonResidentSpec layout = Layout({{2, 800}, {14, std::nullopt}, {2, 810}, {14, std::nullopt}}, 2 * kUnit);
+    layout.initializedSize = 5000;
+    Put(54, layout);
     const auto r = Extract(54, 2 * kUnit);
     EXPECT_FALSE(r.incomplete);
     ByteBuffer expected(a.bytes.begin(), a.bytes.begin() + 5000);
@@ -240,7 +240,7 @@ TEST_P(CompressionNotDecoded, ClustersAreCopiedAsStored)
 {
     const ByteBuffer content = Pattern(3 * kCluster, 11);
     PutClusters(900, content);
-    Put(55, Spec({{3, 900}}, 3 * kCluster, GetParam().flags, GetParam().unitShift));
+    Put(55, Layout({{3, 900}}, 3 * kCluster, GetParam().flags, GetParam().unitShift));
     const auto r = Extract(55, 3 * kCluster);
     EXPECT_EQ(r.outcome, ExtractOutcome::Written);
     EXPECT_EQ(r.incomplete, GetParam().incomplete);
@@ -263,7 +263,7 @@ TEST_F(CompressedExtraction, SplitDataTakesTheUnitFromTheFirstExtent)
     const PackedUnit b = Packed(13, 'n');
     PutClusters(1000, a.clusters);
     PutClusters(1010, b.clusters);
-    NonResidentSpec first = Spec({{2, 1000}, {14, std::nullopt}}, 2 * kUnit);
+    NonResidentSpec first = Layout({{2, 1000}, {14, std::nullopt}}, 2 * kUnit);
     first.allocatedSize = 2 * kUnit;
     vol.PutRecord(60, FileRecordBuilder()
                           .RecordNumber(60)
@@ -271,7 +271,7 @@ TEST_F(CompressedExtraction, SplitDataTakesTheUnitFromTheFirstExtent)
                                           {.type = 0x80, .startVcn = 16, .record = 61}})
                           .NonResident(first)
                           .Build());
-    NonResidentSpec second = Spec({{2, 1010}, {14, std::nullopt}}, 0, kLznt1, 0);
+    NonResidentSpec second = Layout({{2, 1010}, {14, std::nullopt}}, 0, kLznt1, 0);
     second.startVcn = 16;
     second.lastVcn = 31;
     second.allocatedSize = 0;
@@ -289,7 +289,7 @@ TEST_F(CompressedExtraction, StopEndsTheCopyBetweenUnits)
 {
     const PackedUnit a = Packed(14, 's');
     PutClusters(1100, a.clusters);
-    Put(62, Spec({{2, 1100}, {14, std::nullopt}}, kUnit));
+    Put(62, Layout({{2, 1100}, {14, std::nullopt}}, kUnit));
     state.stopRequested.store(true);
     const auto r = Extract(62, kUnit);
     EXPECT_EQ(r.outcome, ExtractOutcome::CutByStop);
