@@ -16,8 +16,7 @@ std::vector<std::uint8_t> ReadNtfsDataPrefix(disk::DiskState& disk, core::Sector
         return {};
     }
     std::vector<std::uint8_t> record(ntfs::kFileRecordSize, 0);
-    if (ReadFileRecord(disk, recordSector, record) != 0 ||
-        !std::equal(record.begin(), record.begin() + 4, "FILE")) {
+    if (ReadFileRecord(disk, recordSector, record) != 0 || !std::equal(record.begin(), record.begin() + 4, "FILE")) {
         return {};
     }
     const DataMap map = MapNtfsData(disk, record, recordSector, geometry, mftMap);
@@ -33,7 +32,7 @@ std::vector<std::uint8_t> ReadNtfsDataPrefix(disk::DiskState& disk, core::Sector
     const std::uint64_t clusterBytes = std::uint64_t{geometry.sectorsPerCluster} * core::kSectorSize;
     std::vector<std::uint8_t> bytes(maxBytes, 0);
     std::vector<std::uint8_t> buffer;
-    std::uint64_t pos = 0;  // bytes gathered so far; the pieces must follow one another from VCN 0
+    std::uint64_t pos = 0; // bytes gathered so far; the pieces must follow one another from VCN 0
     for (const DataPiece& piece : map.pieces) {
         if (pos >= maxBytes) {
             break;
@@ -53,7 +52,8 @@ std::vector<std::uint8_t> ReadNtfsDataPrefix(disk::DiskState& disk, core::Sector
         if (unreadable != 0) {
             return {};
         }
-        std::copy_n(buffer.begin(), static_cast<std::ptrdiff_t>(take), bytes.begin() + static_cast<std::ptrdiff_t>(pos));
+        std::copy_n(buffer.begin(), static_cast<std::ptrdiff_t>(take),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(pos));
         pos += take;
     }
     if (pos < maxBytes) {
@@ -74,4 +74,4 @@ std::optional<core::UpCaseTable> ReadVolumeUpCase(disk::DiskState& disk, const n
     return core::UpCaseTable::FromBytes(bytes);
 }
 
-}  // namespace recovery
+} // namespace recovery

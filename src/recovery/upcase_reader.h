@@ -33,4 +33,4 @@ std::vector<std::uint8_t> ReadNtfsDataPrefix(disk::DiskState& disk, core::Sector
 std::optional<core::UpCaseTable> ReadVolumeUpCase(disk::DiskState& disk, const ntfs::VolumeParams& params,
                                                   const ntfs::MftRunTable& mftMap);
 
-}  // namespace recovery
+} // namespace recovery

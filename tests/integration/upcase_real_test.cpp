@@ -75,8 +75,8 @@ TEST_P(UpCaseReal, TheWholeTableIsReadAndFoldsAsMkntfsWroteIt)
     const auto table = recovery::ReadVolumeUpCase(s.disk, s.catalog.volumeParams, s.table);
     ASSERT_TRUE(table);
     EXPECT_EQ(table->Upper(U'z'), U'Z');
-    EXPECT_EQ(table->Upper(U'\u0451'), U'\u0401');  // ё
-    EXPECT_EQ(table->Upper(U'\u03c3'), U'\u03a3');  // σ
+    EXPECT_EQ(table->Upper(U'\u0451'), U'\u0401'); // ё
+    EXPECT_EQ(table->Upper(U'\u03c3'), U'\u03a3'); // σ
     EXPECT_EQ(table->Upper(U'\U0001F600'), U'\U0001F600');
 }
 
@@ -84,9 +84,9 @@ INSTANTIATE_TEST_SUITE_P(Volumes, UpCaseReal, ::testing::ValuesIn(testing_suppor
                          [](const auto& info) { return testing_support::VolumeTestName(info.param); });
 
 constexpr FixtureVolume kUnicode = testing_support::kNtfsFixtureVolumes[7];
-const std::set<std::string> kReports{"\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2 6.DOC",   // ОТЧЁТ 6.DOC
-                                     "\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2 7.DOC"};  // ОТЧЁТ 7.DOC
-constexpr std::string_view kReportPattern = "*\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2*";  // *ОТЧЁТ*
+const std::set<std::string> kReports{"\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2 6.DOC",    // ОТЧЁТ 6.DOC
+                                     "\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2 7.DOC"};   // ОТЧЁТ 7.DOC
+constexpr std::string_view kReportPattern = "*\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2*"; // *ОТЧЁТ*
 
 TEST(UpCaseRealFind, TheSearchFindsThroughTheVolumesTable)
 {
@@ -99,11 +99,10 @@ TEST(UpCaseRealFind, TheSearchFindsThroughTheVolumesTable)
 }
 
 // How record 10 is damaged in a copy of the unicode image.
-enum class Damage
-{
-    RecordZeroed,     // record 10 holds no FILE record
-    TableZeroed,      // the first cluster of its data is zeros: not an $UpCase table
-    TableUnreadable,  // the image ends inside the table
+enum class Damage {
+    RecordZeroed,    // record 10 holds no FILE record
+    TableZeroed,     // the first cluster of its data is zeros: not an $UpCase table
+    TableUnreadable, // the image ends inside the table
 };
 
 class UpCaseDamaged : public ::testing::TestWithParam<Damage>
@@ -145,7 +144,7 @@ TEST_P(UpCaseDamaged, TheBuiltInMapIsUsedInstead)
         s.catalog.scanTarget = {core::kFsNtfs, static_cast<core::Sector>(kUnicode.start), kUnicode.sectors,
                                 static_cast<core::Sector>(kUnicode.start + kUnicode.sectors - 1), 0};
         ntfs::StandardScan(s.disk, s.catalog, s.table, s.tree, core::NullSink());
-        ASSERT_NE(s.table.Count(), 0u);  // record 10 itself is still there
+        ASSERT_NE(s.table.Count(), 0u); // record 10 itself is still there
     } else {
         ASSERT_TRUE(s.Scan(copy.Path(), kUnicode));
     }
@@ -158,4 +157,4 @@ TEST_P(UpCaseDamaged, TheBuiltInMapIsUsedInstead)
 INSTANTIATE_TEST_SUITE_P(Damages, UpCaseDamaged,
                          ::testing::Values(Damage::RecordZeroed, Damage::TableZeroed, Damage::TableUnreadable));
 
-}  // namespace
+} // namespace
