@@ -95,7 +95,7 @@ int RunFind(CliContext& context, std::span<const std::string> args)
     {
         StopOnInterrupt interrupt(stop);
         result = shell::FindFiles(
-            catalog, {find.pattern, 1}, [&rows](const shell::FindRow& row, std::size_t) { rows.push_back(row); },
+            catalog, {find.pattern, 1, scan->UpCase()}, [&rows](const shell::FindRow& row, std::size_t) { rows.push_back(row); },
             gate, stop);
     }
 

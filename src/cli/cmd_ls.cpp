@@ -95,7 +95,9 @@ int RunLs(CliContext& context, std::span<const std::string> args)
     const ntfs::TypeDescriber describe = [](std::string_view name) {
         return platform::FileTypeDescription(name);
     };
-    const ntfs::NameAdmitter admit = [&ls](std::string_view name) { return shell::AdmitByFilters(ls.filters, name); };
+    const ntfs::NameAdmitter admit = [&ls, upCase = scan->UpCase()](std::string_view name) {
+        return shell::AdmitByFilters(ls.filters, name, upCase);
+    };
 
     const auto item = ResolveTreePath(tree, ls.path);
     const auto folderRecord = item ? NtfsRecordOfItem(catalog, tree, *item) : std::nullopt;

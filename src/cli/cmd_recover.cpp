@@ -20,6 +20,7 @@
 #include "recovery/batch_recovery.h"
 #include "recovery/batch_report.h"
 #include "recovery/recovery_settings.h"
+#include "recovery/upcase_reader.h"
 #include "shell/name_patterns.h"
 #include "snapshot/snapshot_file.h"
 
@@ -325,6 +326,8 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
     if (session == nullptr)
         return kExitDisk;
     disk::DiskState& disk = session->Disk();
+    if (!scan->upCase)
+        scan->upCase = recovery::ReadVolumeUpCase(disk, catalog.volumeParams, scan->runTable);
     if (a.chunk)
         disk.readChunkSectors = *a.chunk;
     if (a.retries)
@@ -353,7 +356,9 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
     extraction.lastSector = lastSector;
     extraction.mftMap = scan->runTable.Count() != 0 ? &scan->runTable : nullptr;
     extraction.settings = a.settings;
-    extraction.admit = [&a](std::string_view name) { return shell::AdmitByFilters(a.filters, name); };
+    extraction.admit = [&a, upCase = scan->UpCase()](std::string_view name) {
+        return shell::AdmitByFilters(a.filters, name, upCase);
+    };
     extraction.askContinue = [&context, &a](std::string_view message) {
         ShowMessage(context, kMessageQuestion, message);
         std::fprintf(context.err, "%s\n", a.stopOnError ? "&No" : "&Yes");

@@ -14,6 +14,7 @@
 #include "partitions/partition_select.h"
 #include "partitions/partition_table.h"
 #include "partitions/quick_search.h"
+#include "recovery/upcase_reader.h"
 
 namespace cli {
 
@@ -264,6 +265,7 @@ int ScanSelectedPartition(CliContext& context, ScannedPartition& out)
     case ntfs::StandardScanOutcome::Stopped:
         break;
     }
+    out.upCase = recovery::ReadVolumeUpCase(session->Disk(), out.catalog.volumeParams, out.runTable);
     ShowMessage(context, kMessageInformation, core::msg::kStandardScanDone);
     return kExitOk;
 }

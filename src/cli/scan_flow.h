@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "cli/session.h"
+#include "core/case_map.h"
 #include "core/progress.h"
 #include "core/rate_meter.h"
 #include "ntfs/catalog.h"
@@ -89,7 +91,8 @@ void SearchPartitions(CliContext& context, Session& session, partitions::Partiti
 void PrintPartitions(CliContext& context, const partitions::PartitionList& list, bool json);
 
 // Everything a scanned partition leaves: the partition list it was chosen from, the catalog, the
-// $MFT run table and the folder tree.
+// $MFT run table, the folder tree and the volume's $UpCase table (none when it could not be read:
+// names are then compared through the built-in case map).
 struct ScannedPartition
 {
     partitions::PartitionList partitions;
@@ -98,6 +101,9 @@ struct ScannedPartition
     ntfs::MftRunTable runTable;
     ntfs::FolderTree folderTree;
     ntfs::StandardScanResult result;
+    std::optional<core::UpCaseTable> upCase;
+
+    const core::UpCaseTable* UpCase() const noexcept { return upCase ? &*upCase : nullptr; }
 };
 
 // Opens `drive`, lists its partitions, selects partition `partition` (1-based, as in its item

@@ -6,6 +6,7 @@
 #include "core/out_of_memory.h"
 #include "core/types.h"
 #include "ntfs/tree_builder.h"
+#include "recovery/upcase_reader.h"
 #include "snapshot/snapshot_file.h"
 #include "snapshot/snapshot_finish.h"
 
@@ -107,6 +108,7 @@ int LoadSnapshotOfDrive(CliContext& context, std::string_view command, const std
     out.result.runTable = finished.runTable.value_or(ntfs::RunTableOutcome::NoRecord5);
     out.result.rootRows = std::move(finished.rootRows);
     out.result.placeholders = CountPlaceholderFolders(catalog);
+    out.upCase = recovery::ReadVolumeUpCase(disk, catalog.volumeParams, out.runTable);
 
     if (session == nullptr) {
         std::fprintf(context.err, "dravik-cli %.*s: the $MFT run table could not be rebuilt: no drive could be opened\n",

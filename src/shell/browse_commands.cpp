@@ -147,6 +147,7 @@ void FindFilesDialog::StartSearch(std::string_view pattern)
             FindRequest request;
             request.pattern = m_pattern;
             request.scanMethod = m_session.wizard.scanMethod;
+            request.upCase = m_session.upCase ? &*m_session.upCase : nullptr;
             core::RunGuardedAgainstOom(
                 [&] {
                     FindFiles(
@@ -849,10 +850,14 @@ void BrowseCommands::LoadSnapshot()
     options.admit = ListingAdmitter(m_session);
     options.describe = ListingDescriber();
     ControlSink sink(m_window);
-    const snapshot::FinishResult finished = core::RunGuardedAgainstOom(
+    m_session.upCase.reset();
+    snapshot::FinishResult finished = core::RunGuardedAgainstOom(
         [&] {
-            return snapshot::FinishSnapshotLoad(m_session.disk, m_session.catalog, m_session.mftRunTable,
-                                                *m_session.folderTree, sink, options);
+            snapshot::FinishResult done = snapshot::FinishSnapshotLoad(
+                m_session.disk, m_session.catalog, m_session.mftRunTable, *m_session.folderTree, sink, options);
+            // With the snapshot's drive at hand its volume's $UpCase table is read as after a scan.
+            TakeVolumeUpCase(m_session, done.rootRows);
+            return done;
         },
         [this](std::string_view text) { m_window.MessageBox(text, MessageKind::Error); });
 

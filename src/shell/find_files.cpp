@@ -42,7 +42,7 @@ FindResult FindFiles(const ntfs::Catalog& catalog, const FindRequest& request, c
 {
     const ntfs::ShownVolume volume(
         catalog, ntfs::ShownKindOf(catalog.volumeParams.type, request.scanMethod == kAdvanceScan));
-    const std::string pattern = UpperCaseName(request.pattern);
+    const std::string pattern = UpperCaseName(request.pattern, request.upCase);
     std::unordered_map<std::uint32_t, std::string> paths;  // path column by parent key
     FindResult result;
     const std::size_t count = volume.FileListSize();
@@ -56,7 +56,7 @@ FindResult FindFiles(const ntfs::Catalog& catalog, const FindRequest& request, c
             continue;
         }
         const ntfs::ShownFile file = volume.File(position);
-        std::string upper = UpperCaseName(file.name);
+        std::string upper = UpperCaseName(file.name, request.upCase);
         if (!MatchPattern(upper, pattern)) {
             continue;
         }

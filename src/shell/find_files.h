@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/case_map.h"
 #include "core/progress.h"
 #include "ntfs/catalog.h"
 #include "ntfs/shown_volume.h"
@@ -22,6 +23,8 @@ struct FindRequest
     // The wizard's scan method: 2 after an Advance Scan (NTFS files then come from the found-file
     // list), anything else a Standard Scan.
     int scanMethod = 1;
+    // The volume's $UpCase table when one was read; nullptr compares through the built-in map.
+    const core::UpCaseTable* upCase = nullptr;
 };
 
 // One hit: the columns "File Name", "Path" and "Size".

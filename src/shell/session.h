@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/case_map.h"
 #include "disk/bios_loader.h"
 #include "disk/disk_state.h"
 #include "disk/drive_enumeration.h"
@@ -78,6 +79,10 @@ struct Session
     std::optional<partitions::PartitionTree> partitionTree;
     ntfs::Catalog catalog;
     ntfs::MftRunTable mftRunTable;
+    // The shown volume's $UpCase table, read after a Standard Scan, a mount or a snapshot load
+    // with the drive at hand; names are compared through it (none: the built-in case map). It is
+    // not part of a snapshot.
+    std::optional<core::UpCaseTable> upCase;
     std::optional<ntfs::FolderTree> fileSystemTree;  // "File Systems"
     std::optional<ntfs::FolderTree> folderTree;      // "Root"
 

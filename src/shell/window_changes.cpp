@@ -6,6 +6,7 @@
 
 #include "core/messages.h"
 #include "platform/file_types.h"
+#include "recovery/upcase_reader.h"
 
 namespace shell {
 
@@ -312,13 +313,28 @@ TreeModel TreeModelOf(const ntfs::FolderTree& tree)
 
 ntfs::NameAdmitter ListingAdmitter(const Session& session)
 {
-    const FilterPatterns* filters = &session.filterPatterns;
-    return [filters](std::string_view name) { return AdmitByFilters(*filters, name); };
+    // The table is looked up at each call: a scan reads it only after its walk.
+    return [&session](std::string_view name) {
+        return AdmitByFilters(session.filterPatterns, name, session.upCase ? &*session.upCase : nullptr);
+    };
 }
 
 ntfs::TypeDescriber ListingDescriber()
 {
     return [](std::string_view name) { return platform::FileTypeDescription(name); };
+}
+
+void TakeVolumeUpCase(Session& session, std::vector<ntfs::ListRow>& rootRows)
+{
+    session.upCase = recovery::ReadVolumeUpCase(session.disk, session.catalog.volumeParams, session.mftRunTable);
+    if (!session.upCase || session.filterPatterns.Count() == 0) {
+        return;
+    }
+    const ntfs::ShownVolume shown(session.catalog, ntfs::ShownKindOf(session.catalog.volumeParams.type,
+                                                                     session.wizard.scanMethod == kAdvanceScan));
+    if (shown.Kind() != ntfs::ShownKind::None) {
+        rootRows = ntfs::ListShownFolder(shown, shown.RootKey(), ListingAdmitter(session), ListingDescriber());
+    }
 }
 
 void ControlSink::Status(std::string_view text) { m_window.SetControlText(ctl::kStatus, text); }

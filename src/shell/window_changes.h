@@ -58,6 +58,12 @@ constexpr core::TreeItemId DriveItemId(std::size_t index) noexcept
 ntfs::NameAdmitter ListingAdmitter(const Session& session);
 ntfs::TypeDescriber ListingDescriber();
 
+// Reads the shown NTFS volume's $UpCase table into session.upCase through session.mftRunTable
+// (none when it cannot be read, or for a FAT volume). The root listing `rootRows` was formed
+// before the table was at hand: when filters are set and a table was read, the root is listed
+// again so that it admits as every later listing does. Runs on the scan's or the load's worker.
+void TakeVolumeUpCase(Session& session, std::vector<ntfs::ListRow>& rootRows);
+
 // A progress sink that writes straight into the window's controls, for short work done on the
 // window's thread.
 class ControlSink : public core::ProgressSink

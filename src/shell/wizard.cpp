@@ -465,8 +465,13 @@ void Wizard::EndStandardScanParameters(bool found)
             ntfs::StandardScanOptions options;
             options.admit = ListingAdmitter(m_session);
             options.describe = ListingDescriber();
+            m_session.upCase.reset();
             *result = ntfs::StandardScan(m_session.disk, m_session.catalog, m_session.mftRunTable,
                                          *m_session.folderTree, m_window.WorkerSink(), options);
+            if (result->outcome == ntfs::StandardScanOutcome::Completed ||
+                result->outcome == ntfs::StandardScanOutcome::Stopped) {
+                TakeVolumeUpCase(m_session, result->rootRows);
+            }
         },
         [this, result] {
             if (result->outcome == ntfs::StandardScanOutcome::ParametersFailed ||
@@ -515,6 +520,7 @@ void Wizard::StartAdvanceScan()
     m_window.SetProgressPosition(0);
     m_window.ShowControl(ctl::kProgress, true);
     m_session.catalog.scanStopFlag.Clear();
+    m_session.upCase.reset();  // the table comes with the volume a mount shows
     RunWorker(
         [this] {
             advscan::RunAdvanceScan(m_session.disk, m_session.catalog, *m_session.fileSystemTree,
@@ -555,10 +561,12 @@ void Wizard::StartMount()
     auto rows = std::make_shared<std::vector<ntfs::ListRow>>();
     RunWorker(
         [this, rows] {
+            m_session.upCase.reset();
             *rows = advscan::MountFoundFileSystem(m_session.catalog, *m_session.folderTree, m_window.WorkerSink(),
                                                   ListingAdmitter(m_session), ListingDescriber())
                         .rootRows;
             advscan::MapMountedMft(m_session.disk, m_session.catalog.volumeParams, m_session.mftRunTable);
+            TakeVolumeUpCase(m_session, *rows);
         },
         [this, rows] { EndMount(*rows); });
 }

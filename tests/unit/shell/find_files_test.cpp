@@ -9,8 +9,10 @@
 #include <thread>
 #include <vector>
 
+#include "core/case_map.h"
 #include "core/types.h"
 #include "ntfs/catalog.h"
+#include "shell/name_patterns.h"
 
 namespace shell {
 namespace {
@@ -237,6 +239,78 @@ TEST(FindFilesStop, QuestionAnsweredNoContinuesYesStopsAtTheGate)
     EXPECT_EQ(r.rows, 1u);
     EXPECT_EQ(seen, std::vector<std::string>{"A.DOC"});
 }
+
+// A volume's $UpCase table that folds ASCII and, unlike the built-in map, Georgian Mkhedruli
+// (U+10D0..) onto Mtavruli (U+1C90..); it leaves Cyrillic alone.
+const core::UpCaseTable& GeorgianTable()
+{
+    static const core::UpCaseTable table = [] {
+        std::vector<std::uint8_t> bytes(core::UpCaseTable::kBytes);
+        for (std::size_t i = 0; i < core::UpCaseTable::kUnits; ++i) {
+            std::size_t up = i;
+            if (i >= 'a' && i <= 'z') {
+                up = i - 0x20;
+            } else if (i >= 0x10D0 && i <= 0x10FA) {
+                up = i - 0x10D0 + 0x1C90;
+            }
+            bytes[2 * i] = static_cast<std::uint8_t>(up);
+            bytes[2 * i + 1] = static_cast<std::uint8_t>(up >> 8);
+        }
+        return *core::UpCaseTable::FromBytes(bytes);
+    }();
+    return table;
+}
+
+struct TableCase
+{
+    const char* name;      // UTF-8
+    const char* pattern;   // UTF-8
+    bool builtInMatches;
+    bool tableMatches;
+};
+
+class FindThroughTable : public ::testing::TestWithParam<TableCase>
+{
+};
+
+// The search, the file filters and the rows' names all follow the table given, and only it.
+TEST_P(FindThroughTable, MatchesAsTheTableFolds)
+{
+    const TableCase& t = GetParam();
+    ASSERT_EQ(core::SimpleUpperCase(U'\u10D0'), U'\u10D0');  // the built-in map leaves Georgian alone
+    ntfs::Catalog c;
+    c.volumeParams.type = core::kFsNtfs;
+    AddFile(c, t.name, 5);
+    core::PauseGate gate;
+    core::StopFlag stop;
+    for (const bool withTable : {false, true}) {
+        SCOPED_TRACE(withTable ? "table" : "built-in map");
+        const core::UpCaseTable* table = withTable ? &GeorgianTable() : nullptr;
+        const bool expected = withTable ? t.tableMatches : t.builtInMatches;
+        std::vector<std::string> names;
+        FindFiles(
+            c, {t.pattern, 1, table}, [&](const FindRow& row, std::size_t) { names.push_back(row.name); }, gate,
+            stop);
+        EXPECT_EQ(names.size(), expected ? 1u : 0u);
+        if (!names.empty()) {
+            EXPECT_EQ(names[0], UpperCaseName(t.name, table));
+        }
+        FilterPatterns filters;
+        ASSERT_EQ(filters.Add(t.pattern), FilterPatterns::AddOutcome::Added);
+        EXPECT_EQ(AdmitByFilters(filters, t.name, table), expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, FindThroughTable,
+    ::testing::Values(
+        // ანი.txt found by *ᲐᲜᲘ* only through the table; by the name as typed either way.
+        TableCase{"\xe1\x83\x90\xe1\x83\x9c\xe1\x83\x98.txt", "*\xe1\xb2\x90\xe1\xb2\x9c\xe1\xb2\x98*", false, true},
+        TableCase{"\xe1\x83\x90\xe1\x83\x9c\xe1\x83\x98.txt", "\xe1\x83\x90\xe1\x83\x9c\xe1\x83\x98", true, true},
+        // отчёт.doc found by ОТЧЁТ* only through the built-in map: the table leaves Cyrillic alone.
+        TableCase{"\xd0\xbe\xd1\x82\xd1\x87\xd1\x91\xd1\x82.doc", "\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2*", true, false},
+        // ASCII folds alike.
+        TableCase{"report.doc", "REP*.DOC", true, true}));
 
 }  // namespace
 }  // namespace shell
