@@ -28,7 +28,8 @@ Session::Outcome Session::Start(const GlobalOptions& options)
     }
     m_probe = std::make_unique<disk::SystemDriveProbe>(options.images, roots);
     if (m_disk.accessMode == 'F') {
-        const auto dir = options.biosDir.empty() ? platform::PrivateLibraryDirectory(disk::kVexaFileName) : options.biosDir;
+        const auto dir =
+            options.biosDir.empty() ? platform::PrivateLibraryDirectory(disk::kVexaFileName) : options.biosDir;
         const auto outcome = disk::LoadBiosLibraries(dir, m_probe->DevicePaths(), m_bios);
         if (outcome != disk::BiosLoadOutcome::Loaded) {
             m_problem = disk::BiosLoadMessage(outcome);

@@ -59,7 +59,8 @@ Wizard::StartOutcome Wizard::Start()
         if (const auto* system = dynamic_cast<const disk::SystemDriveProbe*>(m_session.probe.get())) {
             paths = system->DevicePaths();
         }
-        const auto dir = m_session.biosDir.empty() ? platform::PrivateLibraryDirectory(disk::kVexaFileName) : m_session.biosDir;
+        const auto dir =
+            m_session.biosDir.empty() ? platform::PrivateLibraryDirectory(disk::kVexaFileName) : m_session.biosDir;
         const auto outcome = disk::LoadBiosLibraries(dir, paths, m_session.bios);
         if (outcome != disk::BiosLoadOutcome::Loaded) {
             m_fatal = std::string(disk::BiosLoadMessage(outcome));
