@@ -33,15 +33,7 @@ constexpr std::uint64_t kClusterBytes = 4096;
 std::map<std::string, std::string> Expected(bool deleted)
 {
     std::map<std::string, std::string> files;
-    std::ifstream in(DataDir() / "compressed.manifest.tsv");
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        std::vector<std::string> f;
-        std::istringstream row(line);
-        for (std::string cell; std::getline(row, cell, '\t');) {
-            f.push_back(cell);
-        }
+    for (const std::vector<std::string>& f : ManifestRows("compressed")) {
         if (f.size() >= 8 && f[2] == "f" && (f[6] == "1") == deleted && (!deleted || f[7] == "intact")) {
             files[f[3]] = f[5];
         }

@@ -70,16 +70,7 @@ struct ExpectedNames
 ExpectedNames ReadExpected(const FixtureVolume& v)
 {
     ExpectedNames names;
-    const std::string stem = std::filesystem::path(v.image).stem().string();
-    std::ifstream in(DataDir() / (stem + ".manifest.tsv"));
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        std::vector<std::string> f;
-        std::stringstream fields(line);
-        for (std::string cell; std::getline(fields, cell, '\t');) {
-            f.push_back(cell);
-        }
+    for (const std::vector<std::string>& f : ManifestRows(std::filesystem::path(v.image).stem().string())) {
         if (f.size() < 10 || std::stoul(f[0]) != v.part || f[6] != "0" || f[8] == "-") {
             continue;
         }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -37,6 +38,11 @@ inline constexpr std::array<FixtureVolume, 8> kNtfsFixtureVolumes{{
 }};
 
 // A test-name suffix for a volume: "ntfs_basic_p1".
+// The rows of tests/data/<stem>.manifest.tsv below its header, each split at its tabs (columns as
+// tests/data/MANIFEST.md lists them: part, start, type, path, size, sha256, deleted, state, record,
+// names).
+std::vector<std::vector<std::string>> ManifestRows(const std::string& stem);
+
 inline std::string VolumeTestName(const FixtureVolume& v)
 {
     return std::filesystem::path(v.image).stem().string() + "_p" + std::to_string(v.part);
