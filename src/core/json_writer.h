@@ -1,4 +1,4 @@
-// A small streaming JSON writer for dravik-cli's --json output.
+// A small streaming JSON writer for the command line's --json output and the recovery report.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <vector>
 
-namespace cli {
+namespace core {
 
 // Builds one JSON document in a string. Commas are placed automatically; inside an object call
 // Key() before each value. Strings (catalog names included) are taken as UTF-8 and escaped.
@@ -58,4 +58,4 @@ private:
     bool m_afterKey = false;
 };
 
-}  // namespace cli
+}  // namespace core
