@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "recovery/file_report.h"
 #include "disk/bios_loader.h"
 #include "disk/disk_state.h"
 #include "disk/drive_enumeration.h"
@@ -51,6 +52,7 @@ struct BrowseState
     std::array<bool, kMenuItemCount> menuEnabled{};  // the menu items' state, for the tool buttons
     std::string batchLog;                   // the log of the last recovery when it did not write
                                             // every file whole ("&Open Log"); empty otherwise
+    recovery::FileReport batchReport;       // the per-file report of the last recovery ("Save Report...")
 };
 
 struct Session
