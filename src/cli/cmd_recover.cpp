@@ -19,6 +19,7 @@
 #include "partitions/partition_list.h"
 #include "recovery/batch_recovery.h"
 #include "recovery/batch_report.h"
+#include "recovery/file_report.h"
 #include "recovery/recovery_settings.h"
 #include "recovery/upcase_reader.h"
 #include "shell/name_patterns.h"
@@ -34,8 +35,11 @@ constexpr const char* kRecoverUsage =
     "usage: dravik-cli recover --to DIR ([--drive N] --partition K | [--drive N] --snapshot FILE\n"
     "                                    | [--drive N] [--start S --end E | --partition K] --fs K) (PATH... | --all)\n"
     "       [--deleted include|only|exclude] [--duplicates rename|overwrite|skip] [--filter PATTERN]...\n"
-    "       [--on-error continue|stop] [--chunk 1..100] [--retries 1..10] [--jobs 1..4] [--json]\n"
-    "  --jobs N  files copied at once (default: one per core, at most 4; always 1 in BIOS access mode)\n";
+    "       [--on-error continue|stop] [--chunk 1..100] [--retries 1..10] [--jobs 1..4] [--json] [--report FILE]\n"
+    "  --jobs N  files copied at once (default: one per core, at most 4; always 1 in BIOS access mode)\n"
+    "  --report FILE  one line per file (CSV, or JSON Lines when FILE ends in .jsonl): source path, output\n"
+    "                 path, size, status, unreadable sectors, SHA-256 of the bytes written (computed while\n"
+    "                 writing: image files are then copied through user space, not inside the kernel)\n";
 
 int Usage(CliContext& context, const std::string& problem)
 {
@@ -59,6 +63,7 @@ struct RecoverArgs
     std::optional<std::uint16_t> retries;
     std::optional<unsigned> jobs;
     bool json = false;
+    std::string report;  // --report FILE
 };
 
 // Ctrl-C during the copy: the interrupt flag is turned into stopRequested whenever the copy
@@ -241,6 +246,10 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
             a.jobs = static_cast<unsigned>(*n);
         } else if (arg == "--json") {
             a.json = true;
+        } else if (arg == "--report" && hasValue) {
+            a.report = args[++i];
+            if (a.report.empty())
+                return Usage(context, "--report needs a file name");
         } else if (!arg.empty() && arg[0] == '-') {
             return Usage(context, "unknown or incomplete option '" + arg + "'");
         } else {
@@ -365,6 +374,12 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
         return !a.stopOnError;
     };
     extraction.sink = &progress;
+    extraction.hashOutput = !a.report.empty();
+    recovery::ReportWriter reportWriter;
+    if (!a.report.empty() && !reportWriter.Open(a.report)) {
+        std::fprintf(context.err, "dravik-cli recover: %s%s\n", core::msg::kReportNotSaved.data(), a.report.c_str());
+        return kExitUsage;
+    }
     recovery::Extractor extractor(disk, state, std::move(extraction));
 
     JsonWriter json;
@@ -373,6 +388,8 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
         std::fputs("{\"files\":[", context.out);
     const recovery::BatchObserver observer = [&](const recovery::BatchEvent& e) {
         const recovery::ExtractResult& r = e.result;
+        if (!a.report.empty())
+            reportWriter.Add(e);
         if (a.json) {
             JsonWriter row;
             row.BeginObject()
@@ -405,6 +422,10 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
         summary = recovery::RecoverBatch(extractor, state, volume, selection, a.to, observer, workers);
     }
     terminal.Finish();
+    if (!a.report.empty() && !reportWriter.Close()) {
+        std::fprintf(context.err, "dravik-cli recover: %s%s\n", core::msg::kReportNotSaved.data(), a.report.c_str());
+        return kExitNotAllWritten;
+    }
     if (a.json) {
         JsonWriter tail;
         tail.BeginObject()

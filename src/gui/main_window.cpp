@@ -221,6 +221,11 @@ void MainWindow::ShowPlainMessage(std::string_view text)
     m_prompter->plainMessage(this, toQt(text));
 }
 
+bool MainWindow::OfferReport(std::string_view summary)
+{
+    return m_prompter->offerReport(this, toQt(summary));
+}
+
 void MainWindow::StartWorker(std::function<void()> work, std::function<void()> onEnd)
 {
     m_bridge.start(std::move(work), std::move(onEnd));
@@ -248,6 +253,14 @@ std::optional<std::string> MainWindow::AskSaveFileName(std::string_view pattern)
 {
     const QString name = m_prompter->saveFileName(this, toQt(core::msg::kMenuSaveSnapshot).remove(QLatin1Char('&')),
                                                   toQt(pattern));
+    if (name.isEmpty())
+        return std::nullopt;
+    return name.toStdString();
+}
+
+std::optional<std::string> MainWindow::AskReportFileName()
+{
+    const QString name = m_prompter->reportFileName(this, toQt(core::msg::kSaveReport), toQt(core::msg::kReportPattern));
     if (name.isEmpty())
         return std::nullopt;
     return name.toStdString();

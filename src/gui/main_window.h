@@ -101,11 +101,13 @@ public:
     shell::Answer MessageBox(std::string_view text, shell::MessageKind kind) override;
     shell::Answer AskFromWorker(std::string_view text, shell::MessageKind kind) override;
     void ShowPlainMessage(std::string_view text) override;
+    bool OfferReport(std::string_view summary) override;
     void StartWorker(std::function<void()> work, std::function<void()> onEnd) override;
     void ChangeFromWorker(const std::function<void()>& change) override;
     core::ProgressSink& WorkerSink() override;
     std::optional<std::filesystem::path> ChooseFolder() override;
     std::optional<std::string> AskSaveFileName(std::string_view pattern) override;
+    std::optional<std::string> AskReportFileName() override;
     std::optional<std::string> AskOpenFileName(std::string_view pattern) override;
     std::optional<recovery::SettingsChoice> AskRecoverySettings(const recovery::SettingsChoice& current) override;
     void ShowProperties(const shell::PropertiesInfo& info) override;

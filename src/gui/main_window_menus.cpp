@@ -35,6 +35,7 @@ void MainWindow::buildMenus()
     recovery->addSeparator();
     addMenuAction(recovery, toQt(msg::kMenuRecoverSelected), MenuItem::RecoverSelected);
     addMenuAction(recovery, toQt(msg::kMenuRecoverAll), MenuItem::RecoverAll);
+    addMenuAction(recovery, toQt(msg::kSaveReport), MenuItem::SaveReport);
     recovery->addSeparator();
     addMenuAction(recovery, toQt(msg::kMenuSaveSnapshot), MenuItem::SaveSnapshot);
     addMenuAction(recovery, toQt(msg::kMenuLoadSnapshot), MenuItem::LoadSnapshot);
@@ -65,11 +66,12 @@ void MainWindow::buildMenus()
     help->addSeparator();
     addMenuAction(help, toQt(msg::kMenuAbout), MenuItem::About);
 
-    // The menu resource's initial state: recovery, snapshots, view, find, filters and drive
-    // information greyed; the rest enabled.
+    // The menu resource's initial state: recovery, snapshots, view, find, filters, drive
+    // information and the report of a batch greyed; the rest enabled.
     for (MenuItem item : {MenuItem::RecoverSelected, MenuItem::RecoverAll, MenuItem::SaveSnapshot,
                           MenuItem::LoadSnapshot, MenuItem::Icons, MenuItem::List, MenuItem::Details,
-                          MenuItem::FindFiles, MenuItem::FileFilters, MenuItem::DriveInformation})
+                          MenuItem::FindFiles, MenuItem::FileFilters, MenuItem::DriveInformation,
+                          MenuItem::SaveReport})
         menuAction(item)->setEnabled(false);
 }
 

@@ -1,6 +1,8 @@
 // The real dialogs and desktop hand-offs behind the prompter seam.
 #include "gui/prompter.h"
 
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMenu>
@@ -37,6 +39,19 @@ bool Prompter::message(QWidget* parent, const QString& text, MessageKind kind)
 void Prompter::plainMessage(QWidget* parent, const QString& text)
 {
     QMessageBox::information(parent, toQt(core::msg::kAppCaption), text);
+}
+
+bool Prompter::offerReport(QWidget* parent, const QString& summary)
+{
+    QMessageBox box(QMessageBox::Information, toQt(core::msg::kAppCaption), summary, QMessageBox::Close, parent);
+    const QAbstractButton* save = box.addButton(toQt(core::msg::kSaveReport), QMessageBox::ActionRole);
+    box.exec();
+    return box.clickedButton() == save;
+}
+
+QString Prompter::reportFileName(QWidget* parent, const QString& caption, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
 }
 
 QString Prompter::saveFileName(QWidget* parent, const QString& caption, const QString& filter)

@@ -34,6 +34,10 @@ public:
     virtual bool message(QWidget* parent, const QString& text, MessageKind kind);
     // The platform's plain message box ("&Open Log").
     virtual void plainMessage(QWidget* parent, const QString& text);
+    // A batch's summary with "Save Report..." and Close; true when "Save Report..." was chosen.
+    virtual bool offerReport(QWidget* parent, const QString& summary);
+    // The save dialog of the per-file report, asking before replacing a file. Empty when cancelled.
+    virtual QString reportFileName(QWidget* parent, const QString& caption, const QString& filter);
     // The save dialog with one name filter. It does not ask about an existing file: the caller
     // asks about the file it will really write. Empty when cancelled.
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& filter);

@@ -103,6 +103,7 @@ struct Step
     bool incomplete = false;
     std::uint64_t bytesWritten = 0;
     std::uint64_t unreadableSectors = 0;
+    std::optional<core::Sha256::Digest> sha256;
     std::string renamedName;   // the "Copy (n ) of" name, when renamed
     std::unique_ptr<BatchEvent> event;  // a folder that could not be made
 };
@@ -353,6 +354,7 @@ private:
         step.incomplete = result.incomplete;
         step.bytesWritten = result.bytesWritten;
         step.unreadableSectors = result.unreadableSectors;
+        step.sha256 = result.sha256;
         if (result.renamed) {
             step.renamedName = std::move(result.name);
         }
@@ -387,6 +389,7 @@ private:
         result.incomplete = step.incomplete;
         result.bytesWritten = step.bytesWritten;
         result.unreadableSectors = step.unreadableSectors;
+        result.sha256 = step.sha256;
         Count(result);
         if (!m_observer) {
             return;

@@ -47,6 +47,7 @@ int Percent(std::uint64_t written, std::uint64_t size) noexcept
 Extractor::Extractor(disk::DiskState& disk, RecoveryState& state, ExtractionContext context)
     : m_disk(disk), m_state(state), m_context(std::move(context))
 {
+    m_out.SetHashing(m_context.hashOutput);
 }
 
 ClusterGeometry Extractor::Geometry() const noexcept
@@ -452,6 +453,7 @@ ExtractResult Extractor::ExtractNtfsFile(const NtfsExtractRequest& request)
     }
     }
     result.bytesWritten = m_out.Position();
+    result.sha256 = m_out.Digest();
     result.result = result.outcome == ExtractOutcome::WriteFailed ? 0 : 1;
     if (request.batchMode != 0 && result.result == 1) {
         m_state.filesSaved.fetch_add(1);
@@ -554,6 +556,7 @@ ExtractResult Extractor::ExtractFatFile(const FatExtractRequest& request)
         result.outcome = ExtractOutcome::WriteFailed;
     }
     result.bytesWritten = m_out.Position();
+    result.sha256 = m_out.Digest();
     result.result = result.outcome == ExtractOutcome::WriteFailed ? 0 : 1;
     if (request.batchMode != 0 && result.result == 1) {
         m_state.filesSaved.fetch_add(1);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,6 +97,9 @@ struct ExtractResult
     std::uint64_t bytesWritten = 0;    // the output file's length
     std::uint64_t unreadableSectors = 0;  // sectors that stayed unreadable and were written as zeros
     bool incomplete = false;           // some of the file's clusters could not be located (written as zeros)
+    // With ExtractionContext::hashOutput: the SHA-256 of the bytes written, computed while writing;
+    // empty when nothing was written or a write failed.
+    std::optional<core::Sha256::Digest> sha256;
 };
 
 // The "Error creating file : " path ".  Continue Recovery ? " question: true for "&Yes".
@@ -111,6 +115,9 @@ struct ExtractionContext
     ntfs::NameAdmitter admit;               // the file filters (batch mode); empty admits all
     ContinueQuestion askContinue;           // empty answers "&Yes"
     core::ProgressSink* sink = nullptr;     // the save-progress dialog (batch mode); nullptr shows nothing
+    // Hash every output file while writing it (ExtractResult::sha256). Image sources are then
+    // copied through user space instead of inside the kernel.
+    bool hashOutput = false;
 };
 
 class Extractor

@@ -34,6 +34,8 @@ CreateStatus OutputFile::Create(const std::filesystem::path& path, CreateMode mo
     m_position = 0;
     m_pendingHole = 0;
     m_failed = false;
+    m_hash.Reset();
+    m_digest.reset();
     constexpr int kFlags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW;
     const auto perms = static_cast<mode_t>(permissions & 07777);
     // O_EXCL makes the check and the creation one step: a file that appeared since the name was
@@ -79,12 +81,15 @@ bool OutputFile::Write(std::span<const std::uint8_t> bytes)
         done += static_cast<std::size_t>(n);
     }
     m_position += bytes.size();
+    if (m_hashing) {
+        m_hash.Update(bytes);
+    }
     return true;
 }
 
 std::uint64_t OutputFile::CopyFrom(int fd, std::uint64_t offset, std::uint64_t count)
 {
-    if (m_fd < 0 || m_failed || fd < 0 || offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+    if (m_hashing || m_fd < 0 || m_failed || fd < 0 || offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
         return 0;
     }
     if (m_pendingHole != 0) {
@@ -144,6 +149,9 @@ bool OutputFile::Zeros(std::uint64_t count)
     }
     m_position += count;
     m_pendingHole += count;
+    if (m_hashing) {
+        m_hash.UpdateZeros(count);
+    }
     return true;
 }
 
@@ -163,6 +171,9 @@ bool OutputFile::Close()
         m_failed = true;
     }
     m_fd = -1;
+    if (m_hashing && !m_failed) {
+        m_digest = m_hash.Final();
+    }
     return !m_failed;
 }
 

@@ -1,11 +1,15 @@
 // One output file of recovery: made new (never truncating what is there unless the overwrite
 // policy asks), written byte for byte with large writes;
-// stretches of zeros (sparse runs, bytes past the initialized size) are left as holes.
+// stretches of zeros (sparse runs, bytes past the initialized size) are left as holes;
+// optionally the SHA-256 of the bytes is computed as they are written.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <optional>
+
+#include "core/sha256.h"
 
 namespace recovery {
 
@@ -41,9 +45,17 @@ public:
     // Appends up to `count` bytes taken at byte `offset` of the open file `fd` inside the kernel
     // (copy_file_range, or sendfile once that has refused to cross file systems). Returns how many were appended: fewer, even 0, when the kernel copies
     // less or refuses (the caller writes the rest itself); a refusal never counts as a failure.
+    // While hashing it copies nothing (the kernel's copy never shows the bytes): the caller's
+    // own reads and Write carry the whole file.
     std::uint64_t CopyFrom(int fd, std::uint64_t offset, std::uint64_t count);
     // Appends `count` zero bytes without writing them (a hole, or zeros where holes are not kept).
     bool Zeros(std::uint64_t count);
+
+    // Hashes the bytes of every file made from now on as they are appended (holes as the zeros
+    // they are); Close then gives the digest.
+    void SetHashing(bool on) noexcept { m_hashing = on; }
+    // After Close: the SHA-256 of the file's bytes; empty when not hashing or when a write failed.
+    const std::optional<core::Sha256::Digest>& Digest() const noexcept { return m_digest; }
 
     // Bytes appended so far, holes included.
     std::uint64_t Position() const noexcept { return m_position; }
@@ -61,6 +73,9 @@ private:
     std::uint64_t m_position = 0;
     std::uint64_t m_pendingHole = 0;
     bool m_failed = false;
+    bool m_hashing = false;
+    core::Sha256 m_hash;
+    std::optional<core::Sha256::Digest> m_digest;
 };
 
 }  // namespace recovery

@@ -365,6 +365,9 @@ void BrowseCommands::Command(MenuItem item)
     case MenuItem::Settings:
         Settings();
         break;
+    case MenuItem::SaveReport:
+        SaveReport();
+        break;
     case MenuItem::OpenLog:
         m_window.ShowPlainMessage(m_session.browse.batchLog.empty() ? msg::kOpenLogText
                                                                     : std::string_view(m_session.browse.batchLog));
@@ -747,6 +750,8 @@ void BrowseCommands::RunRecovery(bool all)
         return m_window.AskFromWorker(message, MessageKind::Question) == Answer::Yes;
     };
     context.sink = &m_window.OpenSaveProgress(state);
+    // Hashed while written: the per-file report may be asked for once the batch has ended.
+    context.hashOutput = true;
     auto extractor = std::make_shared<recovery::Extractor>(m_session.disk, state, std::move(context));
     // Menu state 0 while the copy runs: nothing else may read the disk or change the catalog.
     SetMenuState(m_window, m_session.browse, 0, m_session.wizard.wizardStep);
@@ -759,13 +764,17 @@ void BrowseCommands::RunRecovery(bool all)
                 [&] {
                     report->summary = recovery::RecoverBatch(
                         *extractor, m_session.recoveryState, volume, selection, target,
-                        [&report](const recovery::BatchEvent& event) { report->report.Add(event); });
+                        [&report](const recovery::BatchEvent& event) {
+                            report->report.Add(event);
+                            report->files.Add(event);
+                        });
                     report->log = report->report.Text(target, report->summary);
                 },
                 [this](std::string_view text) { m_window.AskFromWorker(text, MessageKind::Error); });
         },
         [this, report] {
             m_window.CloseSaveProgress();
+            m_session.browse.batchReport = std::move(report->files);
             SetMenuState(m_window, m_session.browse, 3, m_session.wizard.wizardStep);
             ShowAndEnable(m_window, ctl::kBack, m_session.browse.backOffered);
             ShowBatchOutcome(*report);
@@ -776,6 +785,11 @@ void BrowseCommands::ShowBatchOutcome(const BatchOutcome& outcome)
 {
     if (outcome.summary.AllWrittenWhole()) {
         m_session.browse.batchLog.clear();
+        std::string text(msg::kBatchDone);
+        text += recovery::SummaryText(outcome.summary);
+        if (m_window.OfferReport(text)) {
+            SaveReport();
+        }
         return;
     }
     m_session.browse.batchLog = outcome.log;
@@ -784,6 +798,22 @@ void BrowseCommands::ShowBatchOutcome(const BatchOutcome& outcome)
     text += msg::kBatchOpenLogQuestion;
     if (m_window.MessageBox(text, MessageKind::Question) == Answer::Yes) {
         m_window.ShowPlainMessage(m_session.browse.batchLog);
+    }
+}
+
+void BrowseCommands::SaveReport()
+{
+    if (m_session.browse.batchReport.Empty()) {
+        return;
+    }
+    const auto chosen = m_window.AskReportFileName();
+    if (!chosen || chosen->empty()) {
+        return;
+    }
+    if (!m_session.browse.batchReport.Save(*chosen)) {
+        std::string text(msg::kReportNotSaved);
+        text += *chosen;
+        m_window.MessageBox(text, MessageKind::Error);
     }
 }
 

@@ -124,6 +124,9 @@ public:
     void Settings();
     void FileFilters();
     void FindFiles();
+    // "Save Report...": the per-file report of the last batch into a file the user names (JSON
+    // Lines when the name ends in ".jsonl", CSV otherwise).
+    void SaveReport();
 
 private:
     bool Browsing() const noexcept;
@@ -141,10 +144,12 @@ private:
     {
         recovery::BatchSummary summary;
         recovery::BatchReport report;
+        recovery::FileReport files;
         std::string log;
     };
     // After a batch: when a file was not written whole, the counts and the offer to open the log
-    // (kept for "&Open Log"); otherwise nothing is shown and the log is dropped.
+    // (kept for "&Open Log"); otherwise the counts with the offer to save the per-file report, and
+    // the log is dropped. The per-file report is kept for "Save Report..." either way.
     void ShowBatchOutcome(const BatchOutcome& outcome);
     void ShowRows(std::vector<ntfs::ListRow> rows);
 

@@ -102,8 +102,9 @@ enum class MenuItem
     Contents,
     About,
     OpenDiskImage,
+    SaveReport,     // "Save Report...": enabled while the last batch's per-file report exists
 };
-inline constexpr std::size_t kMenuItemCount = 17;
+inline constexpr std::size_t kMenuItemCount = 18;
 
 // The items of the list's context menu.
 enum class ContextItem
@@ -260,6 +261,9 @@ public:
     virtual Answer AskFromWorker(std::string_view text, MessageKind kind) = 0;
     // The platform's plain message box ("&Open Log").
     virtual void ShowPlainMessage(std::string_view text) = 0;
+    // The summary of a finished batch with "Save Report..." beside the button that closes it;
+    // true when "Save Report..." was chosen.
+    virtual bool OfferReport(std::string_view summary) = 0;
 
     // Runs `work` on a new worker thread and then `onEnd` on the window's thread, after the
     // last progress of the worker has been shown. Returns at once. At most one worker runs.
@@ -275,6 +279,8 @@ public:
     virtual std::optional<std::filesystem::path> ChooseFolder() = 0;  // recovery destination
     // Save dialog with the single pattern given, asking before overwriting; the chosen path.
     virtual std::optional<std::string> AskSaveFileName(std::string_view pattern) = 0;
+    // Save dialog of "Save Report..." (kReportPattern), asking before overwriting; the chosen path.
+    virtual std::optional<std::string> AskReportFileName() = 0;
     // Open dialog with the single pattern given; the last of the selected paths.
     virtual std::optional<std::string> AskOpenFileName(std::string_view pattern) = 0;
     // "Recovery Settings": the controls' state at OK, or empty for Cancel.

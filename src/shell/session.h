@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/case_map.h"
+#include "recovery/file_report.h"
 #include "disk/bios_loader.h"
 #include "disk/disk_state.h"
 #include "disk/drive_enumeration.h"
@@ -52,6 +53,7 @@ struct BrowseState
     std::array<bool, kMenuItemCount> menuEnabled{};  // the menu items' state, for the tool buttons
     std::string batchLog;                   // the log of the last recovery when it did not write
                                             // every file whole ("&Open Log"); empty otherwise
+    recovery::FileReport batchReport;       // the per-file report of the last recovery ("Save Report...")
 };
 
 struct Session

@@ -233,6 +233,7 @@ void SetMenuState(MainWindow& window, BrowseState& browse, int state, int wizard
     set(MenuItem::LoadSnapshot, state == 1 || state == 2);
     set(MenuItem::Settings, state != 0 || wizardStep == 0);
     set(MenuItem::OpenDiskImage, state == 0 && wizardStep == 0);
+    set(MenuItem::SaveReport, state != 0 && !browse.batchReport.Empty());
     for (const MenuItem item : {MenuItem::Exit, MenuItem::OpenLog, MenuItem::LiveUpdate, MenuItem::Contents,
                                 MenuItem::About}) {
         set(item, true);

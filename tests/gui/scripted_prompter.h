@@ -35,6 +35,16 @@ public:
         return answer;
     }
     void plainMessage(QWidget*, const QString& text) override { plainMessages << text; }
+    bool offerReport(QWidget*, const QString& summary) override
+    {
+        reportOffers << summary;
+        return false;
+    }
+    QString reportFileName(QWidget*, const QString&, const QString& filter) override
+    {
+        filters << filter;
+        return saveName;
+    }
     QString saveFileName(QWidget*, const QString&, const QString& filter) override
     {
         filters << filter;
@@ -74,6 +84,7 @@ public:
     bool defaultAnswer = true;
     std::function<void(const QString&)> onQuestion;
     QStringList plainMessages;
+    QStringList reportOffers;
     QString saveName;
     QStringList openNames;
     QString folder;

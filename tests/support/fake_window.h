@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/messages.h"
 #include "shell/main_window.h"
 
 namespace testing_support {
@@ -54,6 +55,9 @@ public:
     std::optional<shell::Pane> focus;
     std::vector<Message> messages;
     std::vector<std::string> plainMessages;
+    std::vector<std::string> reportOffers;     // the batch summaries that offered "Save Report..."
+    bool chooseSaveReport = false;             // the answer to those offers
+    std::optional<std::string> reportName;     // the name the report's save dialog gives
     std::vector<shell::PropertiesInfo> properties;
     std::vector<shell::DriveInformation> driveInformation;
     std::vector<std::string> aboutTexts;
@@ -136,6 +140,16 @@ public:
     shell::Answer AskFromWorker(std::string_view text, shell::MessageKind kind) override { return MessageBox(text, kind); }
     void ChangeFromWorker(const std::function<void()>& change) override { change(); }
     void ShowPlainMessage(std::string_view text) override { plainMessages.emplace_back(text); }
+    bool OfferReport(std::string_view summary) override
+    {
+        reportOffers.emplace_back(summary);
+        return chooseSaveReport;
+    }
+    std::optional<std::string> AskReportFileName() override
+    {
+        filePatterns.emplace_back(core::msg::kReportPattern);
+        return reportName;
+    }
     void StartWorker(std::function<void()> work, std::function<void()> onEnd) override;
     core::ProgressSink& WorkerSink() override { return m_sink; }
     std::optional<std::filesystem::path> ChooseFolder() override { return folderToChoose; }

@@ -15,6 +15,7 @@
 
 #include "disk/disk_state.h"
 #include "platform/file_source.h"
+#include "core/sha256.h"
 #include "recovery/output_file.h"
 #include "support/memory_disk.h"
 
@@ -107,6 +108,37 @@ TEST_F(ImageCopyTest, ShortCopyAfterAHoleIsCompletedByWrites)
             fs::remove_all(folder);
         }
     }
+}
+
+// While hashing, the kernel copy is refused (the caller then writes the bytes itself), and the
+// digest covers holes as zeros, a trailing hole included; each new file starts a new digest.
+TEST_F(ImageCopyTest, HashingRefusesTheKernelCopyAndCountsHolesAsZeros)
+{
+    const int in = ::open((m_dir / "image.bin").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(in, 0);
+    recovery::OutputFile out;
+    out.SetHashing(true);
+    for (int round = 0; round < 2; ++round) {
+        const fs::path path = m_dir / ("hashed" + std::to_string(round) + ".bin");
+        ASSERT_EQ(out.Create(path, recovery::CreateMode::New), recovery::CreateStatus::Created);
+        ASSERT_TRUE(out.Zeros(700));
+        EXPECT_EQ(out.CopyFrom(in, 0, 512), 0u);
+        ASSERT_TRUE(out.Write(std::span<const std::uint8_t>(m_bytes).first(1500 + static_cast<std::size_t>(round))));
+        ASSERT_TRUE(out.Zeros(5000));
+        ASSERT_TRUE(out.Close());
+        const std::vector<std::uint8_t> written = Contents(path);
+        ASSERT_EQ(written.size(), 700u + 1500u + static_cast<unsigned>(round) + 5000u);
+        core::Sha256 hash;
+        hash.Update(written);
+        EXPECT_EQ(out.Digest(), hash.Final()) << round;
+    }
+    ::close(in);
+
+    recovery::OutputFile plain;
+    ASSERT_EQ(plain.Create(m_dir / "plain.bin", recovery::CreateMode::New), recovery::CreateStatus::Created);
+    ASSERT_TRUE(plain.Write(std::span<const std::uint8_t>(m_bytes).first(10)));
+    ASSERT_TRUE(plain.Close());
+    EXPECT_FALSE(plain.Digest().has_value());
 }
 
 }  // namespace

@@ -306,7 +306,7 @@ TEST_F(BrowseTest, ToolButtonsActOnlyWhileTheirMenuItemIsEnabled)
 }
 
 // A batch that leaves a file unwritten says so and offers its log, which "&Open Log" shows until
-// a batch writes everything whole again; such a batch shows nothing, as before.
+// a batch writes everything whole again; such a batch asks no question.
 TEST_F(BrowseTest, RecoveryThatMissesAFileOffersTheLogAndOpenLogShowsIt)
 {
     const auto out = FreshFolder("dravik_shell_recover_log");
@@ -341,6 +341,52 @@ TEST_F(BrowseTest, RecoveryThatMissesAFileOffersTheLogAndOpenLogShowsIt)
     rig.browse.Command(MenuItem::OpenLog);
     ASSERT_EQ(rig.window.plainMessages.size(), 3u);
     EXPECT_EQ(rig.window.plainMessages[2], msg::kOpenLogText);
+}
+
+// "Save Report...": greyed until a batch has run; offered in the summary of a batch written whole
+// and in the menu afterwards; the name chosen decides CSV or JSON Lines; a file that cannot be
+// written is said so.
+TEST_F(BrowseTest, SaveReportAfterABatchWritesEveryFileWithItsHash)
+{
+    EXPECT_FALSE(rig.window.menu[MenuItem::SaveReport]);
+    const auto out = FreshFolder("dravik_shell_report");
+    rig.window.folderToChoose = out / "files";
+    rig.window.chooseSaveReport = true;
+    rig.window.reportName = (out / "r.csv").string();
+    rig.browse.RecoverAll();
+    ASSERT_EQ(rig.window.reportOffers.size(), 1u);
+    EXPECT_TRUE(rig.window.reportOffers[0].starts_with(msg::kBatchDone)) << rig.window.reportOffers[0];
+    EXPECT_NE(rig.window.reportOffers[0].find("\nerrors: 0\n"), std::string::npos);
+    EXPECT_EQ(rig.window.filePatterns.back(), msg::kReportPattern);
+    EXPECT_TRUE(rig.window.menu[MenuItem::SaveReport]);
+
+    std::ifstream csv(out / "r.csv");
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line, "source,output,size,status,unreadableSectors,sha256\r");
+    bool readme = false;
+    while (std::getline(csv, line)) {
+        if (line.starts_with("Documents/Reports/readme.txt,")) {
+            readme = true;
+            EXPECT_EQ(line, "Documents/Reports/readme.txt," + (out / "files" / "Documents" / "Reports" / "readme.txt").string() +
+                                ",690,written,0,87edd6e9505b5216705b6ad6513d8ed0e197ed41253e7e4b764521a4638be183\r");
+        }
+    }
+    EXPECT_TRUE(readme);
+
+    rig.window.reportName = (out / "r.jsonl").string();
+    rig.browse.Command(MenuItem::SaveReport);
+    std::ifstream jsonl(out / "r.jsonl");
+    std::getline(jsonl, line);
+    EXPECT_TRUE(line.starts_with("{\"source\":")) << line;
+
+    const std::size_t before = rig.window.messages.size();
+    rig.window.reportName = (out / "missing" / "r.csv").string();
+    rig.browse.Command(MenuItem::SaveReport);
+    ASSERT_EQ(rig.window.messages.size(), before + 1);
+    EXPECT_EQ(rig.window.messages.back().text, std::string(msg::kReportNotSaved) + *rig.window.reportName);
+    EXPECT_EQ(rig.window.messages.back().kind, MessageKind::Error);
+    std::filesystem::remove_all(out);
 }
 
 TEST_F(BrowseTest, SnapshotSavedAndLoadedBringsTheBrowseStepBack)

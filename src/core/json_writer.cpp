@@ -1,10 +1,10 @@
 // A small streaming JSON writer.
-#include "cli/json_writer.h"
+#include "core/json_writer.h"
 
 #include <cstdio>
 
 
-namespace cli {
+namespace core {
 
 void JsonWriter::BeforeValue()
 {
@@ -133,4 +133,4 @@ JsonWriter& JsonWriter::Null()
     return *this;
 }
 
-}  // namespace cli
+}  // namespace core
