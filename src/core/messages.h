@@ -150,11 +150,9 @@ inline constexpr std::string_view kLogFolderNotMade = "error: folder not made";
 inline constexpr std::string_view kLogUnreadableSectors = " unreadable sectors written as zeros)";
 inline constexpr std::string_view kLogIncomplete = "(incomplete: clusters not found written as zeros)";
 inline constexpr std::string_view kBatchNotWhole = "Not every file was recovered whole.\n\n";
-inline constexpr std::string_view kBatchOpenLogQuestion = "\nDo you want to open the log ?";
 // The per-file report of the last batch: the offer after it, the menu item, the save dialog's
 // file types and the failure to write it.
 inline constexpr std::string_view kSaveReport = "Save Report...";
-inline constexpr std::string_view kBatchDone = "Recovery finished.\n\n";
 inline constexpr std::string_view kReportPattern = "Reports (*.csv *.jsonl)";
 inline constexpr std::string_view kReportNotSaved = "The report could not be written: ";
 

@@ -221,7 +221,7 @@ void MainWindow::ShowPlainMessage(std::string_view text)
     m_prompter->plainMessage(this, toQt(text));
 }
 
-bool MainWindow::OfferReport(std::string_view summary)
+shell::BatchSummaryChoice MainWindow::OfferReport(std::string_view summary)
 {
     return m_prompter->offerReport(this, toQt(summary));
 }

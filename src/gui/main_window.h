@@ -101,7 +101,7 @@ public:
     shell::Answer MessageBox(std::string_view text, shell::MessageKind kind) override;
     shell::Answer AskFromWorker(std::string_view text, shell::MessageKind kind) override;
     void ShowPlainMessage(std::string_view text) override;
-    bool OfferReport(std::string_view summary) override;
+    shell::BatchSummaryChoice OfferReport(std::string_view summary) override;
     void StartWorker(std::function<void()> work, std::function<void()> onEnd) override;
     void ChangeFromWorker(const std::function<void()>& change) override;
     core::ProgressSink& WorkerSink() override;

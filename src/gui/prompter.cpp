@@ -41,12 +41,17 @@ void Prompter::plainMessage(QWidget* parent, const QString& text)
     QMessageBox::information(parent, toQt(core::msg::kAppCaption), text);
 }
 
-bool Prompter::offerReport(QWidget* parent, const QString& summary)
+shell::BatchSummaryChoice Prompter::offerReport(QWidget* parent, const QString& summary)
 {
-    QMessageBox box(QMessageBox::Information, toQt(core::msg::kAppCaption), summary, QMessageBox::Close, parent);
+    QMessageBox box(QMessageBox::Warning, toQt(core::msg::kAppCaption), summary, QMessageBox::Close, parent);
+    const QAbstractButton* log = box.addButton(toQt(core::msg::kMenuOpenLog), QMessageBox::ActionRole);
     const QAbstractButton* save = box.addButton(toQt(core::msg::kSaveReport), QMessageBox::ActionRole);
     box.exec();
-    return box.clickedButton() == save;
+    if (box.clickedButton() == log)
+        return shell::BatchSummaryChoice::OpenLog;
+    if (box.clickedButton() == save)
+        return shell::BatchSummaryChoice::SaveReport;
+    return shell::BatchSummaryChoice::Close;
 }
 
 QString Prompter::reportFileName(QWidget* parent, const QString& caption, const QString& filter)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "shell/main_window.h"
+
 class QAction;
 class QMenu;
 class QPoint;
@@ -35,7 +37,7 @@ public:
     // The platform's plain message box ("&Open Log").
     virtual void plainMessage(QWidget* parent, const QString& text);
     // A batch's summary with "Save Report..." and Close; true when "Save Report..." was chosen.
-    virtual bool offerReport(QWidget* parent, const QString& summary);
+    virtual shell::BatchSummaryChoice offerReport(QWidget* parent, const QString& summary);
     // The save dialog of the per-file report, asking before replacing a file. Empty when cancelled.
     virtual QString reportFileName(QWidget* parent, const QString& caption, const QString& filter);
     // The save dialog with one name filter. It does not ask about an existing file: the caller

@@ -783,21 +783,23 @@ void BrowseCommands::RunRecovery(bool all)
 
 void BrowseCommands::ShowBatchOutcome(const BatchOutcome& outcome)
 {
+    // A batch written whole shows nothing, as always; its report stays in the Recovery menu.
     if (outcome.summary.AllWrittenWhole()) {
         m_session.browse.batchLog.clear();
-        std::string text(msg::kBatchDone);
-        text += recovery::SummaryText(outcome.summary);
-        if (m_window.OfferReport(text)) {
-            SaveReport();
-        }
         return;
     }
     m_session.browse.batchLog = outcome.log;
     std::string text(msg::kBatchNotWhole);
     text += recovery::SummaryText(outcome.summary);
-    text += msg::kBatchOpenLogQuestion;
-    if (m_window.MessageBox(text, MessageKind::Question) == Answer::Yes) {
+    switch (m_window.OfferReport(text)) {
+    case BatchSummaryChoice::OpenLog:
         m_window.ShowPlainMessage(m_session.browse.batchLog);
+        break;
+    case BatchSummaryChoice::SaveReport:
+        SaveReport();
+        break;
+    case BatchSummaryChoice::Close:
+        break;
     }
 }
 

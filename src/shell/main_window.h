@@ -75,6 +75,14 @@ enum class MessageKind
 };
 
 // What the message dialog returns: Ok for the one-button form, Yes or No for a question.
+// The buttons of a batch's summary.
+enum class BatchSummaryChoice
+{
+    Close,
+    OpenLog,
+    SaveReport,
+};
+
 enum class Answer
 {
     Ok,
@@ -261,9 +269,9 @@ public:
     virtual Answer AskFromWorker(std::string_view text, MessageKind kind) = 0;
     // The platform's plain message box ("&Open Log").
     virtual void ShowPlainMessage(std::string_view text) = 0;
-    // The summary of a finished batch with "Save Report..." beside the button that closes it;
-    // true when "Save Report..." was chosen.
-    virtual bool OfferReport(std::string_view summary) = 0;
+    // The summary of a batch that left files not written whole, with "&Open Log" and
+    // "Save Report..." beside the button that closes it; the button chosen.
+    virtual BatchSummaryChoice OfferReport(std::string_view summary) = 0;
 
     // Runs `work` on a new worker thread and then `onEnd` on the window's thread, after the
     // last progress of the worker has been shown. Returns at once. At most one worker runs.

@@ -35,10 +35,10 @@ public:
         return answer;
     }
     void plainMessage(QWidget*, const QString& text) override { plainMessages << text; }
-    bool offerReport(QWidget*, const QString& summary) override
+    shell::BatchSummaryChoice offerReport(QWidget*, const QString& summary) override
     {
         reportOffers << summary;
-        return false;
+        return shell::BatchSummaryChoice::Close;
     }
     QString reportFileName(QWidget*, const QString&, const QString& filter) override
     {

@@ -20,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::CliRun;
 using testing_support::DataDir;
+using testing_support::ManifestRows;
 using testing_support::FixturePath;
 using testing_support::HashFile;
 using testing_support::HashTree;

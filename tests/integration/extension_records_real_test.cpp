@@ -25,6 +25,7 @@
 namespace {
 
 using testing_support::DataDir;
+using testing_support::ManifestRows;
 using testing_support::FixtureVolume;
 
 std::filesystem::path ImagePath(const std::string& image)

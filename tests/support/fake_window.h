@@ -55,8 +55,8 @@ public:
     std::optional<shell::Pane> focus;
     std::vector<Message> messages;
     std::vector<std::string> plainMessages;
-    std::vector<std::string> reportOffers;     // the batch summaries that offered "Save Report..."
-    bool chooseSaveReport = false;             // the answer to those offers
+    std::vector<std::string> reportOffers;     // the summaries of batches not written whole
+    shell::BatchSummaryChoice summaryChoice = shell::BatchSummaryChoice::Close;  // the answer to those offers
     std::optional<std::string> reportName;     // the name the report's save dialog gives
     std::vector<shell::PropertiesInfo> properties;
     std::vector<shell::DriveInformation> driveInformation;
@@ -140,10 +140,10 @@ public:
     shell::Answer AskFromWorker(std::string_view text, shell::MessageKind kind) override { return MessageBox(text, kind); }
     void ChangeFromWorker(const std::function<void()>& change) override { change(); }
     void ShowPlainMessage(std::string_view text) override { plainMessages.emplace_back(text); }
-    bool OfferReport(std::string_view summary) override
+    shell::BatchSummaryChoice OfferReport(std::string_view summary) override
     {
         reportOffers.emplace_back(summary);
-        return chooseSaveReport;
+        return summaryChoice;
     }
     std::optional<std::string> AskReportFileName() override
     {

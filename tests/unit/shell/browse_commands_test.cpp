@@ -305,8 +305,8 @@ TEST_F(BrowseTest, ToolButtonsActOnlyWhileTheirMenuItemIsEnabled)
     EXPECT_TRUE(rig.window.Offered(ctl::kBack));
 }
 
-// A batch that leaves a file unwritten says so and offers its log, which "&Open Log" shows until
-// a batch writes everything whole again; such a batch asks no question.
+// A batch that leaves a file unwritten says so and offers its log (and its report), which "&Open
+// Log" shows until a batch writes everything whole again; such a batch shows nothing.
 TEST_F(BrowseTest, RecoveryThatMissesAFileOffersTheLogAndOpenLogShowsIt)
 {
     const auto out = FreshFolder("dravik_shell_recover_log");
@@ -314,14 +314,14 @@ TEST_F(BrowseTest, RecoveryThatMissesAFileOffersTheLogAndOpenLogShowsIt)
     rig.session.recoverySettings.duplicatePolicy = recovery::DuplicatePolicy::Overwrite;
     rig.window.folderToChoose = out;
     const std::size_t before = rig.window.messages.size();
-    rig.window.answers = {Answer::Yes, Answer::Yes};  // "Continue Recovery ?", then "open the log ?"
+    rig.window.answers = {Answer::Yes};  // "Continue Recovery ?"
+    rig.window.summaryChoice = BatchSummaryChoice::OpenLog;
     rig.browse.RecoverAll();
-    ASSERT_EQ(rig.window.messages.size(), before + 2);
-    const std::string& summary = rig.window.messages.back().text;
+    ASSERT_EQ(rig.window.messages.size(), before + 1);
+    ASSERT_EQ(rig.window.reportOffers.size(), 1u);
+    const std::string& summary = rig.window.reportOffers.back();
     EXPECT_TRUE(summary.starts_with(msg::kBatchNotWhole)) << summary;
-    EXPECT_TRUE(summary.ends_with(msg::kBatchOpenLogQuestion)) << summary;
     EXPECT_NE(summary.find("\nerrors: 1\n"), std::string::npos) << summary;
-    EXPECT_EQ(rig.window.messages.back().kind, MessageKind::Question);
     ASSERT_EQ(rig.window.plainMessages.size(), 1u);
     const std::string log = rig.window.plainMessages[0];
     EXPECT_NE(log.find(std::string(msg::kOutcomeCannotCreate) + "\tDocuments/Reports/readme.txt\n"), std::string::npos)
@@ -338,27 +338,26 @@ TEST_F(BrowseTest, RecoveryThatMissesAFileOffersTheLogAndOpenLogShowsIt)
     const std::size_t shown = rig.window.messages.size();
     rig.browse.RecoverAll();
     EXPECT_EQ(rig.window.messages.size(), shown);
+    EXPECT_EQ(rig.window.reportOffers.size(), 1u);
     rig.browse.Command(MenuItem::OpenLog);
     ASSERT_EQ(rig.window.plainMessages.size(), 3u);
     EXPECT_EQ(rig.window.plainMessages[2], msg::kOpenLogText);
 }
 
-// "Save Report...": greyed until a batch has run; offered in the summary of a batch written whole
-// and in the menu afterwards; the name chosen decides CSV or JSON Lines; a file that cannot be
+// "Save Report...": greyed until a batch has run; then in the Recovery menu (and in the summary of
+// a batch not written whole); the name chosen decides CSV or JSON Lines; a file that cannot be
 // written is said so.
 TEST_F(BrowseTest, SaveReportAfterABatchWritesEveryFileWithItsHash)
 {
     EXPECT_FALSE(rig.window.menu[MenuItem::SaveReport]);
     const auto out = FreshFolder("dravik_shell_report");
     rig.window.folderToChoose = out / "files";
-    rig.window.chooseSaveReport = true;
     rig.window.reportName = (out / "r.csv").string();
     rig.browse.RecoverAll();
-    ASSERT_EQ(rig.window.reportOffers.size(), 1u);
-    EXPECT_TRUE(rig.window.reportOffers[0].starts_with(msg::kBatchDone)) << rig.window.reportOffers[0];
-    EXPECT_NE(rig.window.reportOffers[0].find("\nerrors: 0\n"), std::string::npos);
-    EXPECT_EQ(rig.window.filePatterns.back(), msg::kReportPattern);
+    EXPECT_TRUE(rig.window.reportOffers.empty());  // all written whole: no summary
     EXPECT_TRUE(rig.window.menu[MenuItem::SaveReport]);
+    rig.browse.Command(MenuItem::SaveReport);
+    EXPECT_EQ(rig.window.filePatterns.back(), msg::kReportPattern);
 
     std::ifstream csv(out / "r.csv");
     std::string line;
