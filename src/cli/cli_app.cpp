@@ -31,7 +31,7 @@ constexpr Command kCommands[] = {
     {"ls", RunLs, "ls [--drive N] (--partition K | --snapshot FILE) [PATH] [--filter PATTERN]... [--json]   folder PATH (default the root) of partition K or of a snapshot"},
     {"advance-scan", RunAdvanceScan, "advance-scan [--drive N] [--start S --end E | --partition K] [--chunk 1..100] [--fs K [--tree | --ls PATH] [--save-snapshot FILE]] [--json]   sweep a range, list the file systems found, mount one"},
     {"find", RunFind, "find PATTERN ([--drive N] --partition K | --snapshot FILE) [--json]   files matching PATTERN"},
-    {"recover", RunRecover, "recover --to DIR ([--drive N] --partition K | --snapshot FILE) (PATH... | --all) [--deleted include|only|exclude] [--duplicates rename|overwrite|skip] [--filter PATTERN]... [--on-error continue|stop] [--chunk N] [--retries N] [--jobs N] [--json]   copy files out"},
+    {"recover", RunRecover, "recover --to DIR ([--drive N] --partition K | --snapshot FILE) (PATH... | --all) [--deleted include|only|exclude] [--duplicates rename|overwrite|skip] [--filter PATTERN]... [--on-error continue|stop] [--chunk N] [--retries N] [--jobs N] [--report FILE] [--json]   copy files out; --report lists every file with its status and the SHA-256 of its output (CSV, or JSON Lines for .jsonl)"},
 };
 
 void PrintUsage(std::FILE* to)
@@ -49,7 +49,8 @@ void PrintUsage(std::FILE* to)
         std::fprintf(to, "  %.*s\n", static_cast<int>(c.usage.size()), c.usage.data());
     }
     std::fputs("exit status: 0 done; 1 bad arguments, or a snapshot that cannot be loaded or has a name too long to\n"
-               "  be saved; 2 a drive that cannot be opened or read, or a snapshot file that cannot be written\n",
+               "  be saved; 2 a drive that cannot be opened or read, or a snapshot file that cannot be written;\n"
+               "  3 recover: some files were not recovered whole (see the summary)\n",
                to);
 }
 
