@@ -13,7 +13,7 @@ struct DriveReport
     std::uint16_t index;
     std::string item;
     disk::DriveInfo info;
-    std::uint32_t totalSectors;
+    std::uint64_t totalSectors;
     std::uint64_t sizeBytes;
     bool opened;
     std::string reason;

@@ -72,7 +72,7 @@ void ClearPartitions(PartitionList& list, PartitionTree& tree)
     list.partitionCount = 0;
 }
 
-bool AddPartition(PartitionList& list, PartitionTree& tree, core::Sector startSector, std::uint32_t sectorCount,
+bool AddPartition(PartitionList& list, PartitionTree& tree, core::Sector startSector, core::Sector sectorCount,
                   core::FsTypeCode fsType)
 {
     if (PartitionListFull(list)) {

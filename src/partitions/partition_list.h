@@ -18,7 +18,7 @@ inline constexpr std::uint32_t kMaxPartitions = 25;
 struct PartitionRecord
 {
     core::Sector startSector = 0;     // absolute sector of the partition's boot sector
-    std::uint32_t sectorCount = 0;    // from the table entry, or from the boot sector (quick search)
+    core::Sector sectorCount = 0;     // from the table entry, or from the boot sector (quick search)
     core::FsTypeCode fsType = 0;      // 100 FAT16, 200 FAT32, 300 NTFS
     core::TreeItemId treeItem = 0;    // the partition's item in the partition tree
 };
@@ -75,7 +75,7 @@ void ClearPartitions(PartitionList& list, PartitionTree& tree);
 
 // Stores a record at position partitionCount, inserts its tree item under the root and expands
 // the root. Returns false, storing nothing, when the list already holds kMaxPartitions records.
-bool AddPartition(PartitionList& list, PartitionTree& tree, core::Sector startSector, std::uint32_t sectorCount,
+bool AddPartition(PartitionList& list, PartitionTree& tree, core::Sector startSector, core::Sector sectorCount,
                   core::FsTypeCode fsType);
 
 inline bool PartitionListFull(const PartitionList& list) noexcept { return list.partitionCount >= kMaxPartitions; }

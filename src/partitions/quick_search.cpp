@@ -14,7 +14,7 @@ namespace partitions {
 
 namespace {
 
-constexpr std::uint64_t kLastSector = std::numeric_limits<core::Sector>::max();
+constexpr std::uint64_t kLastSector = core::kLastSector;
 constexpr std::size_t kFat32TailOffset = kFat32TextOffset + 3;  // "32" of "FAT32"
 constexpr std::size_t kFat16TailOffset = kFat16TextOffset + 3;  // "16" of "FAT16"
 
