@@ -77,7 +77,7 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
                          *options.partition, static_cast<unsigned>(list.partitionCount));
             return kExitUsage;
         }
-        ntfs::ScanTarget ignored;
+        catalog::ScanTarget ignored;
         const auto selection = partitions::SelectPartition(
             tree, list, list.records[static_cast<std::size_t>(*options.partition - 1)].treeItem, true,
             slot.totalSectors, ignored);
@@ -97,7 +97,7 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
     out.rangeStart = range.start;
     out.rangeEnd = range.end;
 
-    ntfs::Catalog& catalog = out.catalog;
+    catalog::Catalog& catalog = out.catalog;
     catalog.ClearSweepLists();
     catalog.scanTarget = advscan::AdvanceScanTarget(range.start, range.end);
     {

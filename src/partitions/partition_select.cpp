@@ -23,7 +23,7 @@ core::Sector PartitionLastSector(core::Sector start, std::uint32_t count) noexce
     return static_cast<core::Sector>(std::min<std::uint64_t>(last, std::numeric_limits<core::Sector>::max()));
 }
 
-PartitionInfo ShowPartitionInfo(const ntfs::ScanTarget& target)
+PartitionInfo ShowPartitionInfo(const catalog::ScanTarget& target)
 {
     std::string size = std::to_string(target.scanSectorCount / kSectorsPerMegabyte);
     size += core::msg::kPartitionSizeSuffix;
@@ -37,7 +37,7 @@ PartitionInfo ShowPartitionInfo(const ntfs::ScanTarget& target)
 
 std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, const PartitionList& list,
                                                   core::TreeItemId item, bool advanceScan,
-                                                  std::uint32_t totalSectors, ntfs::ScanTarget& target)
+                                                  std::uint32_t totalSectors, catalog::ScanTarget& target)
 {
     const PartitionTreeItem* selected = tree.Find(item);
     if (selected == nullptr) {

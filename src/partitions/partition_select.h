@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "core/types.h"
-#include "ntfs/volume_params.h"
+#include "catalog/volume_params.h"
 #include "partitions/partition_list.h"
 
 namespace partitions {
@@ -31,7 +31,7 @@ core::Sector PartitionLastSector(core::Sector start, std::uint32_t count) noexce
 
 // The four partition rows (type, start, end, size in whole megabytes followed by " MB ( Aprox )")
 // for `target`; shown only while the wizard stands at the partition step.
-PartitionInfo ShowPartitionInfo(const ntfs::ScanTarget& target);
+PartitionInfo ShowPartitionInfo(const catalog::ScanTarget& target);
 
 // What the window shows after a selection.
 struct PartitionSelection
@@ -48,6 +48,6 @@ struct PartitionSelection
 // in Standard mode, an unknown item); then `target` is unchanged and Next stays as it was.
 std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, const PartitionList& list,
                                                   core::TreeItemId item, bool advanceScan,
-                                                  std::uint32_t totalSectors, ntfs::ScanTarget& target);
+                                                  std::uint32_t totalSectors, catalog::ScanTarget& target);
 
 }  // namespace partitions
