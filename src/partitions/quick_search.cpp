@@ -167,8 +167,8 @@ private:
             sameVolume = view.Matches(kNtfsTextOffset, "NTFS") && view.UVar(kNtfsSerialOffset, 8) == backup->serial;
         }
         if (unreadable || blank || sameVolume) {
-            m_found.push_back(FoundVolume{backup->volumeStart, static_cast<std::uint32_t>(backup->totalSectors),
-                                          core::kFsNtfs});
+            m_found.push_back(
+                FoundVolume{backup->volumeStart, static_cast<std::uint32_t>(backup->totalSectors), core::kFsNtfs});
         }
     }
 
@@ -251,7 +251,8 @@ std::optional<BackupBootSector> DecodeBackupBootSector(std::span<const std::uint
         view.U16(kBytesPerSectorOffset) != kBytesPerSector) {
         return std::nullopt;
     }
-    const auto sectorsPerCluster = NtfsSectorsPerCluster(static_cast<std::uint8_t>(view.UVar(kSectorsPerClusterOffset, 1)));
+    const auto clusterCode = static_cast<std::uint8_t>(view.UVar(kSectorsPerClusterOffset, 1));
+    const auto sectorsPerCluster = NtfsSectorsPerCluster(clusterCode);
     const std::uint64_t total = view.UVar(kNtfsTotalSectorsOffset, 8);
     if (!sectorsPerCluster || total == 0 || total > at) {
         return std::nullopt;
@@ -283,15 +284,15 @@ QuickSearchOutcome QuickSearchPartitions(disk::DiskState& disk, const ReportedGe
     const std::uint64_t last = LastSearchableSector(disk);
     const SearchGeometry work = WorkingGeometry(geometry, last);
     const std::uint64_t cylinderSectors = std::uint64_t{work.heads} * work.sectorsPerTrack;
+    constexpr std::uint64_t kNone = std::numeric_limits<std::uint64_t>::max();
     std::uint64_t end = geometry.sizeSectors;
     if (end == 0) {
-        end = core::CheckedMul(std::uint64_t{geometry.cylinders} * geometry.heads, std::uint64_t{geometry.sectorsPerTrack})
-                  .value_or(std::numeric_limits<std::uint64_t>::max());
+        const std::uint64_t perCylinder = std::uint64_t{geometry.heads} * geometry.sectorsPerTrack;
+        end = core::CheckedMul(std::uint64_t{geometry.cylinders}, perCylinder).value_or(kNone);
     }
 
     // Cylinders 0 .. N - 1 are probed whole; "cylinder" N only for the backup in the sector before
     // it, when that sector is on the disk.
-    constexpr std::uint64_t kNone = std::numeric_limits<std::uint64_t>::max();
     const std::uint64_t cylinders = work.cylinders;
     const std::uint64_t cylindersEnd = core::CheckedMul(cylinders, cylinderSectors).value_or(kNone);
     const bool backupAfterLast = cylinders > 0 && cylindersEnd != kNone && cylindersEnd - 1 < end &&

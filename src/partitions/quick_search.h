@@ -80,7 +80,7 @@ std::optional<BackupBootSector> DecodeBackupBootSector(std::span<const std::uint
 
 enum class QuickSearchOutcome
 {
-    Completed,  // every cylinder was probed
+    Completed,  // every probe place was visited
     Stopped,    // the stop flag ended the search; the records found so far stay listed
     ListFull,   // the 25th record ended the search
 };

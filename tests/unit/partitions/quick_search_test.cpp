@@ -426,7 +426,13 @@ INSTANTIATE_TEST_SUITE_P(
         BackupCase{"Intact", [](SectorBytes&) {}, 2048},
         BackupCase{"HiddenSectorsNotSet", [](SectorBytes& s) { Put<std::uint32_t>(s, 28, 0); }, 2048},
         BackupCase{"VolumeAtSectorZero", [](SectorBytes& s) { Put<std::uint32_t>(s, 28, 0); }, 0, 16383},
-        BackupCase{"TwoMibClusters", [](SectorBytes& s) { s[13] = 0xF4; Put<std::uint64_t>(s, 48, 1); Put<std::uint64_t>(s, 56, 2); }, 2048},
+        BackupCase{"TwoMibClusters",
+                   [](SectorBytes& s) {
+                       s[13] = 0xF4;
+                       Put<std::uint64_t>(s, 48, 1);
+                       Put<std::uint64_t>(s, 56, 2);
+                   },
+                   2048},
         BackupCase{"TotalBeyondSectorZero", [](SectorBytes&) {}, std::nullopt, 16382},
         BackupCase{"TotalHuge", [](SectorBytes& s) { Put<std::uint64_t>(s, 40, ~0ull); }, std::nullopt},
         BackupCase{"TotalZero", [](SectorBytes& s) { Put<std::uint64_t>(s, 40, 0); }, std::nullopt},
@@ -437,11 +443,13 @@ INSTANTIATE_TEST_SUITE_P(
         BackupCase{"ClusterSizeNotAPowerOfTwo", [](SectorBytes& s) { s[13] = 3; }, std::nullopt},
         BackupCase{"ClusterSizeZero", [](SectorBytes& s) { s[13] = 0; }, std::nullopt},
         BackupCase{"ClusterCodeTooLarge", [](SectorBytes& s) { s[13] = 0xE0; }, std::nullopt},
-        BackupCase{"MftBeyondTheVolume", [](SectorBytes& s) { Put<std::uint64_t>(s, 48, 16383 / 8 + 1); }, std::nullopt},
+        BackupCase{"MftBeyondTheVolume", [](SectorBytes& s) { Put<std::uint64_t>(s, 48, 2048); }, std::nullopt},
         BackupCase{"MftClusterOverflows", [](SectorBytes& s) { Put<std::uint64_t>(s, 48, ~0ull / 4); }, std::nullopt},
-        BackupCase{"MftMirrBeyondTheVolume", [](SectorBytes& s) { Put<std::uint64_t>(s, 56, 1ull << 40); }, std::nullopt},
+        BackupCase{"MftMirrBeyondTheVolume", [](SectorBytes& s) { Put<std::uint64_t>(s, 56, 1ull << 40); },
+                   std::nullopt},
         // A first boot sector lying where a copy could be: it names its own start.
-        BackupCase{"HiddenSectorsNameAnotherStart", [](SectorBytes& s) { Put<std::uint32_t>(s, 28, kBackupAt); }, std::nullopt}),
+        BackupCase{"HiddenSectorsNameAnotherStart", [](SectorBytes& s) { Put<std::uint32_t>(s, 28, kBackupAt); },
+                   std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BackupDecode, ShortBufferIsNoBackup)
