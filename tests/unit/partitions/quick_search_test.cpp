@@ -55,10 +55,10 @@ INSTANTIATE_TEST_SUITE_P(
         GeometryCase{"NoSectorsPerTrack", {1000, 255, 0}, {63, 255, 0}},
         GeometryCase{"NoHeadsHasNoCylinders", {1000, 0, 63}, {63, 0, 0}},
         // 300000 x 255 x 64 sectors is beyond 2^32: wrapped in 32 bits it would give 37412
-        // cylinders; it is searched up to the last 32-bit sector instead.
-        GeometryCase{"TranslatedBeyond32Bits", {300000, 255, 64}, {63, 255, 267350}},
-        GeometryCase{"KeptBeyond32Bits", {1000000, 255, 63}, {63, 255, 267350}},
-        GeometryCase{"ProductBeyond64Bits", {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}, {63, 255, 267350}}),
+        // cylinders; sectors are 64-bit, so the whole disk is searched.
+        GeometryCase{"TranslatedBeyond32Bits", {300000, 255, 64}, {63, 255, 304761}},
+        GeometryCase{"KeptBeyond32Bits", {1000000, 255, 63}, {63, 255, 1000000}},
+        GeometryCase{"ProductBeyond64Bits", {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}, {63, 255, 0xFFFFFFFFu}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
@@ -77,11 +77,11 @@ TEST(ClassifyBootSector, SizesComeFromTheBootSector)
     EXPECT_EQ(fat16->fsType, core::kFsFat16);
     EXPECT_EQ(fat16->sectorCount, 0u);
 
-    // The low half of the 64-bit count.
+    // The whole 64-bit count.
     const auto ntfs = ClassifyBootSector(MakeNtfsBootSector(0x100000010ull));
     ASSERT_TRUE(ntfs);
     EXPECT_EQ(ntfs->fsType, core::kFsNtfs);
-    EXPECT_EQ(ntfs->sectorCount, 0x10u);
+    EXPECT_EQ(ntfs->sectorCount, 0x100000010ull);
 
     EXPECT_FALSE(ClassifyBootSector(MakeBootRecord({{0x07, 63, 100}})));
     EXPECT_FALSE(ClassifyBootSector(std::vector<std::uint8_t>(50, 0)));
@@ -211,7 +211,7 @@ TEST_F(SearchTest, FindsBootSectorsAtBothProbesWithTheirOwnSizes)
     EXPECT_EQ(Search({10, 255, 63}), QuickSearchOutcome::Completed);
     ASSERT_EQ(list.partitionCount, 3u);
     EXPECT_EQ(list.records[0].startSector, 63u);
-    EXPECT_EQ(list.records[0].sectorCount, 0x2000u);
+    EXPECT_EQ(list.records[0].sectorCount, 0x1'0000'2000ull);
     EXPECT_EQ(list.records[0].fsType, core::kFsNtfs);
     EXPECT_EQ(list.records[1].startSector, 16065u * 2);
     EXPECT_EQ(list.records[1].sectorCount, 50000u);
@@ -478,7 +478,7 @@ TEST_F(AlignedSearchTest, VolumesOnBoundariesAreFound)
     MakeDisk(64 * 2048);
     image->WriteSector(2048, MakeNtfsBootSector(16383, 2048));
     image->WriteSector(18432, MakeFat32BootSector(20480, 18432));
-    image->WriteSector(40960, MakeNtfsBootSector(0x1'0000'2000ull));  // size: the low half
+    image->WriteSector(40960, MakeNtfsBootSector(0x1'0000'2000ull));  // size: all 64 bits
     EXPECT_EQ(SearchMib(64), QuickSearchOutcome::Completed);
     ASSERT_EQ(list.partitionCount, 3u);
     EXPECT_EQ(list.records[0].startSector, 2048u);
@@ -487,7 +487,7 @@ TEST_F(AlignedSearchTest, VolumesOnBoundariesAreFound)
     EXPECT_EQ(list.records[1].startSector, 18432u);
     EXPECT_EQ(list.records[1].fsType, core::kFsFat32);
     EXPECT_EQ(list.records[2].startSector, 40960u);
-    EXPECT_EQ(list.records[2].sectorCount, 0x2000u);
+    EXPECT_EQ(list.records[2].sectorCount, 0x1'0000'2000ull);
     ASSERT_EQ(tree.Items().size(), 4u);
     EXPECT_EQ(tree.Items()[1].text, "Partition 1 - NTFS");
     EXPECT_EQ(tree.Items()[2].text, "Partition 2 - FAT32");

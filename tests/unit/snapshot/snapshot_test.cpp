@@ -106,8 +106,9 @@ void SetHeader(catalog::Catalog& c, core::FsTypeCode type)
 void AddNtfsFile(catalog::Catalog& c, std::string name, std::uint32_t record, std::uint32_t parent, std::uint64_t size,
                  std::uint32_t deleted = 0)
 {
-    c.AddNtfsFile({std::move(name), record, parent, 0x01D0000000000001ULL, 0x01D0000000000002ULL, size, deleted,
-                   record * 2 + 100});
+    c.AddNtfsFile({.name = std::move(name), .record = record, .parent = parent, .created = 0x01D0000000000001ULL,
+                   .changed = 0x01D0000000000002ULL, .size = size, .dataRecordSector = record * 2 + 100,
+                   .deleted = deleted});
     ++c.fileCount;
 }
 
