@@ -285,15 +285,17 @@ struct PlainWalks
                 const catalog::FoundIndexRecord* iq = FirstIndex(folders[q].record);
                 if (iq == nullptr || iq->sector == 0 || iq->sector == sectorP || lcnQ == lcnP)
                     continue;
-                const std::uint32_t spc = lcnQ < lcnP ? (sectorP - iq->sector) / (lcnP - lcnQ)
+                if ((lcnQ < lcnP) != (iq->sector < sectorP))
+                    continue;  // sectors that run against the clusters give no cluster size
+                const std::uint64_t spc = lcnQ < lcnP ? (sectorP - iq->sector) / (lcnP - lcnQ)
                                                       : (iq->sector - sectorP) / (lcnQ - lcnP);
-                const std::int64_t start = std::int64_t{sectorP} - std::int64_t{spc} * lcnP;
+                const auto start = static_cast<std::int64_t>(sectorP) - static_cast<std::int64_t>(spc * lcnP);
                 if (spc == 0 || spc > 128 || (spc & (spc - 1)) != 0 || start < 0)
                     continue;
-                if (Confirm(static_cast<core::Sector>(start), spc, end)) {
+                if (Confirm(static_cast<core::Sector>(start), static_cast<std::uint32_t>(spc), end)) {
                     catalog::VolumeParams v;
                     v.clusterBase = static_cast<core::Sector>(start);
-                    v.sectorsPerCluster = spc;
+                    v.sectorsPerCluster = static_cast<std::uint32_t>(spc);
                     v.endSector = end;
                     systems.push_back(v);
                 }
