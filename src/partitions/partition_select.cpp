@@ -23,12 +23,13 @@ core::Sector PartitionLastSector(core::Sector start, std::uint32_t count) noexce
     return static_cast<core::Sector>(std::min<std::uint64_t>(last, std::numeric_limits<core::Sector>::max()));
 }
 
-PartitionInfo ShowPartitionInfo(const ntfs::ScanTarget& target)
+PartitionInfo ShowPartitionInfo(const ntfs::ScanTarget& target, std::string_view typeName)
 {
+    const std::string_view fsName = FsTypeName(target.scanType);
     std::string size = std::to_string(target.scanSectorCount / kSectorsPerMegabyte);
     size += core::msg::kPartitionSizeSuffix;
     return PartitionInfo{{
-        {core::msg::kPartitionTypeLabel, std::string(FsTypeName(target.scanType))},
+        {core::msg::kPartitionTypeLabel, std::string(fsName.empty() ? typeName : fsName)},
         {core::msg::kPartitionStartLabel, std::to_string(target.scanStartSector)},
         {core::msg::kPartitionEndLabel, std::to_string(target.scanEndSector)},
         {core::msg::kPartitionSizeLabel, std::move(size)},
@@ -44,7 +45,7 @@ std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, con
         return std::nullopt;
     }
     if (selected->id != tree.Root()) {
-        const std::uint32_t count = std::min(list.partitionCount, kMaxPartitions);
+        const std::uint32_t count = std::min(list.partitionCount, kMaxGptPartitions);
         const auto begin = list.records.begin();
         const auto end = begin + count;
         const auto found = std::find_if(begin, end, [item](const auto& r) { return r.treeItem == item; });
@@ -67,11 +68,41 @@ std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, con
     }
 
     PartitionSelection selection;
+    std::string_view typeName;
+    if (const PartitionRecord* record = SelectedRecord(list, target); record != nullptr && selected->id != tree.Root()) {
+        selection.content = record->content;
+        typeName = record->typeName;
+    }
     selection.fileSystemListIndex = static_cast<std::size_t>(std::max(target.scanType / 100 - 1, 0));
     selection.startSectorText = std::to_string(target.scanStartSector);
     selection.endSectorText = std::to_string(target.scanEndSector);
-    selection.info = ShowPartitionInfo(target);
+    selection.info = ShowPartitionInfo(target, typeName);
     return selection;
+}
+
+const PartitionRecord* SelectedRecord(const PartitionList& list, const ntfs::ScanTarget& target) noexcept
+{
+    const std::uint32_t count = std::min(list.partitionCount, kMaxGptPartitions);
+    if (target.scanPartitionTag >= count) {
+        return nullptr;
+    }
+    const PartitionRecord& record = list.records[target.scanPartitionTag];
+    const bool same = record.fsType == target.scanType && record.startSector == target.scanStartSector &&
+                      record.sectorCount == target.scanSectorCount;
+    return same ? &record : nullptr;
+}
+
+std::string_view NoScanMessage(PartitionContent content) noexcept
+{
+    switch (content) {
+    case PartitionContent::BitLocker:
+        return core::msg::kBitLockerPartition;
+    case PartitionContent::Other:
+        return core::msg::kNoReadableFileSystem;
+    case PartitionContent::FileSystem:
+        break;
+    }
+    return {};
 }
 
 }  // namespace partitions

@@ -6,6 +6,8 @@
 
 #include "core/checked_math.h"
 #include "core/le_view.h"
+#include "core/messages.h"
+#include "partitions/gpt.h"
 #include "partitions/partition_layout.h"
 
 namespace partitions {
@@ -161,15 +163,39 @@ TableWalkOutcome ReadPartitionTables(disk::DiskState& disk, core::Sector tableSe
     return WalkExtendedChain(disk, *extendedBase, list, tree);
 }
 
-bool WalkPartitionTables(disk::DiskState& disk, PartitionList& list, PartitionTree& tree)
+TablesWalk WalkPartitionTables(disk::DiskState& disk, PartitionList& list, PartitionTree& tree)
 {
+    TablesWalk walk;
+    SectorBuffer mbr{};
+    ReadOneSector(disk, 0, mbr);
+    if (HasProtectiveEntry(mbr)) {
+        if (const auto gpt = ReadGpt(disk, DriveSectorCount(disk))) {
+            walk.gptFound = true;
+            if (gpt->source == GptSource::Backup) {
+                walk.gptBackupSector = gpt->headerLba;
+            }
+            ListGptPartitions(disk, *gpt, list, tree);
+            if (list.partitionCount > 0) {
+                walk.listed = true;
+                return walk;
+            }
+        }
+    }
     for (const core::Sector tableSector : kTableSectorsToTry) {
         ReadPartitionTables(disk, tableSector, list, tree);
         if (list.partitionCount > 0) {
-            return true;
+            walk.listed = true;
+            return walk;
         }
     }
-    return false;
+    return walk;
+}
+
+std::string GptBackupNote(std::uint64_t sector)
+{
+    std::string note(core::msg::kGptBackupUsedPrefix);
+    note += std::to_string(sector);
+    return note;
 }
 
 }  // namespace partitions

@@ -90,7 +90,7 @@ TEST_F(MultiPartTest, WalkListsThePartitionsInTableOrder)
 {
     disk::DiskState disk;
     disk.driveHandle = std::move(source);
-    ASSERT_TRUE(partitions::WalkPartitionTables(disk, list, tree));
+    ASSERT_TRUE(partitions::WalkPartitionTables(disk, list, tree).listed);
 
     std::vector<MmlsPartition> expected;
     std::copy_if(oracle.begin(), oracle.end(), std::back_inserter(expected),
@@ -117,7 +117,7 @@ TEST_F(MultiPartTest, QuickSearchFindsThePartitionsAfterTheTableIsWiped)
     ASSERT_TRUE(opened.source) << opened.reason;
     disk::DiskState disk;
     disk.driveHandle = std::move(opened.source);
-    EXPECT_FALSE(partitions::WalkPartitionTables(disk, list, tree));
+    EXPECT_FALSE(partitions::WalkPartitionTables(disk, list, tree).listed);
 
     const platform::Geometry g = platform::TranslatedGeometry(sizeBytes);
     const partitions::ReportedGeometry reported{static_cast<std::uint32_t>(g.cylinders), g.heads, g.sectorsPerTrack};
