@@ -44,6 +44,10 @@ inline constexpr std::uint32_t kMaxChainLinks = 256;
 TableWalkOutcome ReadPartitionTables(disk::DiskState& disk, core::Sector tableSector, PartitionList& list,
                                      PartitionTree& tree);
 
+// The same walk over a table sector already read into `table`.
+TableWalkOutcome WalkTableSector(disk::DiskState& disk, std::span<const std::uint8_t, core::kSectorSize> table,
+                                 PartitionList& list, PartitionTree& tree);
+
 // The table sectors tried in turn when the disk is chosen.
 inline constexpr std::array<core::Sector, 4> kTableSectorsToTry = {0, 0, 61, 62};
 
