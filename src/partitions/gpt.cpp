@@ -146,7 +146,8 @@ std::optional<GptHeader> DecodeGptHeader(std::span<const std::uint8_t> sector, s
         return std::nullopt;
     }
     const std::uint32_t headerSize = view.U32(kGptHeaderSizeOffset);
-    if (headerSize < kGptMinHeaderSize || headerSize > kGptMaxHeaderSize || !core::InRange(sector.size(), 0, headerSize)) {
+    if (headerSize < kGptMinHeaderSize || headerSize > kGptMaxHeaderSize ||
+        !core::InRange(sector.size(), 0, headerSize)) {
         return std::nullopt;
     }
     // The CRC covers the header's own size with the CRC field taken as zero.

@@ -69,7 +69,8 @@ std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, con
 
     PartitionSelection selection;
     std::string_view typeName;
-    if (const PartitionRecord* record = SelectedRecord(list, target); record != nullptr && selected->id != tree.Root()) {
+    const PartitionRecord* record = selected->id != tree.Root() ? SelectedRecord(list, target) : nullptr;
+    if (record != nullptr) {
         selection.content = record->content;
         typeName = record->typeName;
     }

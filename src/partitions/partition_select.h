@@ -46,7 +46,8 @@ struct PartitionSelection
 };
 
 // Handles a click on `item` of the partition tree. A partition item fills `target` from its
-// record (a record holding no FAT or NTFS volume with type 0); the disk's own item does so (the whole disk as FAT32) only when `advanceScan` is set,
+// record (a record holding no FAT or NTFS volume with type 0); the disk's own item does so (the
+// whole disk as FAT32) only when `advanceScan` is set,
 // with `totalSectors` from the drive table. Empty when the click selects nothing (the disk item
 // in Standard mode, an unknown item); then `target` is unchanged and Next stays as it was.
 std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, const PartitionList& list,

@@ -556,12 +556,15 @@ void GuiFlowTest::gptPartitionsInTheTreeAndBitLockerRefused()
     QVERIFY(rig.waitIdle());
     const auto& list = rig.s().partitionList;
     QCOMPARE(list.partitionCount, 6u);
-    const QStringList expected = {QStringLiteral("Partition 1 - EFI System"), QStringLiteral("Partition 2 - Microsoft Reserved"),
-                                  QStringLiteral("Partition 3 - NTFS"), QStringLiteral("Partition 4 - NTFS"),
-                                  QStringLiteral("Partition 5 - BitLocker"), QStringLiteral("Partition 6 - Linux")};
+    const QStringList expected = {QStringLiteral("Partition 1 - EFI System"),
+                                  QStringLiteral("Partition 2 - Microsoft Reserved"),
+                                  QStringLiteral("Partition 3 - NTFS"),
+                                  QStringLiteral("Partition 4 - NTFS"),
+                                  QStringLiteral("Partition 5 - BitLocker"),
+                                  QStringLiteral("Partition 6 - Linux")};
+    const auto* tree = rig.w().treeModel(shell::LeftTree::Partitions);
     for (int i = 0; i < expected.size(); ++i)
-        QCOMPARE(rig.w().treeModel(shell::LeftTree::Partitions)->text(list.records[static_cast<std::size_t>(i)].treeItem),
-                 expected[i]);
+        QCOMPARE(tree->text(list.records[static_cast<std::size_t>(i)].treeItem), expected[i]);
 
     rig.clickTree(shell::LeftTree::Partitions, list.records[4].treeItem);
     QCOMPARE(qobject_cast<QLabel*>(rig.w().control(ctl::PanelValueId(1)))->text(), QStringLiteral("BitLocker"));

@@ -137,7 +137,11 @@ const DamageCase kDamages[] = {
     {"ArrayLbaHuge", [](FaultyDisk& d, std::uint64_t lba) { PutFixed(d, lba, 72, UINT64_MAX - 3, 8); }},
     {"MyLbaWrong", [](FaultyDisk& d, std::uint64_t lba) { PutFixed(d, lba, 24, lba + 7, 8); }},
     {"LastUsablePastTheDisk", [](FaultyDisk& d, std::uint64_t lba) { PutFixed(d, lba, 48, kDiskSectors, 8); }},
-    {"UsableRangeReversed", [](FaultyDisk& d, std::uint64_t lba) { PutFixed(d, lba, 40, 9000, 8); PutFixed(d, lba, 48, 100, 8); }},
+    {"UsableRangeReversed",
+     [](FaultyDisk& d, std::uint64_t lba) {
+         PutFixed(d, lba, 40, 9000, 8);
+         PutFixed(d, lba, 48, 100, 8);
+     }},
     {"HeaderUnreadable", [](FaultyDisk& d, std::uint64_t lba) { d.MarkBad(static_cast<core::Sector>(lba)); }},
 };
 
@@ -310,7 +314,8 @@ TEST_P(GptClassifyTest, BootSectorDecidesBeforeTheTypeGuid)
 INSTANTIATE_TEST_SUITE_P(
     Volumes, GptClassifyTest,
     ::testing::Values(
-        ClassifyCase{"NtfsUnderLinuxType", 1, testing_support::kLinuxGuid, PartitionContent::FileSystem, core::kFsNtfs, {}},
+        ClassifyCase{"NtfsUnderLinuxType", 1, testing_support::kLinuxGuid, PartitionContent::FileSystem, core::kFsNtfs,
+                     {}},
         ClassifyCase{"Fat32UnderEfiType", 2, testing_support::kEfiSystemGuid, PartitionContent::FileSystem,
                      core::kFsFat32, {}},
         ClassifyCase{"Fat16", 3, testing_support::kBasicDataGuid, PartitionContent::FileSystem, core::kFsFat16, {}},
