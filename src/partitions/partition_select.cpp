@@ -74,7 +74,9 @@ std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, con
         selection.content = record->content;
         typeName = record->typeName;
     }
-    selection.fileSystemListIndex = static_cast<std::size_t>(std::max(target.scanType / 100 - 1, 0));
+    // A record without a FAT or NTFS volume preselects NTFS, the file system the sweep looks for.
+    const core::FsTypeCode listed = target.scanType >= core::kFsFat16 ? target.scanType : core::kFsNtfs;
+    selection.fileSystemListIndex = static_cast<std::size_t>(std::max(listed / 100 - 1, 0));
     selection.startSectorText = std::to_string(target.scanStartSector);
     selection.endSectorText = std::to_string(target.scanEndSector);
     selection.info = ShowPartitionInfo(target, typeName);

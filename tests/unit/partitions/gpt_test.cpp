@@ -362,6 +362,7 @@ TEST_F(GptTest, SelectingRecordsFillsTheTargetAndTellsWhatTheyHold)
     const auto other = SelectPartition(tree, list, list.records[4].treeItem, false, 0, target);
     ASSERT_TRUE(other);
     EXPECT_EQ(other->info[0].value, "Linux");
+    EXPECT_EQ(other->fileSystemListIndex, 2u);  // NTFS, for an Advance Scan of its sectors
     EXPECT_EQ(NoScanMessage(other->content), core::msg::kNoReadableFileSystem);
 
     // The disk's own item selects no record.
