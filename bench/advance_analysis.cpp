@@ -59,7 +59,7 @@ int main()
     std::mt19937 random(7);
     disk::DiskState disk;
     disk.driveHandle = std::make_unique<BenchDisk>();
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     catalog.scanTarget = {core::kFsNtfs, 0, 30000000, 30000000, 0};
     catalog.AddBootHit(kBootAt);
     ++catalog.bootHitCount;
@@ -67,7 +67,7 @@ int main()
     for (std::uint32_t v = 0; v < 3; ++v) {
         const std::uint32_t count = kFolders / 3;
         for (std::uint32_t i = 0; i < count; ++i) {
-            ntfs::FoundFolderRecord f;
+            catalog::FoundFolderRecord f;
             f.name = "folder " + std::to_string(i);
             f.sector = volumes[v].start + 64 + 2 * i;  // the MFT's stretch of folder records
             f.record = 64 + i;
@@ -77,7 +77,7 @@ int main()
             f.indexStartCluster = allocated ? 100000 + 3 * i : 0;
             catalog.AddFoundFolder(f);
             if (allocated) {
-                ntfs::FoundIndexRecord r;
+                catalog::FoundIndexRecord r;
                 r.sector = noise ? volumes[v].start + 5000000 + i : volumes[v].start + volumes[v].spc * f.indexStartCluster;
                 r.owner = f.record;
                 r.sectors = 8;
@@ -89,7 +89,7 @@ int main()
     }
     // Fill up to 50,000 index records with buffers of later VCNs.
     for (std::uint32_t i = 0; index < kFolders; ++i, ++index) {
-        ntfs::FoundIndexRecord r;
+        catalog::FoundIndexRecord r;
         r.sector = 25000000 + 8 * i;
         r.owner = 64 + i % 1000;
         r.vcn = 1 + i % 7;

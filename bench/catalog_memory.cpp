@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 
 namespace {
 
@@ -28,9 +28,9 @@ std::string Name(std::uint32_t i, std::size_t length)
     return name;
 }
 
-void Measure(const char* what, std::size_t nameLength, const std::function<void(ntfs::Catalog&, std::uint32_t, std::string)>& add)
+void Measure(const char* what, std::size_t nameLength, const std::function<void(catalog::Catalog&, std::uint32_t, std::string)>& add)
 {
-    auto* catalog = new ntfs::Catalog;
+    auto* catalog = new catalog::Catalog;
     const std::size_t before = HeapInUse();
     for (std::uint32_t i = 0; i < kEntries; ++i)
         add(*catalog, i, Name(i, nameLength));
@@ -39,7 +39,7 @@ void Measure(const char* what, std::size_t nameLength, const std::function<void(
     (void)catalog->NtfsFileWithDataRecordSector(1);
     (void)catalog->FoundFilesWithFsNumber(0);
     const std::size_t heap = HeapInUse() - before;
-    const std::size_t own = catalog->MemoryBytes() - sizeof(ntfs::Catalog);
+    const std::size_t own = catalog->MemoryBytes() - sizeof(catalog::Catalog);
     std::printf("%-34s name %2zu chars: heap %6.1f bytes/entry, own account %6.1f bytes/entry\n", what,
                 nameLength, static_cast<double>(heap) / kEntries, static_cast<double>(own) / kEntries);
     delete catalog;
@@ -51,27 +51,27 @@ int main()
 {
     std::printf("sizeof: NtfsFolderEntry %zu, NtfsFileEntry %zu, FatFolderEntry %zu, FatFileEntry %zu, "
                 "FoundFolderRecord %zu, FoundFileRecord %zu, FoundIndexRecord %zu, std::string %zu\n",
-                sizeof(ntfs::NtfsFolderEntry), sizeof(ntfs::NtfsFileEntry), sizeof(ntfs::FatFolderEntry),
-                sizeof(ntfs::FatFileEntry), sizeof(ntfs::FoundFolderRecord), sizeof(ntfs::FoundFileRecord),
-                sizeof(ntfs::FoundIndexRecord), sizeof(std::string));
+                sizeof(catalog::NtfsFolderEntry), sizeof(catalog::NtfsFileEntry), sizeof(catalog::FatFolderEntry),
+                sizeof(catalog::FatFileEntry), sizeof(catalog::FoundFolderRecord), sizeof(catalog::FoundFileRecord),
+                sizeof(catalog::FoundIndexRecord), sizeof(std::string));
     for (std::size_t nameLength : {std::size_t{12}, std::size_t{40}}) {
         // Files spread over 15,000 folders, one FILE record each.
-        Measure("NtfsFileEntry", nameLength, [](ntfs::Catalog& c, std::uint32_t i, std::string name) {
+        Measure("NtfsFileEntry", nameLength, [](catalog::Catalog& c, std::uint32_t i, std::string name) {
             c.AddNtfsFile({.name = std::move(name), .record = i + 64, .parent = 64 + i % 15000,
                            .dataRecordSector = 100000 + 2 * i});
         });
-        Measure("NtfsFolderEntry (tree built)", nameLength, [](ntfs::Catalog& c, std::uint32_t i, std::string name) {
+        Measure("NtfsFolderEntry (tree built)", nameLength, [](catalog::Catalog& c, std::uint32_t i, std::string name) {
             c.AddNtfsFolder({.name = std::move(name), .record = i + 64, .parent = i < 10 ? 5 : 64 + i / 10});
             c.SetNtfsFolderTreeItem(i, i + 1);
         });
-        Measure("FatFileEntry", nameLength, [](ntfs::Catalog& c, std::uint32_t i, std::string name) {
+        Measure("FatFileEntry", nameLength, [](catalog::Catalog& c, std::uint32_t i, std::string name) {
             c.AddFatFile({.name = std::move(name), .cluster = i + 3, .parentCluster = i % 15000});
             ++c.fileCount;
         });
-        Measure("FoundFileRecord", nameLength, [](ntfs::Catalog& c, std::uint32_t i, std::string name) {
+        Measure("FoundFileRecord", nameLength, [](catalog::Catalog& c, std::uint32_t i, std::string name) {
             c.AddFoundFile({.name = std::move(name), .sector = 100000 + 2 * i, .parent = 64 + i % 15000});
         });
-        Measure("FoundFolderRecord", nameLength, [](ntfs::Catalog& c, std::uint32_t i, std::string name) {
+        Measure("FoundFolderRecord", nameLength, [](catalog::Catalog& c, std::uint32_t i, std::string name) {
             c.AddFoundFolder({.name = std::move(name), .sector = 100000 + 2 * i, .parent = 64 + i / 10,
                               .created = 132000000000000000ull + i});
         });

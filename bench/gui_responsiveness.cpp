@@ -77,13 +77,13 @@ int main(int argc, char** argv)
     std::unordered_map<std::uint32_t, std::size_t> byRecord;
     for (std::size_t i = 0; i < rig.s().catalog.NtfsFolders().size(); ++i)
         byRecord.emplace(rig.s().catalog.NtfsFolders()[i].record, i);
-    for (const ntfs::NtfsFileEntry& file : rig.s().catalog.NtfsFiles()) {
+    for (const catalog::NtfsFileEntry& file : rig.s().catalog.NtfsFiles()) {
         const auto it = byRecord.find(file.parent);
         if (it != byRecord.end())
             ++filesIn[it->second];
     }
     const auto biggest = static_cast<std::size_t>(std::max_element(filesIn.begin(), filesIn.end()) - filesIn.begin());
-    const ntfs::NtfsFolderEntry& folder = rig.s().catalog.NtfsFolders()[biggest];
+    const catalog::NtfsFolderEntry& folder = rig.s().catalog.NtfsFolders()[biggest];
     QElapsedTimer enter;
     enter.start();
     rig.app.commands().OnTreeClick(shell::LeftTree::Folders, folder.treeItem);

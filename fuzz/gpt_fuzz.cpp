@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     partitions::PartitionList list;
     partitions::PartitionTree tree(0);
     partitions::WalkPartitionTables(disk, list, tree);
-    ntfs::ScanTarget target;
+    catalog::ScanTarget target;
     for (const auto& item : tree.Items()) {
         if (const auto selection = partitions::SelectPartition(tree, list, item.id, true, 0xFFFFFFFFu, target)) {
             partitions::NoScanMessage(selection->content);

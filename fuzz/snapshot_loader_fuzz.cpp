@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "core/types.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "snapshot/snapshot_codec.h"
 #include "snapshot/snapshot_file.h"
 #include "snapshot/snapshot_layout.h"
 
 namespace {
 
-void Fill(ntfs::Catalog& c)
+void Fill(catalog::Catalog& c)
 {
     c.scanTarget = {core::kFsNtfs, 63, 1000, 1062, 1};
     c.volumeParams.type = core::kFsNtfs;
@@ -34,7 +34,7 @@ void Fill(ntfs::Catalog& c)
     ++c.fileCount;
 }
 
-std::string Fingerprint(const ntfs::Catalog& c)
+std::string Fingerprint(const catalog::Catalog& c)
 {
     std::string s;
     const auto add = [&s](std::uint64_t v) { s += std::to_string(v) + ','; };
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     const std::span<const std::uint8_t> bytes(input);
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     Fill(catalog);
     const std::string before = Fingerprint(catalog);
 
@@ -135,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // A 2.0 file whose names are all Latin-1 is written back in the classic format: it must load
     // to the same catalog.
-    ntfs::Catalog reloaded;
+    catalog::Catalog reloaded;
     if (snapshot::LoadSnapshotBytes(again, reloaded).outcome != snapshot::LoadOutcome::Loaded) {
         std::abort();
     }

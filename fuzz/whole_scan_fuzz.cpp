@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     disk.driveHandle = std::move(source);
     disk.readChunkSectors = 1 + data[0] % 100;
 
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     ntfs::FolderTree fileSystems = advscan::NewFoundFileSystemTree();
     catalog.scanTarget = advscan::AdvanceScanTarget(0, highest + 1);
     advscan::RunAdvanceScan(disk, catalog, fileSystems, core::NullSink());

@@ -59,9 +59,9 @@ std::string_view RangeCheckMessage(RangeCheck check)
     return {};
 }
 
-ntfs::ScanTarget AdvanceScanTarget(core::Sector start, core::Sector end)
+catalog::ScanTarget AdvanceScanTarget(core::Sector start, core::Sector end)
 {
-    ntfs::ScanTarget target;
+    catalog::ScanTarget target;
     target.scanType = core::kFsNtfs;
     target.scanStartSector = start;
     target.scanSectorCount = end > start ? end - start : 0;
@@ -69,7 +69,7 @@ ntfs::ScanTarget AdvanceScanTarget(core::Sector start, core::Sector end)
     return target;
 }
 
-AdvanceScanResult RunAdvanceScan(disk::DiskState& disk, ntfs::Catalog& catalog, ntfs::FolderTree& fileSystemTree,
+AdvanceScanResult RunAdvanceScan(disk::DiskState& disk, catalog::Catalog& catalog, ntfs::FolderTree& fileSystemTree,
                                  core::ProgressSink& sink, const std::function<void()>& afterSweep)
 {
     AdvanceScanResult result;

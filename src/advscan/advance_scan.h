@@ -11,7 +11,7 @@
 #include "core/progress.h"
 #include "core/types.h"
 #include "disk/disk_state.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/folder_tree.h"
 
 namespace advscan {
@@ -40,7 +40,7 @@ std::string_view RangeCheckMessage(RangeCheck check);
 
 // The scan target of an Advance Scan over [start, end): NTFS, scanSectorCount = end - start,
 // scanEndSector = end as entered.
-ntfs::ScanTarget AdvanceScanTarget(core::Sector start, core::Sector end);
+catalog::ScanTarget AdvanceScanTarget(core::Sector start, core::Sector end);
 
 struct AdvanceScanResult
 {
@@ -53,7 +53,7 @@ struct AdvanceScanResult
 // stopped), then the analysis on whatever was found, its "NTFS @" items going under the root of
 // `fileSystemTree`. The stop flag is cleared before the analysis and is clear on return. Throws
 // std::bad_alloc when memory runs out.
-AdvanceScanResult RunAdvanceScan(disk::DiskState& disk, ntfs::Catalog& catalog, ntfs::FolderTree& fileSystemTree,
+AdvanceScanResult RunAdvanceScan(disk::DiskState& disk, catalog::Catalog& catalog, ntfs::FolderTree& fileSystemTree,
                                  core::ProgressSink& sink, const std::function<void()>& afterSweep = {});
 
 }  // namespace advscan

@@ -68,11 +68,11 @@ std::string FoundFileSystemItemText(core::Sector start)
     return std::string(core::msg::kFoundFileSystemPrefix) + std::to_string(start);
 }
 
-void AssignRecordNumbers(disk::DiskState& disk, ntfs::Catalog& catalog, core::ProgressSink& sink)
+void AssignRecordNumbers(disk::DiskState& disk, catalog::Catalog& catalog, core::ProgressSink& sink)
 {
     sink.Progress(0);
     sink.Status(core::msg::kAssignMftNumbers);
-    const std::vector<ntfs::FoundIndexRecord>& indexRecords = catalog.FoundIndexRecords();
+    const std::vector<catalog::FoundIndexRecord>& indexRecords = catalog.FoundIndexRecords();
     const std::string countText = std::to_string(catalog.indexRecordCount);
     ProgressSteps progress(sink);
     std::vector<std::uint8_t> buffer;
@@ -84,7 +84,7 @@ void AssignRecordNumbers(disk::DiskState& disk, ntfs::Catalog& catalog, core::Pr
         sink.Status(status);
         progress.Show(k, catalog.indexRecordCount);
 
-        const ntfs::FoundIndexRecord record = indexRecords[k - 1];
+        const catalog::FoundIndexRecord record = indexRecords[k - 1];
         buffer.assign(std::size_t{record.sectors} * core::kSectorSize, 0);
         disk::ReadSectors(disk, record.sector, record.sectors, buffer);
         const core::LeView view(buffer);
@@ -107,13 +107,13 @@ void AssignRecordNumbers(disk::DiskState& disk, ntfs::Catalog& catalog, core::Pr
 
     // Within one contiguous stretch of the MFT a FILE record (two sectors) further gives the next
     // number.
-    const std::vector<ntfs::FoundFolderRecord>& folders = catalog.FoundFolders();
+    const std::vector<catalog::FoundFolderRecord>& folders = catalog.FoundFolders();
     ProgressSteps interpolation(sink);
     core::Sector prevSector = 0;
     std::uint32_t prevNumber = 1;
     for (std::size_t position = 0; position < folders.size(); ++position) {
         interpolation.Show(position, catalog.foundFolderCount);
-        const ntfs::FoundFolderRecord& folder = folders[position];
+        const catalog::FoundFolderRecord& folder = folders[position];
         if (folder.record == 0) {
             const std::uint32_t distance = folder.sector - prevSector;  // 32-bit, as the sectors are
             const std::uint32_t number =
@@ -131,15 +131,15 @@ std::size_t FileSystemIdentifier::CandidateHash::operator()(const Candidate& c) 
     return std::hash<std::uint64_t>{}(a * 0x9E3779B97F4A7C15ULL ^ c.sectorsPerCluster);
 }
 
-FileSystemIdentifier::FileSystemIdentifier(ntfs::Catalog& catalog, ntfs::FolderTree& tree)
+FileSystemIdentifier::FileSystemIdentifier(catalog::Catalog& catalog, ntfs::FolderTree& tree)
     : m_catalog(catalog), m_tree(tree)
 {
-    const std::vector<ntfs::FoundFolderRecord>& folders = catalog.FoundFolders();
+    const std::vector<catalog::FoundFolderRecord>& folders = catalog.FoundFolders();
     m_prefixMaxSector.reserve(folders.size());
     m_inPool.assign(folders.size(), 0);
     core::Sector highest = 0;
     for (std::size_t position = 0; position < folders.size(); ++position) {
-        const ntfs::FoundFolderRecord& folder = folders[position];
+        const catalog::FoundFolderRecord& folder = folders[position];
         if (position > 0 && folder.sector < highest) {
             m_sorted = false;
         }
@@ -156,7 +156,7 @@ FileSystemIdentifier::FileSystemIdentifier(ntfs::Catalog& catalog, ntfs::FolderT
     }
 
     // Index buffers with vcn 0 by owner, in list order (a counting sort over the groups).
-    const std::vector<ntfs::FoundIndexRecord>& indexRecords = catalog.FoundIndexRecords();
+    const std::vector<catalog::FoundIndexRecord>& indexRecords = catalog.FoundIndexRecords();
     std::unordered_map<std::uint32_t, std::uint32_t> groupOfOwner;
     std::vector<std::uint32_t> groupOfRecord(indexRecords.size(), kNoGroup);
     std::vector<std::uint32_t> groupSize;
@@ -220,7 +220,7 @@ std::optional<std::size_t> FileSystemIdentifier::FirstIndexOf(std::size_t folder
     if (group == kNoGroup) {
         return std::nullopt;
     }
-    const std::vector<ntfs::FoundIndexRecord>& indexRecords = m_catalog.FoundIndexRecords();
+    const std::vector<catalog::FoundIndexRecord>& indexRecords = m_catalog.FoundIndexRecords();
     std::uint32_t& cursor = m_groupCursor[group];
     while (cursor < m_groupStart[group + 1] && indexRecords[m_groupMembers[cursor]].fsNumber != -1) {
         ++cursor;
@@ -237,8 +237,8 @@ bool FileSystemIdentifier::ConfirmFileSystem(core::Sector start, std::uint32_t s
         return false;
     }
     const auto number = static_cast<std::int16_t>(m_catalog.fileSystemCount + 1);
-    const std::vector<ntfs::FoundFolderRecord>& folders = m_catalog.FoundFolders();
-    const std::vector<ntfs::FoundIndexRecord>& indexRecords = m_catalog.FoundIndexRecords();
+    const std::vector<catalog::FoundFolderRecord>& folders = m_catalog.FoundFolders();
+    const std::vector<catalog::FoundIndexRecord>& indexRecords = m_catalog.FoundIndexRecords();
     // The walk stops at the first folder above `end`; in a sorted list every folder before the
     // first one above `start` is skipped.
     const auto stop = static_cast<std::size_t>(
@@ -254,7 +254,7 @@ bool FileSystemIdentifier::ConfirmFileSystem(core::Sector start, std::uint32_t s
         m_pool.begin());
     for (slot = NextInPool(slot); slot < m_pool.size() && m_pool[slot] < stop; slot = NextInPool(slot + 1)) {
         const std::size_t position = m_pool[slot];
-        const ntfs::FoundFolderRecord& folder = folders[position];
+        const catalog::FoundFolderRecord& folder = folders[position];
         if (folder.sector <= start) {
             continue;
         }
@@ -263,7 +263,7 @@ bool FileSystemIdentifier::ConfirmFileSystem(core::Sector start, std::uint32_t s
             continue;
         }
         for (const std::size_t i : m_catalog.FoundIndexRecordsAtSector(static_cast<core::Sector>(target))) {
-            const ntfs::FoundIndexRecord& index = indexRecords[i];
+            const catalog::FoundIndexRecord& index = indexRecords[i];
             if (index.vcn == 0 && index.fsNumber == -1 && index.owner == folder.record) {
                 m_catalog.SetFoundIndexRecordFsNumber(i, number);
                 m_catalog.SetFoundFolderFsNumber(position, number);
@@ -284,7 +284,7 @@ void FileSystemIdentifier::ListFileSystem(core::Sector start, std::uint32_t sect
     const core::TreeItemId item = m_tree.Insert(m_tree.Root(), FoundFileSystemItemText(start),
                                                 ntfs::kTreeImagePartition, ntfs::kTreeImagePartition);
     m_tree.Expand(m_tree.Root());
-    ntfs::FileSystemRecord record;
+    catalog::FileSystemRecord record;
     record.params.type = core::kFsNtfs;
     record.params.sectorsPerCluster = sectorsPerCluster;
     record.params.clusterBase = start;
@@ -329,8 +329,8 @@ void FileSystemIdentifier::IdentifyByBootSectors(disk::DiskState& disk)
 
 void FileSystemIdentifier::IdentifyByIndexPairs()
 {
-    const std::vector<ntfs::FoundFolderRecord>& folders = m_catalog.FoundFolders();
-    const std::vector<ntfs::FoundIndexRecord>& indexRecords = m_catalog.FoundIndexRecords();
+    const std::vector<catalog::FoundFolderRecord>& folders = m_catalog.FoundFolders();
+    const std::vector<catalog::FoundIndexRecord>& indexRecords = m_catalog.FoundIndexRecords();
     const core::Sector end = m_catalog.scanTarget.scanEndSector;
     for (std::size_t p = 0; p < folders.size(); ++p) {
         if (folders[p].fsNumber != 0) {
@@ -388,7 +388,7 @@ void FileSystemIdentifier::IdentifyByIndexPairs()
     }
 }
 
-void AnalyseFoundStructures(disk::DiskState& disk, ntfs::Catalog& catalog, ntfs::FolderTree& fileSystemTree,
+void AnalyseFoundStructures(disk::DiskState& disk, catalog::Catalog& catalog, ntfs::FolderTree& fileSystemTree,
                             core::ProgressSink& sink)
 {
     AssignRecordNumbers(disk, catalog, sink);
@@ -399,7 +399,7 @@ void AnalyseFoundStructures(disk::DiskState& disk, ntfs::Catalog& catalog, ntfs:
         identifier.IdentifyByIndexPairs();
     }
     // A folder no geometry placed joins the file system of the folder before it.
-    const std::vector<ntfs::FoundFolderRecord>& folders = catalog.FoundFolders();
+    const std::vector<catalog::FoundFolderRecord>& folders = catalog.FoundFolders();
     std::int16_t previous = 1;
     for (std::size_t position = 0; position < folders.size(); ++position) {
         if (folders[position].fsNumber == -1) {

@@ -13,7 +13,7 @@
 #include "core/progress.h"
 #include "core/types.h"
 #include "disk/disk_state.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/folder_tree.h"
 
 namespace advscan {
@@ -31,7 +31,7 @@ std::string FoundFileSystemItemText(core::Sector start);
 // a folder at sector s receives n + (s - p) / 2, or n + 1 when s - p is odd or nothing came before
 // (n starting at 1). Shows "Assign MFT numbers <k> \ <count>" and progress for each INDX buffer.
 // Throws std::bad_alloc when memory runs out.
-void AssignRecordNumbers(disk::DiskState& disk, ntfs::Catalog& catalog, core::ProgressSink& sink);
+void AssignRecordNumbers(disk::DiskState& disk, catalog::Catalog& catalog, core::ProgressSink& sink);
 
 // Confirms candidate geometries against the found folders and index buffers, and records each
 // confirmed one as a file system. One instance serves one analysis: it remembers every candidate
@@ -44,7 +44,7 @@ void AssignRecordNumbers(disk::DiskState& disk, ntfs::Catalog& catalog, core::Pr
 class FileSystemIdentifier
 {
 public:
-    FileSystemIdentifier(ntfs::Catalog& catalog, ntfs::FolderTree& tree);
+    FileSystemIdentifier(catalog::Catalog& catalog, ntfs::FolderTree& tree);
 
     // Walks the folders after `start` up to `end` (stopping at the first folder above `end` in
     // list order). Each folder not yet placed (fsNumber 0) whose $I30 allocation starts at a
@@ -92,7 +92,7 @@ private:
     void ListFileSystem(core::Sector start, std::uint32_t sectorsPerCluster, std::int32_t mftSector,
                         std::int32_t mftMirrSector, std::int32_t indexRecordSectors, core::Sector end);
 
-    ntfs::Catalog& m_catalog;
+    catalog::Catalog& m_catalog;
     ntfs::FolderTree& m_tree;
     std::unordered_set<Candidate, CandidateHash> m_tried;
 
@@ -115,7 +115,7 @@ private:
 // candidates, the pair candidates, then the orphan pass: a folder left with fsNumber -1 joins the
 // file system of the folder before it in list order (file system 1 at the head of the list).
 // Throws std::bad_alloc when memory runs out.
-void AnalyseFoundStructures(disk::DiskState& disk, ntfs::Catalog& catalog, ntfs::FolderTree& fileSystemTree,
+void AnalyseFoundStructures(disk::DiskState& disk, catalog::Catalog& catalog, ntfs::FolderTree& fileSystemTree,
                             core::ProgressSink& sink);
 
 }  // namespace advscan

@@ -13,7 +13,7 @@ constexpr std::uint32_t kRootRecord = 5;
 
 }  // namespace
 
-FileSystemPanel FileSystemPanelValues(const ntfs::VolumeParams& params)
+FileSystemPanel FileSystemPanelValues(const catalog::VolumeParams& params)
 {
     const core::Sector size = params.endSector >= params.clusterBase ? params.endSector - params.clusterBase : 0;
     return {std::to_string(params.clusterBase), std::to_string(params.sectorsPerCluster),
@@ -22,10 +22,10 @@ FileSystemPanel FileSystemPanelValues(const ntfs::VolumeParams& params)
             std::to_string(size / kSectorsPerMegabyte) + std::string(core::msg::kFileSystemSizeSuffix)};
 }
 
-std::optional<FileSystemPanel> SelectFileSystem(ntfs::Catalog& catalog, core::TreeItemId item,
+std::optional<FileSystemPanel> SelectFileSystem(catalog::Catalog& catalog, core::TreeItemId item,
                                                 core::ProgressSink& sink)
 {
-    const std::vector<ntfs::FileSystemRecord>& systems = catalog.FileSystems();
+    const std::vector<catalog::FileSystemRecord>& systems = catalog.FileSystems();
     for (std::size_t i = 0; i < systems.size(); ++i) {
         if (systems[i].key != item) {
             continue;
@@ -42,18 +42,18 @@ std::optional<FileSystemPanel> SelectFileSystem(ntfs::Catalog& catalog, core::Tr
     return std::nullopt;
 }
 
-MountCounts ExtractEntries(ntfs::Catalog& catalog, ntfs::FolderTree& tree, core::ProgressSink& sink)
+MountCounts ExtractEntries(catalog::Catalog& catalog, ntfs::FolderTree& tree, core::ProgressSink& sink)
 {
     MountCounts counts;
     catalog.ClearNtfsLists();
     sink.Status(core::msg::kExtractingEntries);
-    const std::vector<ntfs::FoundFolderRecord>& found = catalog.FoundFolders();
+    const std::vector<catalog::FoundFolderRecord>& found = catalog.FoundFolders();
     for (const std::size_t position : catalog.FoundFoldersWithFsNumber(catalog.selectedFileSystem)) {
-        const ntfs::FoundFolderRecord& folder = found[position];
+        const catalog::FoundFolderRecord& folder = found[position];
         if (folder.record == kRootRecord || folder.name == ".") {
             continue;
         }
-        ntfs::NtfsFolderEntry entry;
+        catalog::NtfsFolderEntry entry;
         entry.name = folder.name;
         entry.record = folder.record;
         entry.parent = folder.parent;
@@ -73,7 +73,7 @@ MountCounts ExtractEntries(ntfs::Catalog& catalog, ntfs::FolderTree& tree, core:
     return counts;
 }
 
-MountResult MountFoundFileSystem(ntfs::Catalog& catalog, ntfs::FolderTree& tree, core::ProgressSink& sink,
+MountResult MountFoundFileSystem(catalog::Catalog& catalog, ntfs::FolderTree& tree, core::ProgressSink& sink,
                                  const ntfs::NameAdmitter& admit, const ntfs::TypeDescriber& describe)
 {
     MountResult result;
@@ -84,7 +84,7 @@ MountResult MountFoundFileSystem(ntfs::Catalog& catalog, ntfs::FolderTree& tree,
     return result;
 }
 
-void MapMountedMft(disk::DiskState& disk, const ntfs::VolumeParams& params, ntfs::MftRunTable& table)
+void MapMountedMft(disk::DiskState& disk, const catalog::VolumeParams& params, ntfs::MftRunTable& table)
 {
     table.Clear();
     if (params.mftSector <= 0 || params.sectorsPerCluster == 0) {

@@ -10,7 +10,7 @@
 
 #include "core/progress.h"
 #include "core/types.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/folder_tree.h"
 #include "ntfs/listing.h"
 #include "ntfs/standard_scan.h"
@@ -28,12 +28,12 @@ inline constexpr int kPanelRowFileSystemSize = 5;     // "File System Size  "
 // The five panel values of a found file system: its first sector, sectors per cluster, $MFT and
 // $MFTMirr sectors (0 when found without a boot sector), and (end - start) / 2048 followed by " MB".
 using FileSystemPanel = std::array<std::string, 5>;
-FileSystemPanel FileSystemPanelValues(const ntfs::VolumeParams& params);
+FileSystemPanel FileSystemPanelValues(const catalog::VolumeParams& params);
 
 // A click on `item` of the found-file-system tree: loads the file system whose key is the item
 // into volumeParams and selectedFileSystem (its 1-based position) and shows the five values in
 // panel rows 1-5. Empty, changing nothing, when no found file system has that key.
-std::optional<FileSystemPanel> SelectFileSystem(ntfs::Catalog& catalog, core::TreeItemId item,
+std::optional<FileSystemPanel> SelectFileSystem(catalog::Catalog& catalog, core::TreeItemId item,
                                                 core::ProgressSink& sink);
 
 struct MountCounts
@@ -51,7 +51,7 @@ struct MountCounts
 // the stop flag ends it), and the folder tree under `tree`'s root from record 5. Shows
 // "Extracting entries for the file system", "Searching For Lost Data", "Creating Tree Structure",
 // then progress 0 and an empty status line. Throws std::bad_alloc when memory runs out.
-MountCounts ExtractEntries(ntfs::Catalog& catalog, ntfs::FolderTree& tree, core::ProgressSink& sink);
+MountCounts ExtractEntries(catalog::Catalog& catalog, ntfs::FolderTree& tree, core::ProgressSink& sink);
 
 struct MountResult
 {
@@ -62,13 +62,13 @@ struct MountResult
 // The mount worker's work: ExtractEntries, then the listing of the root (folders from the
 // catalog, files from the found-file list inside the mounted file system). The stop flag is clear
 // on return.
-MountResult MountFoundFileSystem(ntfs::Catalog& catalog, ntfs::FolderTree& tree, core::ProgressSink& sink,
+MountResult MountFoundFileSystem(catalog::Catalog& catalog, ntfs::FolderTree& tree, core::ProgressSink& sink,
                                  const ntfs::NameAdmitter& admit = {}, const ntfs::TypeDescriber& describe = {});
 
 // The $MFT map of a mounted file system, when the analysis confirmed where its record 0 lies
 // (mftSector), so that found files whose data continues in extension records are read whole.
 // A stale map (record 0 overwritten by a newer volume) costs nothing but completeness: the
 // extraction refuses a piece whose record does not name the file's base record. Empty otherwise.
-void MapMountedMft(disk::DiskState& disk, const ntfs::VolumeParams& params, ntfs::MftRunTable& table);
+void MapMountedMft(disk::DiskState& disk, const catalog::VolumeParams& params, ntfs::MftRunTable& table);
 
 }  // namespace advscan

@@ -146,7 +146,7 @@ void BetterNameFromExtensions(disk::DiskState& disk, const SweepChunk* chunk, co
 
 }  // namespace
 
-bool RecordFileRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Sector sector, const SweepChunk* chunk)
+bool RecordFileRecord(disk::DiskState& disk, catalog::Catalog& catalog, core::Sector sector, const SweepChunk* chunk)
 {
     std::array<std::uint8_t, ntfs::kFileRecordSize> record{};
     ReadHit(disk, chunk, sector, ntfs::kFileRecordSectors, record);
@@ -169,7 +169,7 @@ bool RecordFileRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Secto
     const bool folder = (*flags & ntfs::kFileFlagDirectory) != 0;
     const std::uint32_t deleted = (*flags & ntfs::kFileFlagInUse) != 0 ? 0 : 1;
     if (folder) {
-        ntfs::FoundFolderRecord found;
+        catalog::FoundFolderRecord found;
         if (name->name == ".") {
             found.record = kRootRecord;
         } else if (EqualsIgnoringCase(name->name, "$Extend")) {
@@ -188,7 +188,7 @@ bool RecordFileRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Secto
         catalog.AddFoundFolder(std::move(found));
         return true;
     }
-    ntfs::FoundFileRecord found;
+    catalog::FoundFileRecord found;
     found.name = std::move(name->name);
     found.sector = sector;
     found.parent = name->parent;
@@ -200,7 +200,7 @@ bool RecordFileRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Secto
     return true;
 }
 
-bool RecordIndexRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Sector sector,
+bool RecordIndexRecord(disk::DiskState& disk, catalog::Catalog& catalog, core::Sector sector,
                        std::span<const std::uint8_t> firstSector, const SweepChunk* chunk)
 {
     core::LeView head(firstSector);
@@ -221,7 +221,7 @@ bool RecordIndexRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Sect
     if (!view.Ok() || owner <= kLowestOwner || owner == kNoOwner) {
         return false;
     }
-    ntfs::FoundIndexRecord found;
+    catalog::FoundIndexRecord found;
     found.sector = sector;
     found.owner = owner;
     found.vcn = vcn;
@@ -232,9 +232,9 @@ bool RecordIndexRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Sect
     return true;
 }
 
-SweepOutcome SweepSectors(disk::DiskState& disk, ntfs::Catalog& catalog, core::ProgressSink& sink)
+SweepOutcome SweepSectors(disk::DiskState& disk, catalog::Catalog& catalog, core::ProgressSink& sink)
 {
-    const ntfs::ScanTarget& target = catalog.scanTarget;
+    const catalog::ScanTarget& target = catalog.scanTarget;
     // A chunk of 0 sectors would never advance; the settings never give one, a caller might.
     const std::uint32_t chunkSectors = std::max<std::uint32_t>(disk.readChunkSectors, 1);
     const std::size_t chunkBytes = std::size_t{chunkSectors} * kSector;

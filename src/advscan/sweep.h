@@ -9,7 +9,7 @@
 #include "core/progress.h"
 #include "core/types.h"
 #include "disk/disk_state.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 
 namespace advscan {
 
@@ -54,7 +54,7 @@ struct SweepChunk
 // each hit, the chunk's first sector in row 5, and on every 88th read the progress (at most 99)
 // and "Reading Sector <done> Of <count>". The stop flag is polled once per chunk and is clear on
 // return. Throws std::bad_alloc when memory runs out.
-SweepOutcome SweepSectors(disk::DiskState& disk, ntfs::Catalog& catalog, core::ProgressSink& sink);
+SweepOutcome SweepSectors(disk::DiskState& disk, catalog::Catalog& catalog, core::ProgressSink& sink);
 
 // Records following a base record that are tried for its names when its attribute list is
 // non-resident.
@@ -70,7 +70,7 @@ inline constexpr std::uint32_t kExtensionProbeRecords = 64;
 // theirs is taken. The low byte of the flags must be 0-3 (bit 1 folder, bit 0 in use). A folder's
 // record is 5 for ".", 11 for "$Extend" (any case), else the number its $INDEX_ROOT tells, else 0;
 // a file's size is that of its unnamed $DATA, 0 when none. Returns true when something was appended.
-bool RecordFileRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Sector sector,
+bool RecordFileRecord(disk::DiskState& disk, catalog::Catalog& catalog, core::Sector sector,
                       const SweepChunk* chunk = nullptr);
 
 // Reads the INDX buffer at `sector`, whose first sector holds `firstSector`: size = allocated
@@ -79,7 +79,7 @@ bool RecordFileRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Secto
 // parent reference of the first entry's key) is above 4 and not 0xFFFFFFFF. Buffers larger than
 // 65536 bytes, and smaller than 512 bytes (they hold no whole sector), are ignored. Returns true
 // when a record was appended.
-bool RecordIndexRecord(disk::DiskState& disk, ntfs::Catalog& catalog, core::Sector sector,
+bool RecordIndexRecord(disk::DiskState& disk, catalog::Catalog& catalog, core::Sector sector,
                        std::span<const std::uint8_t> firstSector, const SweepChunk* chunk = nullptr);
 
 }  // namespace advscan

@@ -83,7 +83,7 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
             ShowMessage(context, kMessageError, partitions::NoScanMessage(record.content));
             return kExitUsage;
         }
-        ntfs::ScanTarget ignored;
+        catalog::ScanTarget ignored;
         const auto selection =
             partitions::SelectPartition(tree, list, record.treeItem, true, slot.totalSectors, ignored);
         if (!selection) {
@@ -102,7 +102,7 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
     out.rangeStart = range.start;
     out.rangeEnd = range.end;
 
-    ntfs::Catalog& catalog = out.catalog;
+    catalog::Catalog& catalog = out.catalog;
     catalog.ClearSweepLists();
     catalog.scanTarget = advscan::AdvanceScanTarget(range.start, range.end);
     {

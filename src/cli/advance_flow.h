@@ -13,7 +13,7 @@
 #include "advscan/advance_scan.h"
 #include "advscan/mount.h"
 #include "cli/session.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/folder_tree.h"
 
 namespace cli {
@@ -30,7 +30,7 @@ struct AdvanceOptions
 // Everything one Advance Scan leaves.
 struct AdvanceScan
 {
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     ntfs::FolderTree fileSystemTree = advscan::NewFoundFileSystemTree();
     ntfs::FolderTree folderTree;
     advscan::AdvanceScanResult result;

@@ -49,10 +49,10 @@ const char* OutcomeName(advscan::SweepOutcome outcome)
     return outcome == advscan::SweepOutcome::Stopped ? "stopped" : "completed";
 }
 
-void WriteFileSystems(JsonWriter& json, const ntfs::Catalog& catalog, const ntfs::FolderTree& tree)
+void WriteFileSystems(JsonWriter& json, const catalog::Catalog& catalog, const ntfs::FolderTree& tree)
 {
     json.BeginArray();
-    for (const ntfs::FileSystemRecord& fs : catalog.FileSystems()) {
+    for (const catalog::FileSystemRecord& fs : catalog.FileSystems()) {
         const ntfs::TreeItem* item = tree.Find(fs.key);
         const advscan::FileSystemPanel panel = advscan::FileSystemPanelValues(fs.params);
         json.BeginObject()
@@ -69,10 +69,10 @@ void WriteFileSystems(JsonWriter& json, const ntfs::Catalog& catalog, const ntfs
     json.EndArray();
 }
 
-std::string FileSystemsText(const ntfs::Catalog& catalog, const ntfs::FolderTree& tree)
+std::string FileSystemsText(const catalog::Catalog& catalog, const ntfs::FolderTree& tree)
 {
     std::string text = "Item\tStart\tSectorsPerCluster\tMftSector\tMftMirrSector\tSize\n";
-    for (const ntfs::FileSystemRecord& fs : catalog.FileSystems()) {
+    for (const catalog::FileSystemRecord& fs : catalog.FileSystems()) {
         const ntfs::TreeItem* item = tree.Find(fs.key);
         const advscan::FileSystemPanel panel = advscan::FileSystemPanelValues(fs.params);
         text += (item != nullptr ? item->text : std::string()) + "\t" + panel[0] + "\t" + panel[1] + "\t" + panel[2] +
@@ -85,7 +85,7 @@ std::string FileSystemsText(const ntfs::Catalog& catalog, const ntfs::FolderTree
 // each with its path ("/"-joined from the root; null when its parent is not in the tree).
 void WriteMountJson(JsonWriter& json, const AdvanceScan& scan)
 {
-    const ntfs::Catalog& catalog = scan.catalog;
+    const catalog::Catalog& catalog = scan.catalog;
     const std::vector<std::string> paths = TreeItemPaths(scan.folderTree);
     const auto pathOfItem = [&](core::TreeItemId item) -> const std::string* {
         return item == 0 || item > scan.folderTree.Size() ? nullptr : &paths[item];
@@ -95,7 +95,7 @@ void WriteMountJson(JsonWriter& json, const AdvanceScan& scan)
         .Field("placeholders", scan.mount.counts.placeholders)
         .Key("folders")
         .BeginArray();
-    for (const ntfs::NtfsFolderEntry& f : catalog.NtfsFolders()) {
+    for (const catalog::NtfsFolderEntry& f : catalog.NtfsFolders()) {
         json.BeginObject()
             .Key("name")
             .String(f.name)
@@ -119,7 +119,7 @@ void WriteMountJson(JsonWriter& json, const AdvanceScan& scan)
         if (!volume.Holds(position)) {
             continue;
         }
-        const ntfs::FoundFileRecord& f = catalog.FoundFiles()[position];
+        const catalog::FoundFileRecord& f = catalog.FoundFiles()[position];
         json.BeginObject()
             .Key("name")
             .String(f.name)
@@ -200,7 +200,7 @@ int RunAdvanceScan(CliContext& context, std::span<const std::string> args)
     auto scan = std::make_unique<AdvanceScan>();
     if (const int code = RunAdvanceFlow(context, "advance-scan", *session, a.scan, *scan); code != kExitOk)
         return code;
-    const ntfs::Catalog& catalog = scan->catalog;
+    const catalog::Catalog& catalog = scan->catalog;
     // The snapshot of a mount holds its folders (placeholders included, those of files whose folder
     // was not found too); its files stay in the sweep's found-file list, which snapshots do not carry.
     if (a.saveSnapshot) {

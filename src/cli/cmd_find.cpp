@@ -75,7 +75,7 @@ int RunFind(CliContext& context, std::span<const std::string> args)
         return Usage(context, "either --partition or --snapshot is needed, not both");
 
     auto scan = std::make_unique<ScannedPartition>();
-    ntfs::Catalog& catalog = scan->catalog;
+    catalog::Catalog& catalog = scan->catalog;
     if (find.snapshotFile.empty()) {
         if (const int code = ScanPartitionOfDrive(context, "find", find.drive, find.partition, *scan); code != kExitOk)
             return code;

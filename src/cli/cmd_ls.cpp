@@ -88,7 +88,7 @@ int RunLs(CliContext& context, std::span<const std::string> args)
                                     : LoadSnapshotOfDrive(context, "ls", ls.snapshotFile, ls.drive, *scan);
     if (code != kExitOk)
         return code;
-    const ntfs::Catalog& catalog = scan->catalog;
+    const catalog::Catalog& catalog = scan->catalog;
     const ntfs::FolderTree& tree = scan->folderTree;
 
     // Types are described from the UTF-8 form of the name, so that they are UTF-8 as the GUI's are.

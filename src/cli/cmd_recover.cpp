@@ -140,8 +140,8 @@ bool Select(const ntfs::ShownVolume& volume, std::string_view path, recovery::Ba
 std::optional<std::vector<std::size_t>> SelectLiveFiles(disk::DiskState& disk, const std::vector<std::string>& paths,
                                                         ScannedPartition& scan)
 {
-    ntfs::Catalog& catalog = scan.catalog;
-    const ntfs::VolumeParams before = catalog.volumeParams;
+    catalog::Catalog& catalog = scan.catalog;
+    const catalog::VolumeParams before = catalog.volumeParams;
     const auto fallBack = [&]() -> std::optional<std::vector<std::size_t>> {
         catalog.volumeParams = before;
         scan.runTable.Clear();
@@ -150,12 +150,12 @@ std::optional<std::vector<std::size_t>> SelectLiveFiles(disk::DiskState& disk, c
     if (paths.empty() || !ntfs::ComputeNtfsParameters(disk, catalog.scanTarget, catalog.volumeParams)) {
         return fallBack();
     }
-    const ntfs::VolumeParams& v = catalog.volumeParams;
+    const catalog::VolumeParams& v = catalog.volumeParams;
     if (ntfs::BuildMftRunTable(disk, v.clusterBase, ntfs::MftSectorOf(v.mftSector), v.sectorsPerCluster,
                                scan.runTable) != ntfs::RunTableOutcome::Complete) {
         return fallBack();
     }
-    std::vector<ntfs::NtfsFileEntry> entries;
+    std::vector<catalog::NtfsFileEntry> entries;
     std::vector<std::size_t> positions;
     for (const std::string& path : paths) {
         auto entry = ntfs::ResolveLiveFile(disk, v, scan.runTable, path);
@@ -163,13 +163,13 @@ std::optional<std::vector<std::size_t>> SelectLiveFiles(disk::DiskState& disk, c
             return fallBack();
         }
         const auto same = std::find_if(entries.begin(), entries.end(),
-                                       [&](const ntfs::NtfsFileEntry& e) { return e.record == entry->record; });
+                                       [&](const catalog::NtfsFileEntry& e) { return e.record == entry->record; });
         positions.push_back(static_cast<std::size_t>(same - entries.begin()));
         if (same == entries.end()) {
             entries.push_back(std::move(*entry));
         }
     }
-    for (ntfs::NtfsFileEntry& entry : entries) {
+    for (catalog::NtfsFileEntry& entry : entries) {
         catalog.AddNtfsFile(std::move(entry));
         ++catalog.fileCount;
     }
@@ -296,7 +296,7 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
         lastSector = advance->catalog.volumeParams.endSector;
         advscan::MapMountedMft(session->Disk(), advance->catalog.volumeParams, scan->runTable);
     }
-    ntfs::Catalog& catalog = found ? advance->catalog : scan->catalog;
+    catalog::Catalog& catalog = found ? advance->catalog : scan->catalog;
     std::optional<std::vector<std::size_t>> liveFiles;
     if (!found && a.snapshotFile.empty()) {
         if (const int code = SelectPartitionOfDrive(context, "recover", a.drive, a.partition, *scan); code != kExitOk)
@@ -321,7 +321,7 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
         session = OpenDrive(context, "recover", a.drive, exitCode);
         if (session == nullptr)
             return exitCode;
-        const ntfs::VolumeParams& v = catalog.volumeParams;
+        const catalog::VolumeParams& v = catalog.volumeParams;
         // A loaded catalog holding found files but no NTFS files is the catalog of a mount.
         kind = ntfs::ShownKindOf(v.type, !catalog.FoundFiles().empty() && catalog.NtfsFiles().empty());
         if (kind == ntfs::ShownKind::FatLists || kind == ntfs::ShownKind::MountedFound) {

@@ -49,7 +49,7 @@ const char* OutcomeName(const ScannedPartition& scan, bool loaded)
 
 struct PathFinder
 {
-    const ntfs::Catalog& catalog;
+    const catalog::Catalog& catalog;
     const ntfs::FolderTree& tree;
     std::vector<std::string> paths;
 
@@ -87,8 +87,8 @@ void PathField(JsonWriter& json, const std::string* base, const std::string& nam
 // twice in memory.
 void PrintJson(CliContext& context, const ScannedPartition& scan, bool loaded)
 {
-    const ntfs::VolumeParams& v = scan.catalog.volumeParams;
-    const ntfs::ScanTarget& t = scan.catalog.scanTarget;
+    const catalog::VolumeParams& v = scan.catalog.volumeParams;
+    const catalog::ScanTarget& t = scan.catalog.scanTarget;
     JsonWriter head;
     head.BeginObject()
         .Field("outcome", OutcomeName(scan, loaded))
@@ -127,7 +127,7 @@ void PrintJson(CliContext& context, const ScannedPartition& scan, bool loaded)
     const PathFinder paths{scan.catalog, scan.folderTree, TreeItemPaths(scan.folderTree)};
     std::fputs(",\"folders\":[", context.out);
     bool first = true;
-    for (const ntfs::NtfsFolderEntry& f : scan.catalog.NtfsFolders()) {
+    for (const catalog::NtfsFolderEntry& f : scan.catalog.NtfsFolders()) {
         JsonWriter json;
         json.BeginObject()
             .Key("name")
@@ -151,7 +151,7 @@ void PrintJson(CliContext& context, const ScannedPartition& scan, bool loaded)
     }
     std::fputs("],\"files\":[", context.out);
     first = true;
-    for (const ntfs::NtfsFileEntry& f : scan.catalog.NtfsFiles()) {
+    for (const catalog::NtfsFileEntry& f : scan.catalog.NtfsFiles()) {
         JsonWriter json;
         json.BeginObject()
             .Key("name")

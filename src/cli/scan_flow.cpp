@@ -171,7 +171,7 @@ void PrintPartitions(CliContext& context, const partitions::PartitionList& list,
     writer.BeginObject().Key("partitions").BeginArray();
     for (std::uint32_t i = 0; i < list.partitionCount; ++i) {
         const partitions::PartitionRecord& record = list.records[i];
-        ntfs::ScanTarget target;
+        catalog::ScanTarget target;
         target.scanType = record.fsType;
         target.scanStartSector = record.startSector;
         target.scanSectorCount = record.sectorCount;

@@ -13,7 +13,7 @@
 #include "core/case_map.h"
 #include "core/progress.h"
 #include "core/rate_meter.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/folder_tree.h"
 #include "ntfs/standard_scan.h"
 #include "partitions/partition_list.h"
@@ -97,7 +97,7 @@ struct ScannedPartition
 {
     partitions::PartitionList partitions;
     partitions::PartitionTree partitionTree;
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     ntfs::MftRunTable runTable;
     ntfs::FolderTree folderTree;
     ntfs::StandardScanResult result;

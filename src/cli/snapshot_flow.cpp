@@ -58,10 +58,10 @@ bool RunTableEmpty(ntfs::RunTableOutcome outcome)
 
 }  // namespace
 
-std::uint32_t CountPlaceholderFolders(const ntfs::Catalog& catalog)
+std::uint32_t CountPlaceholderFolders(const catalog::Catalog& catalog)
 {
     std::uint32_t count = 0;
-    for (const ntfs::NtfsFolderEntry& f : catalog.NtfsFolders()) {
+    for (const catalog::NtfsFolderEntry& f : catalog.NtfsFolders()) {
         if (f.parent == ntfs::kRootRecord && f.created == 0 && f.changed == 0 && f.deleted == 0 &&
             HasPlaceholderName(f.name)) {
             ++count;
@@ -74,7 +74,7 @@ int LoadSnapshotOfDrive(CliContext& context, std::string_view command, const std
                         ScannedPartition& out)
 {
     const auto name = static_cast<int>(command.size());
-    ntfs::Catalog& catalog = out.catalog;
+    catalog::Catalog& catalog = out.catalog;
     const snapshot::LoadResult result = snapshot::LoadSnapshot(file, catalog);
     if (result.outcome != snapshot::LoadOutcome::Loaded) {
         ShowMessage(context, kMessageError, result.message);
@@ -121,7 +121,7 @@ int LoadSnapshotOfDrive(CliContext& context, std::string_view command, const std
     return kExitOk;
 }
 
-int SaveSnapshotOfCatalog(CliContext& context, std::string_view command, const ntfs::Catalog& catalog,
+int SaveSnapshotOfCatalog(CliContext& context, std::string_view command, const catalog::Catalog& catalog,
                           const std::string& chosen)
 {
     const snapshot::SaveResult saved = snapshot::SaveSnapshot(catalog, chosen);

@@ -8,14 +8,14 @@
 #include <string_view>
 
 #include "cli/scan_flow.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 
 namespace cli {
 
 // The folder entries of a loaded NTFS catalog that have the shape of the orphan pass's
 // placeholders: named "Dir<n>", parent 5, both times 0, not deleted. A snapshot does not mark
 // them, so this is how a summary of a loaded catalog leaves them out of its folder count.
-std::uint32_t CountPlaceholderFolders(const ntfs::Catalog& catalog);
+std::uint32_t CountPlaceholderFolders(const catalog::Catalog& catalog);
 
 // Loads the snapshot `file` into `out` as the wizard's "Load Recovery Snapshot" does, instead of
 // a scan. On any load failure the system's message is shown (error kind), `out` stays as it was
@@ -31,7 +31,7 @@ int LoadSnapshotOfDrive(CliContext& context, std::string_view command, const std
 // Saves `catalog` under SnapshotFileName(chosen) and names the file written on stderr. On failure
 // shows the system's message (error kind) and returns kExitDisk when the file could not be
 // created or written, kExitUsage when a name is too long to be stored (nothing was written).
-int SaveSnapshotOfCatalog(CliContext& context, std::string_view command, const ntfs::Catalog& catalog,
+int SaveSnapshotOfCatalog(CliContext& context, std::string_view command, const catalog::Catalog& catalog,
                           const std::string& chosen);
 
 }  // namespace cli

@@ -92,7 +92,7 @@ std::optional<core::TreeItemId> ResolveTreePath(const ntfs::FolderTree& tree, st
     return current;
 }
 
-std::optional<std::uint32_t> NtfsRecordOfItem(const ntfs::Catalog& catalog, const ntfs::FolderTree& tree,
+std::optional<std::uint32_t> NtfsRecordOfItem(const catalog::Catalog& catalog, const ntfs::FolderTree& tree,
                                               core::TreeItemId item)
 {
     if (item == tree.Root())

@@ -10,7 +10,7 @@
 
 #include "cli/json_writer.h"
 #include "core/types.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/folder_tree.h"
 #include "ntfs/listing.h"
 
@@ -33,7 +33,7 @@ std::optional<core::TreeItemId> ResolveTreePath(const ntfs::FolderTree& tree, st
 
 // The NTFS record a tree item stands for: 5 for the root, the record of the folder entry that
 // carries the item otherwise; nothing when no entry carries it.
-std::optional<std::uint32_t> NtfsRecordOfItem(const ntfs::Catalog& catalog, const ntfs::FolderTree& tree,
+std::optional<std::uint32_t> NtfsRecordOfItem(const catalog::Catalog& catalog, const ntfs::FolderTree& tree,
                                               core::TreeItemId item);
 
 // The header "Name\tType\tSize\tCreated\tModified\tID" and one tab-separated line per row, the

@@ -76,19 +76,19 @@ std::vector<ListRow> ListShownFolder(const ShownVolume& volume, std::uint32_t ke
     return rows;
 }
 
-std::vector<ListRow> ListNtfsFolder(const Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
+std::vector<ListRow> ListNtfsFolder(const catalog::Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
                                     const TypeDescriber& describe)
 {
     return ListShownFolder(ShownVolume(catalog, ShownKind::NtfsLists), key, admit, describe);
 }
 
-std::vector<ListRow> ListFoundFolder(const Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
+std::vector<ListRow> ListFoundFolder(const catalog::Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
                                      const TypeDescriber& describe)
 {
     return ListShownFolder(ShownVolume(catalog, ShownKind::MountedFound), key, admit, describe);
 }
 
-std::vector<ListRow> ListFatFolder(const Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
+std::vector<ListRow> ListFatFolder(const catalog::Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
                                    const TypeDescriber& describe)
 {
     return ListShownFolder(ShownVolume(catalog, ShownKind::FatLists), key, admit, describe);
@@ -99,13 +99,13 @@ bool IsFolderRowType(std::string_view type) noexcept
     return type.size() >= kFolderType.size() && type.substr(type.size() - kFolderType.size()) == kFolderType;
 }
 
-std::optional<std::size_t> NtfsFolderForRowId(const Catalog& catalog, std::string_view id)
+std::optional<std::size_t> NtfsFolderForRowId(const catalog::Catalog& catalog, std::string_view id)
 {
     const auto item = ParseRowId(id);
     return item ? catalog.NtfsFolderWithTreeItem(*item) : std::nullopt;
 }
 
-std::optional<std::size_t> FatFolderForRowId(const Catalog& catalog, std::string_view id)
+std::optional<std::size_t> FatFolderForRowId(const catalog::Catalog& catalog, std::string_view id)
 {
     const auto item = ParseRowId(id);
     return item ? catalog.FatFolderWithTreeItem(*item) : std::nullopt;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/types.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/shown_volume.h"
 
 namespace ntfs {
@@ -44,18 +44,18 @@ std::vector<ListRow> ListShownFolder(const ShownVolume& volume, std::uint32_t ke
 
 // NTFS folders and files whose parent is `key`: folders first (ID = treeItem), then admitted
 // files (ID = dataRecordSector), each group in catalog order.
-std::vector<ListRow> ListNtfsFolder(const Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
+std::vector<ListRow> ListNtfsFolder(const catalog::Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
                                     const TypeDescriber& describe);
 
 // The same for a file system mounted from the Advance Scan: folders from the NTFS folder list,
 // files from the found-file list whose sector lies in the mounted file system
 // (clusterBase < sector <= endSector of volumeParams); their ID is that sector.
-std::vector<ListRow> ListFoundFolder(const Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
+std::vector<ListRow> ListFoundFolder(const catalog::Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
                                      const TypeDescriber& describe);
 
 // FAT folders (ID = treeItem) and files (ID = serial) whose parentCluster is `key`; dates are
 // FAT date words.
-std::vector<ListRow> ListFatFolder(const Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
+std::vector<ListRow> ListFatFolder(const catalog::Catalog& catalog, std::uint32_t key, const NameAdmitter& admit,
                                    const TypeDescriber& describe);
 
 // A row is a folder row when the last six characters of its Type are "Folder", so deleted
@@ -64,8 +64,8 @@ bool IsFolderRowType(std::string_view type) noexcept;
 
 // Opening a folder row: the NTFS folder whose treeItem is the number in the ID text, or nothing
 // (the caller then lists the root) when the text is no number or no folder carries it.
-std::optional<std::size_t> NtfsFolderForRowId(const Catalog& catalog, std::string_view id);
+std::optional<std::size_t> NtfsFolderForRowId(const catalog::Catalog& catalog, std::string_view id);
 // The same over the FAT folders.
-std::optional<std::size_t> FatFolderForRowId(const Catalog& catalog, std::string_view id);
+std::optional<std::size_t> FatFolderForRowId(const catalog::Catalog& catalog, std::string_view id);
 
 }  // namespace ntfs

@@ -90,7 +90,7 @@ class SectorMap
 {
 public:
     // Appends the runs of the next extent. False when a run cannot be placed in 64-bit sectors.
-    bool Append(const RunList& list, const VolumeParams& params)
+    bool Append(const RunList& list, const catalog::VolumeParams& params)
     {
         const std::uint64_t spc = params.sectorsPerCluster;
         std::uint64_t end = m_total;
@@ -168,12 +168,12 @@ enum class Step
 class LiveResolver
 {
 public:
-    LiveResolver(disk::DiskState& disk, const VolumeParams& params, const MftRunTable& table)
+    LiveResolver(disk::DiskState& disk, const catalog::VolumeParams& params, const MftRunTable& table)
         : m_disk(disk), m_params(params), m_table(table)
     {
     }
 
-    std::optional<NtfsFileEntry> Resolve(const std::vector<std::string_view>& parts)
+    std::optional<catalog::NtfsFileEntry> Resolve(const std::vector<std::string_view>& parts)
     {
         Listed root;
         root.record = kRootRecord;
@@ -418,10 +418,10 @@ private:
         return Step::Ok;
     }
 
-    static NtfsFileEntry EntryOf(const Listed& file)
+    static catalog::NtfsFileEntry EntryOf(const Listed& file)
     {
         const FileNameInfo& name = *file.listing.name;
-        NtfsFileEntry entry;
+        catalog::NtfsFileEntry entry;
         entry.name = name.name;
         entry.record = file.record;
         entry.parent = name.parent;
@@ -434,7 +434,7 @@ private:
     }
 
     disk::DiskState& m_disk;
-    const VolumeParams& m_params;
+    const catalog::VolumeParams& m_params;
     const MftRunTable& m_table;
     std::vector<std::uint32_t> m_visited;
     std::vector<Record> m_records;  // of the directory being read: its base record first
@@ -442,7 +442,7 @@ private:
 
 }  // namespace
 
-std::optional<NtfsFileEntry> ResolveLiveFile(disk::DiskState& disk, const VolumeParams& params,
+std::optional<catalog::NtfsFileEntry> ResolveLiveFile(disk::DiskState& disk, const catalog::VolumeParams& params,
                                              const MftRunTable& table, std::string_view path)
 {
     // The BIOS libraries zero a whole request when one sector fails; the walk reads in larger

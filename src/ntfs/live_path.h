@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "disk/disk_state.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/standard_scan.h"
-#include "ntfs/volume_params.h"
+#include "catalog/volume_params.h"
 
 namespace ntfs {
 
@@ -38,7 +38,7 @@ inline constexpr std::size_t kMaxNameCandidates = 16;
 // an allocation whose extents do not follow one another, a $MFT run of an odd number of sectors
 // (the walk numbers records otherwise), a record met twice on the way, more than the limits
 // above, or a disk not read through a device file or image.
-std::optional<NtfsFileEntry> ResolveLiveFile(disk::DiskState& disk, const VolumeParams& params,
+std::optional<catalog::NtfsFileEntry> ResolveLiveFile(disk::DiskState& disk, const catalog::VolumeParams& params,
                                              const MftRunTable& table, std::string_view path);
 
 }  // namespace ntfs

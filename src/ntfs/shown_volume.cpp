@@ -40,7 +40,7 @@ ShownKind ShownKindOf(core::FsTypeCode type, bool advanceScan) noexcept
     return advanceScan ? ShownKind::MountedFound : ShownKind::NtfsLists;
 }
 
-bool InMountedVolume(const VolumeParams& volume, core::Sector sector) noexcept
+bool InMountedVolume(const catalog::VolumeParams& volume, core::Sector sector) noexcept
 {
     return sector > volume.clusterBase && sector <= volume.endSector;
 }
@@ -52,7 +52,7 @@ std::string ShownVolume::TimeText(std::uint64_t value) const
     return Fat() ? core::FormatFatDate(static_cast<std::uint16_t>(value)) : core::FormatFileTime(value);
 }
 
-Catalog::Positions ShownVolume::FoldersIn(std::uint32_t key) const noexcept
+catalog::Catalog::Positions ShownVolume::FoldersIn(std::uint32_t key) const noexcept
 {
     switch (m_kind) {
     case ShownKind::FatLists:
@@ -69,10 +69,10 @@ Catalog::Positions ShownVolume::FoldersIn(std::uint32_t key) const noexcept
 ShownFolder ShownVolume::Folder(std::size_t position) const
 {
     if (Fat()) {
-        const FatFolderEntry& f = m_catalog.FatFolders()[position];
+        const catalog::FatFolderEntry& f = m_catalog.FatFolders()[position];
         return {f.name, f.cluster, f.parentCluster, f.writeDate, f.accessDate, f.treeItem, f.deleted != 0};
     }
-    const NtfsFolderEntry& f = m_catalog.NtfsFolders()[position];
+    const catalog::NtfsFolderEntry& f = m_catalog.NtfsFolders()[position];
     return {f.name, f.record, f.parent, f.created, f.changed, f.treeItem, f.deleted != 0};
 }
 
@@ -112,7 +112,7 @@ std::uint32_t ShownVolume::KeyOfTreeItem(core::TreeItemId item) const
 
 std::vector<std::size_t> ShownVolume::FilesIn(std::uint32_t key) const
 {
-    Catalog::Positions range;
+    catalog::Catalog::Positions range;
     switch (m_kind) {
     case ShownKind::FatLists:
         range = m_catalog.FatFilesWithParent(key);
@@ -148,18 +148,18 @@ ShownFile ShownVolume::File(std::size_t position) const
 {
     switch (m_kind) {
     case ShownKind::FatLists: {
-        const FatFileEntry& f = m_catalog.FatFiles()[position];
+        const catalog::FatFileEntry& f = m_catalog.FatFiles()[position];
         return {f.name, f.parentCluster, f.size, f.writeDate, f.accessDate, f.deleted != 0, f.serial, 0, f.cluster};
     }
     case ShownKind::MountedFound: {
-        const FoundFileRecord& f = m_catalog.FoundFiles()[position];
+        const catalog::FoundFileRecord& f = m_catalog.FoundFiles()[position];
         return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.sector, f.sector, 0};
     }
     case ShownKind::NtfsLists:
     case ShownKind::None:
         break;
     }
-    const NtfsFileEntry& f = m_catalog.NtfsFiles()[position];
+    const catalog::NtfsFileEntry& f = m_catalog.NtfsFiles()[position];
     return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.dataRecordSector, f.dataRecordSector, 0};
 }
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/types.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 
 namespace ntfs {
 
@@ -32,7 +32,7 @@ ShownKind ShownKindOf(core::FsTypeCode type, bool advanceScan) noexcept;
 
 // A found file belongs to the mounted file system when its FILE record lies after the volume's
 // first sector and not past its end: clusterBase < sector <= endSector.
-bool InMountedVolume(const VolumeParams& volume, core::Sector sector) noexcept;
+bool InMountedVolume(const catalog::VolumeParams& volume, core::Sector sector) noexcept;
 
 // A folder of the shown volume, read from its list entry. Times are FILETIMEs for NTFS and FAT
 // date words for FAT (ShownVolume::TimeText formats either).
@@ -82,10 +82,10 @@ struct ShownEntry
 class ShownVolume
 {
 public:
-    ShownVolume(const Catalog& catalog, ShownKind kind) noexcept : m_catalog(catalog), m_kind(kind) {}
+    ShownVolume(const catalog::Catalog& catalog, ShownKind kind) noexcept : m_catalog(catalog), m_kind(kind) {}
 
     ShownKind Kind() const noexcept { return m_kind; }
-    const Catalog& Entries() const noexcept { return m_catalog; }
+    const catalog::Catalog& Entries() const noexcept { return m_catalog; }
     bool Fat() const noexcept { return m_kind == ShownKind::FatLists; }
     // Record 5 for NTFS, cluster 0 for FAT.
     std::uint32_t RootKey() const noexcept;
@@ -93,7 +93,7 @@ public:
     std::string TimeText(std::uint64_t value) const;
 
     // Folders whose parent is `key`, in list order.
-    Catalog::Positions FoldersIn(std::uint32_t key) const noexcept;
+    catalog::Catalog::Positions FoldersIn(std::uint32_t key) const noexcept;
     ShownFolder Folder(std::size_t position) const;
     std::size_t FolderListSize() const noexcept;
     // The folder shown by tree item `item`; nothing when none is.
@@ -131,7 +131,7 @@ private:
     std::optional<std::size_t> ChildFolder(std::uint32_t key, std::string_view utf8, bool deleted) const;
     std::optional<std::size_t> ChildFile(std::uint32_t key, std::string_view utf8, bool deleted) const;
 
-    const Catalog& m_catalog;
+    const catalog::Catalog& m_catalog;
     ShownKind m_kind;
 };
 

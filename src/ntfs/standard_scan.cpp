@@ -47,7 +47,7 @@ void ReadZeroed(disk::DiskState& disk, std::uint64_t sector, std::uint32_t count
 class BootSectors
 {
 public:
-    BootSectors(disk::DiskState& disk, const ScanTarget& target) : m_disk(disk), m_target(target) {}
+    BootSectors(disk::DiskState& disk, const catalog::ScanTarget& target) : m_disk(disk), m_target(target) {}
 
     // Reads the first (false) or the last (true) sector of the partition; it becomes current.
     std::span<const std::uint8_t> Read(bool copy)
@@ -61,7 +61,7 @@ public:
 
 private:
     disk::DiskState& m_disk;
-    const ScanTarget& m_target;
+    const catalog::ScanTarget& m_target;
     std::array<std::uint8_t, core::kSectorSize> m_sector{};
     bool m_currentIsCopy = false;
 };
@@ -414,7 +414,7 @@ void CollectFromListValue(std::span<const std::uint8_t> value, std::vector<std::
 // The ExtensionList of a record: the record itself, then the records its resident
 // $ATTRIBUTE_LIST names, or else those of its non-resident one. `nameHolders` gets the records
 // other than itself that the list names for $FILE_NAME attributes.
-void GatherExtensions(disk::DiskState& disk, const VolumeParams& params, std::uint32_t number,
+void GatherExtensions(disk::DiskState& disk, const catalog::VolumeParams& params, std::uint32_t number,
                       std::span<const std::uint8_t> record, std::vector<std::uint32_t>& extensions,
                       std::vector<std::uint32_t>& nameHolders)
 {
@@ -467,7 +467,7 @@ std::uint64_t SlotsToRead(const MftRunTable& table, std::uint64_t diskSectors) n
 class MftWalk
 {
 public:
-    MftWalk(disk::DiskState& disk, Catalog& catalog, const MftRunTable& table, core::ProgressSink& sink,
+    MftWalk(disk::DiskState& disk, catalog::Catalog& catalog, const MftRunTable& table, core::ProgressSink& sink,
             std::uint32_t readSectors)
         : m_disk(disk), m_catalog(catalog), m_table(table), m_sink(sink), m_fetcher(disk, table),
           m_readSectors(std::max<std::uint32_t>(2, readSectors & ~std::uint32_t{1})),
@@ -553,7 +553,7 @@ private:
             if (name->name == ".") {
                 return;  // the root directory: the tree's Root item stands for it
             }
-            NtfsFolderEntry entry;
+            catalog::NtfsFolderEntry entry;
             entry.name = std::move(name->name);
             entry.record = number;
             entry.parent = name->parent;
@@ -565,7 +565,7 @@ private:
             Added(m_catalog.NtfsFolders().back().name);
         } else {
             const DataLocation data = FindData(m_fetcher, m_extensions);
-            NtfsFileEntry entry;
+            catalog::NtfsFileEntry entry;
             entry.name = std::move(name->name);
             entry.record = number;
             entry.parent = name->parent;
@@ -594,7 +594,7 @@ private:
     }
 
     disk::DiskState& m_disk;
-    Catalog& m_catalog;
+    catalog::Catalog& m_catalog;
     const MftRunTable& m_table;
     core::ProgressSink& m_sink;
     RecordFetcher m_fetcher;
@@ -614,7 +614,7 @@ private:
 
 // ---- Public routines -------------------------------------------------------------------------
 
-RecordListing ListRecordAsTheWalk(disk::DiskState& disk, const VolumeParams& params, const MftRunTable& table,
+RecordListing ListRecordAsTheWalk(disk::DiskState& disk, const catalog::VolumeParams& params, const MftRunTable& table,
                                   std::uint32_t number, RecordBytes record, core::Sector sector)
 {
     RecordListing listing;
@@ -629,7 +629,7 @@ RecordListing ListRecordAsTheWalk(disk::DiskState& disk, const VolumeParams& par
     return listing;
 }
 
-bool ComputeNtfsParameters(disk::DiskState& disk, const ScanTarget& target, VolumeParams& params)
+bool ComputeNtfsParameters(disk::DiskState& disk, const catalog::ScanTarget& target, catalog::VolumeParams& params)
 {
     BootSectors boots(disk, target);
     if (!HasBootSignature(boots.Read(false)) && !HasBootSignature(boots.Read(true))) {
@@ -781,7 +781,7 @@ RunTableOutcome BuildMftRunTable(disk::DiskState& disk, core::Sector clusterBase
     return RunTableOutcome::Complete;
 }
 
-StandardScanResult StandardScan(disk::DiskState& disk, Catalog& catalog, MftRunTable& runTable, FolderTree& tree,
+StandardScanResult StandardScan(disk::DiskState& disk, catalog::Catalog& catalog, MftRunTable& runTable, FolderTree& tree,
                                 core::ProgressSink& sink, const StandardScanOptions& options)
 {
     StandardScanResult result;
@@ -797,7 +797,7 @@ StandardScanResult StandardScan(disk::DiskState& disk, Catalog& catalog, MftRunT
     catalog.scanStopFlag.Clear();
 
     catalog.ClearNtfsLists();
-    const VolumeParams& params = catalog.volumeParams;
+    const catalog::VolumeParams& params = catalog.volumeParams;
     result.runTable = BuildMftRunTable(disk, params.clusterBase, MftSectorOf(params.mftSector),
                                        params.sectorsPerCluster, runTable);
     sink.Progress(0);

@@ -12,11 +12,11 @@
 #include "core/progress.h"
 #include "core/types.h"
 #include "disk/disk_state.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/file_record.h"
 #include "ntfs/folder_tree.h"
 #include "ntfs/listing.h"
-#include "ntfs/volume_params.h"
+#include "catalog/volume_params.h"
 
 namespace ntfs {
 
@@ -36,7 +36,7 @@ inline constexpr int kPanelRowLastName = 4;       // "Last File/Folder       "
 //
 // mftSector and mftMirrSector are 32-bit signed fields; a sector of 2^31 or above is stored as
 // its two's-complement bit pattern and read back through MftSectorOf.
-bool ComputeNtfsParameters(disk::DiskState& disk, const ScanTarget& target, VolumeParams& params);
+bool ComputeNtfsParameters(disk::DiskState& disk, const catalog::ScanTarget& target, catalog::VolumeParams& params);
 
 // The absolute sector a signed sector field of VolumeParams stands for.
 constexpr core::Sector MftSectorOf(std::int32_t field) noexcept { return static_cast<core::Sector>(field); }
@@ -120,7 +120,7 @@ struct RecordListing
 // the walk searches them. Whether it becomes a folder or a file, and a deleted one, the caller
 // tells from the flags byte as the walk does; an extension record (IsExtensionRecord) the walk
 // does not list at all.
-RecordListing ListRecordAsTheWalk(disk::DiskState& disk, const VolumeParams& params, const MftRunTable& table,
+RecordListing ListRecordAsTheWalk(disk::DiskState& disk, const catalog::VolumeParams& params, const MftRunTable& table,
                                   std::uint32_t number, RecordBytes record, core::Sector sector);
 
 enum class StandardScanOutcome
@@ -168,7 +168,7 @@ struct StandardScanResult
 // `tree`'s root from record 5, and the listing of the root. Reports the counters, the current
 // sector and the last name in panel rows 1-4, "Reading Sector n Of total" and progress 0..99.
 // catalog.scanStopFlag is clear when this returns. Throws std::bad_alloc when memory runs out.
-StandardScanResult StandardScan(disk::DiskState& disk, Catalog& catalog, MftRunTable& runTable, FolderTree& tree,
+StandardScanResult StandardScan(disk::DiskState& disk, catalog::Catalog& catalog, MftRunTable& runTable, FolderTree& tree,
                                 core::ProgressSink& sink, const StandardScanOptions& options = {});
 
 }  // namespace ntfs

@@ -36,11 +36,11 @@ private:
 
 // Appends the placeholder folder for a missing parent record when no folder carries that
 // record yet; returns the counter for the next placeholder.
-std::uint32_t PlaceholderFor(Catalog& catalog, std::uint32_t parent, std::uint32_t counter)
+std::uint32_t PlaceholderFor(catalog::Catalog& catalog, std::uint32_t parent, std::uint32_t counter)
 {
     if (catalog.NtfsFolderWithRecord(parent))
         return counter;
-    NtfsFolderEntry placeholder;
+    catalog::NtfsFolderEntry placeholder;
     placeholder.name = std::string(core::msg::kPlaceholderFolderPrefix) + std::to_string(counter);
     placeholder.record = parent;
     placeholder.parent = kRootRecord;
@@ -63,7 +63,7 @@ TreeBuildCounts BuildTree(const Folders& folders, std::uint32_t folderCount, Fol
     PercentReporter reporter(progress);
     reporter.Report(0, folderCount);
 
-    using Iterator = Catalog::Positions::Iterator;
+    using Iterator = catalog::Catalog::Positions::Iterator;
     struct Frame
     {
         core::TreeItemId item;
@@ -78,7 +78,7 @@ TreeBuildCounts BuildTree(const Folders& folders, std::uint32_t folderCount, Fol
     std::vector<Frame> path;
 
     keysWalked.insert(rootKey);
-    const Catalog::Positions top = childrenOf(rootKey);
+    const catalog::Catalog::Positions top = childrenOf(rootKey);
     ++counts.childLookups;
     path.push_back({item, top.begin(), top.end()});
 
@@ -104,7 +104,7 @@ TreeBuildCounts BuildTree(const Folders& folders, std::uint32_t folderCount, Fol
         const std::uint32_t key = ownKey(entry);
         if (!keysWalked.insert(key).second)
             continue;
-        const Catalog::Positions below = childrenOf(key);
+        const catalog::Catalog::Positions below = childrenOf(key);
         ++counts.childLookups;
         if (!below.empty())
             path.push_back({child, below.begin(), below.end()});  // `frame` is not used past here
@@ -116,7 +116,7 @@ TreeBuildCounts BuildTree(const Folders& folders, std::uint32_t folderCount, Fol
 
 }  // namespace
 
-std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, LostFiles files, core::StopFlag& stop,
+std::uint32_t SearchLostData(catalog::Catalog& catalog, std::uint32_t counter, LostFiles files, core::StopFlag& stop,
                              core::ProgressSink& progress)
 {
     progress.Status(core::msg::kSearchingForLostData);
@@ -149,12 +149,12 @@ std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, LostFiles 
     case LostFiles::None:
         break;
     case LostFiles::NtfsFiles:
-        walkFiles(catalog.NtfsFiles(), [](const NtfsFileEntry&) { return true; });
+        walkFiles(catalog.NtfsFiles(), [](const catalog::NtfsFileEntry&) { return true; });
         break;
     case LostFiles::MountedFound: {
-        const VolumeParams volume = catalog.volumeParams;
+        const catalog::VolumeParams volume = catalog.volumeParams;
         walkFiles(catalog.FoundFiles(),
-                  [&volume](const FoundFileRecord& file) { return InMountedVolume(volume, file.sector); });
+                  [&volume](const catalog::FoundFileRecord& file) { return InMountedVolume(volume, file.sector); });
         break;
     }
     }
@@ -163,19 +163,19 @@ std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, LostFiles 
     return counter;
 }
 
-std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, bool includeFiles, core::StopFlag& stop,
+std::uint32_t SearchLostData(catalog::Catalog& catalog, std::uint32_t counter, bool includeFiles, core::StopFlag& stop,
                              core::ProgressSink& progress)
 {
     return SearchLostData(catalog, counter, includeFiles ? LostFiles::NtfsFiles : LostFiles::None, stop, progress);
 }
 
-std::uint32_t BuildNtfsTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
+std::uint32_t BuildNtfsTree(catalog::Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
                             core::ProgressSink& progress, TreeBuildCounts* counts)
 {
     const TreeBuildCounts done = BuildTree(
         catalog.NtfsFolders(), catalog.folderCount, tree, item, parentRecord,
         [&catalog](std::uint32_t key) { return catalog.NtfsFoldersWithParent(key); },
-        [](const NtfsFolderEntry& entry) { return entry.record; },
+        [](const catalog::NtfsFolderEntry& entry) { return entry.record; },
         [&catalog](std::size_t position, core::TreeItemId id) { catalog.SetNtfsFolderTreeItem(position, id); },
         progress);
     if (counts != nullptr)
@@ -183,13 +183,13 @@ std::uint32_t BuildNtfsTree(Catalog& catalog, FolderTree& tree, core::TreeItemId
     return done.placed;
 }
 
-std::uint32_t BuildFatTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
+std::uint32_t BuildFatTree(catalog::Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
                            core::ProgressSink& progress, TreeBuildCounts* counts)
 {
     const TreeBuildCounts done = BuildTree(
         catalog.FatFolders(), catalog.folderCount, tree, item, parentCluster,
         [&catalog](std::uint32_t key) { return catalog.FatFoldersWithParent(key); },
-        [](const FatFolderEntry& entry) { return entry.cluster; },
+        [](const catalog::FatFolderEntry& entry) { return entry.cluster; },
         [&catalog](std::size_t position, core::TreeItemId id) { catalog.SetFatFolderTreeItem(position, id); },
         progress);
     if (counts != nullptr)

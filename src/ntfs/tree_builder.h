@@ -6,7 +6,7 @@
 
 #include "core/progress.h"
 #include "core/types.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/folder_tree.h"
 
 namespace ntfs {
@@ -29,10 +29,10 @@ enum class LostFiles : std::uint8_t
 // missing the same parent shares it. Placeholders appended during the pass are walked too.
 // Reports "Searching For Lost Data" and progress 0..99; ends early when `stop` is set, and clears
 // `stop` when it ends. Returns the next counter. Throws std::bad_alloc when memory runs out.
-std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, LostFiles files, core::StopFlag& stop,
+std::uint32_t SearchLostData(catalog::Catalog& catalog, std::uint32_t counter, LostFiles files, core::StopFlag& stop,
                              core::ProgressSink& progress);
 // The same with the NTFS files (`includeFiles`) or the folders only.
-std::uint32_t SearchLostData(Catalog& catalog, std::uint32_t counter, bool includeFiles, core::StopFlag& stop,
+std::uint32_t SearchLostData(catalog::Catalog& catalog, std::uint32_t counter, bool includeFiles, core::StopFlag& stop,
                                core::ProgressSink& progress);
 
 // What a tree build did: folders placed, lookups of a parent's children, and child positions
@@ -56,11 +56,11 @@ struct TreeBuildCounts
 // is not descended into again and a folder is never placed inside its own subtree. Iterative,
 // so the depth of the tree is bounded only by memory. Returns the number of folders placed;
 // `counts`, when given, receives what the build did. Throws std::bad_alloc when memory runs out.
-std::uint32_t BuildNtfsTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
+std::uint32_t BuildNtfsTree(catalog::Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
                             core::ProgressSink& progress, TreeBuildCounts* counts = nullptr);
 
 // The same over the FAT folders, by parentCluster and cluster.
-std::uint32_t BuildFatTree(Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
+std::uint32_t BuildFatTree(catalog::Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
                            core::ProgressSink& progress, TreeBuildCounts* counts = nullptr);
 
 }  // namespace ntfs

@@ -23,7 +23,7 @@ core::Sector PartitionLastSector(core::Sector start, std::uint32_t count) noexce
     return static_cast<core::Sector>(std::min<std::uint64_t>(last, std::numeric_limits<core::Sector>::max()));
 }
 
-PartitionInfo ShowPartitionInfo(const ntfs::ScanTarget& target, std::string_view typeName)
+PartitionInfo ShowPartitionInfo(const catalog::ScanTarget& target, std::string_view typeName)
 {
     const std::string_view fsName = FsTypeName(target.scanType);
     std::string size = std::to_string(target.scanSectorCount / kSectorsPerMegabyte);
@@ -38,7 +38,7 @@ PartitionInfo ShowPartitionInfo(const ntfs::ScanTarget& target, std::string_view
 
 std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, const PartitionList& list,
                                                   core::TreeItemId item, bool advanceScan,
-                                                  std::uint32_t totalSectors, ntfs::ScanTarget& target)
+                                                  std::uint32_t totalSectors, catalog::ScanTarget& target)
 {
     const PartitionTreeItem* selected = tree.Find(item);
     if (selected == nullptr) {
@@ -83,7 +83,7 @@ std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, con
     return selection;
 }
 
-const PartitionRecord* SelectedRecord(const PartitionList& list, const ntfs::ScanTarget& target) noexcept
+const PartitionRecord* SelectedRecord(const PartitionList& list, const catalog::ScanTarget& target) noexcept
 {
     const std::uint32_t count = std::min(list.partitionCount, kMaxGptPartitions);
     if (target.scanPartitionTag >= count) {

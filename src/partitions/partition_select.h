@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "core/types.h"
-#include "ntfs/volume_params.h"
+#include "catalog/volume_params.h"
 #include "partitions/partition_list.h"
 
 namespace partitions {
@@ -33,7 +33,7 @@ core::Sector PartitionLastSector(core::Sector start, std::uint32_t count) noexce
 // for `target`; shown only while the wizard stands at the partition step. The type row names the
 // target's file system, or `typeName` when the target's type is no file-system code (a GPT
 // partition holding something else).
-PartitionInfo ShowPartitionInfo(const ntfs::ScanTarget& target, std::string_view typeName = {});
+PartitionInfo ShowPartitionInfo(const catalog::ScanTarget& target, std::string_view typeName = {});
 
 // What the window shows after a selection.
 struct PartitionSelection
@@ -52,11 +52,11 @@ struct PartitionSelection
 // in Standard mode, an unknown item); then `target` is unchanged and Next stays as it was.
 std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, const PartitionList& list,
                                                   core::TreeItemId item, bool advanceScan,
-                                                  std::uint32_t totalSectors, ntfs::ScanTarget& target);
+                                                  std::uint32_t totalSectors, catalog::ScanTarget& target);
 
 // The record the partition step selected into `target`, or nullptr when the target does not come
 // from a record of `list` (the disk's own item, a range typed in, a list emptied since).
-const PartitionRecord* SelectedRecord(const PartitionList& list, const ntfs::ScanTarget& target) noexcept;
+const PartitionRecord* SelectedRecord(const PartitionList& list, const catalog::ScanTarget& target) noexcept;
 
 // Why a record of `content` cannot be scanned: the BitLocker text, the text for a partition
 // without a FAT or NTFS file system, or empty for a file system (FAT ones have their own texts).

@@ -620,7 +620,7 @@ ntfs::ShownKind ShownKindOf(BatchSource source) noexcept
     return ntfs::ShownKind::NtfsLists;
 }
 
-BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs::Catalog& catalog, BatchSource source,
+BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const catalog::Catalog& catalog, BatchSource source,
                           const BatchSelection& selection, const std::filesystem::path& destination,
                           const BatchObserver& observer, unsigned workers)
 {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "disk/disk_state.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/shown_volume.h"
 #include "recovery/file_extraction.h"
 
@@ -86,7 +86,7 @@ BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs
                           const BatchObserver& observer = {}, unsigned workers = 1);
 // The same over the volume of `catalog` that `source` names.
 ntfs::ShownKind ShownKindOf(BatchSource source) noexcept;
-BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs::Catalog& catalog, BatchSource source,
+BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const catalog::Catalog& catalog, BatchSource source,
                           const BatchSelection& selection, const std::filesystem::path& destination,
                           const BatchObserver& observer = {}, unsigned workers = 1);
 

@@ -18,7 +18,7 @@
 #include "disk/disk_state.h"
 #include "ntfs/listing.h"
 #include "ntfs/standard_scan.h"
-#include "ntfs/volume_params.h"
+#include "catalog/volume_params.h"
 #include "recovery/compression_units.h"
 #include "recovery/ntfs_data_map.h"
 #include "recovery/output_file.h"
@@ -108,7 +108,7 @@ using ContinueQuestion = std::function<bool(std::string_view message)>;
 // The volume being copied from and how batch files are admitted.
 struct ExtractionContext
 {
-    ntfs::VolumeParams volume;              // type, sectorsPerCluster, clusterBase, fat1Start, fat2Start
+    catalog::VolumeParams volume;              // type, sectorsPerCluster, clusterBase, fat1Start, fat2Start
     core::Sector lastSector = 0;            // last sector of the volume (inclusive); 0 unknown
     const ntfs::MftRunTable* mftMap = nullptr;  // the $MFT's map; nullptr when unknown (found files)
     RecoverySettings settings;              // duplicate and deleted policies (batch mode)

@@ -62,7 +62,7 @@ std::vector<std::uint8_t> ReadNtfsDataPrefix(disk::DiskState& disk, core::Sector
     return bytes;
 }
 
-std::optional<core::UpCaseTable> ReadVolumeUpCase(disk::DiskState& disk, const ntfs::VolumeParams& params,
+std::optional<core::UpCaseTable> ReadVolumeUpCase(disk::DiskState& disk, const catalog::VolumeParams& params,
                                                   const ntfs::MftRunTable& mftMap)
 {
     if (params.type != core::kFsNtfs || mftMap.Count() == 0) {

@@ -10,7 +10,7 @@
 #include "core/case_map.h"
 #include "disk/disk_state.h"
 #include "ntfs/standard_scan.h"
-#include "ntfs/volume_params.h"
+#include "catalog/volume_params.h"
 #include "recovery/ntfs_data_map.h"
 
 namespace recovery {
@@ -30,7 +30,7 @@ std::vector<std::uint8_t> ReadNtfsDataPrefix(disk::DiskState& disk, core::Sector
 // at most, checked by UpCaseTable::FromBytes. None when the volume is not NTFS, the map is empty,
 // or the table cannot be read whole or is refused; callers then compare through the built-in case
 // map. One read of 128 KiB: callers keep the table for the volume, never read it per comparison.
-std::optional<core::UpCaseTable> ReadVolumeUpCase(disk::DiskState& disk, const ntfs::VolumeParams& params,
+std::optional<core::UpCaseTable> ReadVolumeUpCase(disk::DiskState& disk, const catalog::VolumeParams& params,
                                                   const ntfs::MftRunTable& mftMap);
 
 } // namespace recovery

@@ -491,7 +491,7 @@ void BrowseCommands::OpenFile(const ntfs::ListRow& row, int openWith)
         if (!position) {
             return;
         }
-        const ntfs::FatFileEntry& entry = m_session.catalog.FatFiles()[*position];
+        const catalog::FatFileEntry& entry = m_session.catalog.FatFiles()[*position];
         recovery::FatExtractRequest request;
         request.destinationFolder = *folder;
         request.entryKey = entry.serial;
@@ -554,7 +554,7 @@ void BrowseCommands::EndRename(std::optional<std::string> text)
     row.name = name;
     m_window.SetListRowName(index, name);
 
-    ntfs::Catalog& catalog = m_session.catalog;
+    catalog::Catalog& catalog = m_session.catalog;
     if (ntfs::IsFolderRowType(row.type)) {
         const auto item = ParseNumber<core::TreeItemId>(row.id);
         if (!item) {
@@ -640,8 +640,8 @@ void BrowseCommands::ShowDriveInformation()
     if (!Browsing()) {
         return;
     }
-    const ntfs::Catalog& catalog = m_session.catalog;
-    const ntfs::VolumeParams& volume = catalog.volumeParams;
+    const catalog::Catalog& catalog = m_session.catalog;
+    const catalog::VolumeParams& volume = catalog.volumeParams;
     const bool fat = FatVolume();
     DriveInformation info;
     info.fileSystem = std::string(partitions::FsTypeName(volume.type));
@@ -699,7 +699,7 @@ void BrowseCommands::RunRecovery(bool all)
     if (!Browsing()) {
         return;
     }
-    const ntfs::Catalog& catalog = m_session.catalog;
+    const catalog::Catalog& catalog = m_session.catalog;
     const ntfs::ShownVolume volume = Shown();
     recovery::BatchSelection selection;
     selection.all = all;

@@ -27,17 +27,17 @@ std::string JoinedPath(const ntfs::ShownVolume& volume, std::uint32_t key)
 
 }  // namespace
 
-std::string NtfsFolderPath(const ntfs::Catalog& catalog, std::uint32_t parentRecord)
+std::string NtfsFolderPath(const catalog::Catalog& catalog, std::uint32_t parentRecord)
 {
     return JoinedPath(ntfs::ShownVolume(catalog, ntfs::ShownKind::NtfsLists), parentRecord);
 }
 
-std::string FatFolderPath(const ntfs::Catalog& catalog, std::uint32_t parentCluster)
+std::string FatFolderPath(const catalog::Catalog& catalog, std::uint32_t parentCluster)
 {
     return JoinedPath(ntfs::ShownVolume(catalog, ntfs::ShownKind::FatLists), parentCluster);
 }
 
-FindResult FindFiles(const ntfs::Catalog& catalog, const FindRequest& request, const FindRowSink& sink,
+FindResult FindFiles(const catalog::Catalog& catalog, const FindRequest& request, const FindRowSink& sink,
                      core::PauseGate& gate, const core::StopFlag& stop)
 {
     const ntfs::ShownVolume volume(

@@ -12,7 +12,7 @@
 
 #include "core/case_map.h"
 #include "core/progress.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/shown_volume.h"
 
 namespace shell {
@@ -57,7 +57,7 @@ struct FindResult
 // system (clusterBase < sector <= endSector), the files its listing shows. Any other type has no
 // list. Before each entry waits at `gate` and then checks `stop`. Filters
 // do not apply and deleted entries count like the others; an empty pattern finds nothing.
-FindResult FindFiles(const ntfs::Catalog& catalog, const FindRequest& request, const FindRowSink& sink,
+FindResult FindFiles(const catalog::Catalog& catalog, const FindRequest& request, const FindRowSink& sink,
                      core::PauseGate& gate, const core::StopFlag& stop);
 
 // Most folders a path names; a deeper chain shows its lowest kMaxPathDepth folders.
@@ -69,7 +69,7 @@ inline constexpr std::size_t kMaxPathDepth = ntfs::ShownVolume::kMaxPathDepth;
 // carrying that record or cluster. The walk ends at the root, at a parent no folder carries
 // (the path then starts at the highest folder found), at a folder met twice (a loop of parent
 // links), or after kMaxPathDepth folders.
-std::string NtfsFolderPath(const ntfs::Catalog& catalog, std::uint32_t parentRecord);
-std::string FatFolderPath(const ntfs::Catalog& catalog, std::uint32_t parentCluster);
+std::string NtfsFolderPath(const catalog::Catalog& catalog, std::uint32_t parentRecord);
+std::string FatFolderPath(const catalog::Catalog& catalog, std::uint32_t parentCluster);
 
 }  // namespace shell

@@ -18,7 +18,7 @@
 #include "disk/disk_state.h"
 #include "disk/drive_enumeration.h"
 #include "disk/drive_table.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/folder_tree.h"
 #include "ntfs/listing.h"
 #include "ntfs/standard_scan.h"
@@ -79,7 +79,7 @@ struct Session
     // Partitions and the catalog with its trees.
     partitions::PartitionList partitionList;
     std::optional<partitions::PartitionTree> partitionTree;
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     ntfs::MftRunTable mftRunTable;
     // The shown volume's $UpCase table, read after a Standard Scan, a mount or a snapshot load
     // with the drive at hand; names are compared through it (none: the built-in case map). It is

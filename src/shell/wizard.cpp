@@ -455,7 +455,7 @@ void Wizard::StartStandardScan()
     auto found = std::make_shared<bool>(false);
     RunWorker(
         [this, found] {
-            ntfs::VolumeParams params = m_session.catalog.volumeParams;
+            catalog::VolumeParams params = m_session.catalog.volumeParams;
             *found = ntfs::ComputeNtfsParameters(m_session.disk, m_session.catalog.scanTarget, params);
             if (!*found) {
                 m_window.WorkerSink().Status(msg::kCalculatingPartitionParameters);

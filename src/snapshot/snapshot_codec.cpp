@@ -74,10 +74,10 @@ private:
     Format m_format;
 };
 
-void WriteHeader(const ntfs::Catalog& catalog, ByteWriter& w)
+void WriteHeader(const catalog::Catalog& catalog, ByteWriter& w)
 {
-    const ntfs::ScanTarget& t = catalog.scanTarget;
-    const ntfs::VolumeParams& v = catalog.volumeParams;
+    const catalog::ScanTarget& t = catalog.scanTarget;
+    const catalog::VolumeParams& v = catalog.volumeParams;
     w.Text(kTag);
     w.Text(w.Fmt().version2 ? kVersion2 : kVersion);
     w.S16(t.scanType);
@@ -105,10 +105,10 @@ void WriteHeader(const ntfs::Catalog& catalog, ByteWriter& w)
 // load, and a writer that trusted a counter over the list would write an unreadable file.
 std::uint32_t CountOf(std::size_t size) { return static_cast<std::uint32_t>(size); }
 
-void WriteNtfsBody(const ntfs::Catalog& catalog, ByteWriter& w)
+void WriteNtfsBody(const catalog::Catalog& catalog, ByteWriter& w)
 {
     w.U32(CountOf(catalog.NtfsFolders().size()));
-    for (const ntfs::NtfsFolderEntry& e : catalog.NtfsFolders()) {
+    for (const catalog::NtfsFolderEntry& e : catalog.NtfsFolders()) {
         w.RecordLength(e.name, kNtfsFolderFixed);
         w.Name(e.name);
         w.U32(e.record);
@@ -119,7 +119,7 @@ void WriteNtfsBody(const ntfs::Catalog& catalog, ByteWriter& w)
         w.U16(e.reserved);
     }
     w.U32(CountOf(catalog.NtfsFiles().size()));
-    for (const ntfs::NtfsFileEntry& e : catalog.NtfsFiles()) {
+    for (const catalog::NtfsFileEntry& e : catalog.NtfsFiles()) {
         w.RecordLength(e.name, w.Fmt().NtfsFileFixed());
         w.Sector(e.dataRecordSector);  // between the length and the name
         w.Name(e.name);
@@ -132,10 +132,10 @@ void WriteNtfsBody(const ntfs::Catalog& catalog, ByteWriter& w)
     }
 }
 
-void WriteFatBody(const ntfs::Catalog& catalog, ByteWriter& w)
+void WriteFatBody(const catalog::Catalog& catalog, ByteWriter& w)
 {
     w.U32(CountOf(catalog.FatFolders().size()));
-    for (const ntfs::FatFolderEntry& e : catalog.FatFolders()) {
+    for (const catalog::FatFolderEntry& e : catalog.FatFolders()) {
         w.RecordLength(e.name, kFatFolderFixed);
         w.Name(e.name);
         w.U32(e.cluster);
@@ -146,7 +146,7 @@ void WriteFatBody(const ntfs::Catalog& catalog, ByteWriter& w)
         w.U16(e.reserved);
     }
     w.U32(CountOf(catalog.FatFiles().size()));
-    for (const ntfs::FatFileEntry& e : catalog.FatFiles()) {
+    for (const catalog::FatFileEntry& e : catalog.FatFiles()) {
         w.RecordLength(e.name, kFatFileFixed);
         w.Name(e.name);
         w.U32(e.cluster);
@@ -181,15 +181,15 @@ bool FitsIn32(std::uint64_t v) noexcept { return v <= 0xFFFFFFFFu; }
 bool FitsInSigned32(std::int64_t v) noexcept { return v >= INT32_MIN && v <= INT32_MAX; }
 
 // True when every sector field of the header and of the NTFS file list fits the classic 32 bits.
-bool SectorsAreClassic(const ntfs::Catalog& catalog, bool ntfsBody)
+bool SectorsAreClassic(const catalog::Catalog& catalog, bool ntfsBody)
 {
-    const ntfs::ScanTarget& t = catalog.scanTarget;
-    const ntfs::VolumeParams& v = catalog.volumeParams;
+    const catalog::ScanTarget& t = catalog.scanTarget;
+    const catalog::VolumeParams& v = catalog.volumeParams;
     const bool header = FitsIn32(t.scanStartSector) && FitsIn32(t.scanSectorCount) && FitsIn32(t.scanEndSector) &&
                         FitsIn32(v.clusterBase) && FitsIn32(v.fat1Start) && FitsIn32(v.fat2Start) &&
                         FitsInSigned32(v.mftSector) && FitsInSigned32(v.mftMirrSector) && FitsIn32(v.endSector);
     return header && (!ntfsBody || std::all_of(catalog.NtfsFiles().begin(), catalog.NtfsFiles().end(),
-                                               [](const ntfs::NtfsFileEntry& e) { return FitsIn32(e.dataRecordSector); }));
+                                               [](const catalog::NtfsFileEntry& e) { return FitsIn32(e.dataRecordSector); }));
 }
 
 using core::Crc32;
@@ -352,13 +352,13 @@ private:
 void ReadHeader(Cursor& c, SnapshotContents& s)
 {
     // The caller has checked tag and version and positioned the cursor after them.
-    ntfs::ScanTarget& t = s.scanTarget;
+    catalog::ScanTarget& t = s.scanTarget;
     t.scanType = c.S16();
     t.scanStartSector = c.Sector<decltype(t.scanStartSector)>();
     t.scanSectorCount = c.Sector<decltype(t.scanSectorCount)>();
     t.scanEndSector = c.Sector<decltype(t.scanEndSector)>();
     t.scanPartitionTag = c.U16();
-    ntfs::VolumeParams& v = s.volumeParams;
+    catalog::VolumeParams& v = s.volumeParams;
     v.type = c.S16();
     v.fatSectors = c.U32();
     v.sectorsPerCluster = c.U32();
@@ -384,7 +384,7 @@ void ReadNtfsBody(Cursor& c, SnapshotContents& s)
             if (!nameLength) {
                 return;
             }
-            ntfs::NtfsFolderEntry e;
+            catalog::NtfsFolderEntry e;
             e.name = c.Name(*nameLength);
             e.record = c.U32();
             e.parent = c.U32();
@@ -406,7 +406,7 @@ void ReadNtfsBody(Cursor& c, SnapshotContents& s)
             if (!nameLength) {
                 return;
             }
-            ntfs::NtfsFileEntry e;
+            catalog::NtfsFileEntry e;
             e.dataRecordSector = c.Sector<decltype(e.dataRecordSector)>();
             e.name = c.Name(*nameLength);
             e.record = c.U32();
@@ -429,7 +429,7 @@ void ReadFatBody(Cursor& c, SnapshotContents& s)
             if (!nameLength) {
                 return;
             }
-            ntfs::FatFolderEntry e;
+            catalog::FatFolderEntry e;
             e.name = c.Name(*nameLength);
             e.cluster = c.U32();
             e.parentCluster = c.U32();
@@ -450,7 +450,7 @@ void ReadFatBody(Cursor& c, SnapshotContents& s)
             if (!nameLength) {
                 return;
             }
-            ntfs::FatFileEntry e;
+            catalog::FatFileEntry e;
             e.name = c.Name(*nameLength);
             e.cluster = c.U32();
             e.parentCluster = c.U32();
@@ -528,7 +528,7 @@ ParseResult ParseSnapshot(std::span<const std::uint8_t> bytes)
     return result;
 }
 
-SerializeOutcome SerializeSnapshot(const ntfs::Catalog& catalog, std::vector<std::uint8_t>& out)
+SerializeOutcome SerializeSnapshot(const catalog::Catalog& catalog, std::vector<std::uint8_t>& out)
 {
     out.clear();
     const core::FsTypeCode type = catalog.volumeParams.type;
@@ -558,7 +558,7 @@ SerializeOutcome SerializeSnapshot(const ntfs::Catalog& catalog, std::vector<std
     return SerializeOutcome::Serialized;
 }
 
-void ApplySnapshot(SnapshotContents&& contents, ntfs::Catalog& catalog)
+void ApplySnapshot(SnapshotContents&& contents, catalog::Catalog& catalog)
 {
     catalog.ClearFatLists();
     catalog.ClearNtfsLists();
@@ -568,17 +568,17 @@ void ApplySnapshot(SnapshotContents&& contents, ntfs::Catalog& catalog)
     catalog.volumeParams.rootDirStart = rootDirStart;
     catalog.selectedFileSystem = contents.selectedFileSystem;
 
-    for (ntfs::NtfsFolderEntry& e : contents.ntfsFolders) {
+    for (catalog::NtfsFolderEntry& e : contents.ntfsFolders) {
         catalog.AddNtfsFolder(std::move(e));
     }
-    for (ntfs::NtfsFileEntry& e : contents.ntfsFiles) {
+    for (catalog::NtfsFileEntry& e : contents.ntfsFiles) {
         catalog.AddNtfsFile(std::move(e));
         ++catalog.fileCount;
     }
-    for (ntfs::FatFolderEntry& e : contents.fatFolders) {
+    for (catalog::FatFolderEntry& e : contents.fatFolders) {
         catalog.AddFatFolder(std::move(e));
     }
-    for (ntfs::FatFileEntry& e : contents.fatFiles) {
+    for (catalog::FatFileEntry& e : contents.fatFiles) {
         catalog.AddFatFile(std::move(e));
         ++catalog.fileCount;
     }

@@ -7,23 +7,23 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/catalog.h"
-#include "ntfs/volume_params.h"
+#include "catalog/catalog.h"
+#include "catalog/volume_params.h"
 
 namespace snapshot {
 
 // Everything a snapshot file holds, validated, not yet in the catalog.
 struct SnapshotContents
 {
-    ntfs::ScanTarget scanTarget;
-    ntfs::VolumeParams volumeParams;  // rootDirStart is not stored in the file and is 0 here
+    catalog::ScanTarget scanTarget;
+    catalog::VolumeParams volumeParams;  // rootDirStart is not stored in the file and is 0 here
     std::int16_t selectedFileSystem = 0;
     // Filled by type: NTFS (300) the NTFS lists, FAT16/FAT32 (100, 200) the FAT lists, any
     // other type none. treeItem is 0 everywhere; FAT file serials are dropped (0).
-    std::vector<ntfs::NtfsFolderEntry> ntfsFolders;
-    std::vector<ntfs::NtfsFileEntry> ntfsFiles;
-    std::vector<ntfs::FatFolderEntry> fatFolders;
-    std::vector<ntfs::FatFileEntry> fatFiles;
+    std::vector<catalog::NtfsFolderEntry> ntfsFolders;
+    std::vector<catalog::NtfsFileEntry> ntfsFiles;
+    std::vector<catalog::FatFolderEntry> fatFolders;
+    std::vector<catalog::FatFileEntry> fatFiles;
 };
 
 enum class ParseOutcome
@@ -75,13 +75,13 @@ enum class SerializeOutcome
 // every name has a Latin-1 form of at most 255 bytes and every sector fits 32 bits (byte for byte
 // what earlier versions wrote); otherwise version 2.0 (UTF-8 names, 64-bit sectors, CRC-32).
 // On NameTooLong `out` is empty.
-SerializeOutcome SerializeSnapshot(const ntfs::Catalog& catalog, std::vector<std::uint8_t>& out);
+SerializeOutcome SerializeSnapshot(const catalog::Catalog& catalog, std::vector<std::uint8_t>& out);
 
 // Replaces the catalog's contents with a parsed snapshot: ClearFatLists and ClearNtfsLists,
 // scanTarget, volumeParams (rootDirStart keeps its value), selectedFileSystem, then the entries
 // through the catalog's add operations, raising fileCount after each file as a scan does (so
 // FAT files are numbered anew from 0, and a FAT folder whose cluster is listed already is
 // skipped). The sweep lists are not touched.
-void ApplySnapshot(SnapshotContents&& contents, ntfs::Catalog& catalog);
+void ApplySnapshot(SnapshotContents&& contents, catalog::Catalog& catalog);
 
 }  // namespace snapshot

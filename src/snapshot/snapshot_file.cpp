@@ -106,7 +106,7 @@ std::string SnapshotFileName(std::string_view chosen)
     return name;
 }
 
-SaveResult SaveSnapshot(const ntfs::Catalog& catalog, std::string_view chosen)
+SaveResult SaveSnapshot(const catalog::Catalog& catalog, std::string_view chosen)
 {
     SaveResult result;
     result.path = SnapshotFileName(chosen);
@@ -131,7 +131,7 @@ SaveResult SaveSnapshot(const ntfs::Catalog& catalog, std::string_view chosen)
     return result;
 }
 
-LoadResult LoadSnapshotBytes(std::span<const std::uint8_t> bytes, ntfs::Catalog& catalog)
+LoadResult LoadSnapshotBytes(std::span<const std::uint8_t> bytes, catalog::Catalog& catalog)
 {
     ParseResult parsed = ParseSnapshot(bytes);
     switch (parsed.outcome) {
@@ -150,7 +150,7 @@ LoadResult LoadSnapshotBytes(std::span<const std::uint8_t> bytes, ntfs::Catalog&
     return result;
 }
 
-LoadResult LoadSnapshot(const std::string& path, ntfs::Catalog& catalog)
+LoadResult LoadSnapshot(const std::string& path, catalog::Catalog& catalog)
 {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "snapshot/snapshot_codec.h"
 
 namespace snapshot {
@@ -33,7 +33,7 @@ struct SaveResult
 };
 
 // Writes the catalog to SnapshotFileName(chosen), creating or truncating it.
-SaveResult SaveSnapshot(const ntfs::Catalog& catalog, std::string_view chosen);
+SaveResult SaveSnapshot(const catalog::Catalog& catalog, std::string_view chosen);
 
 enum class LoadOutcome
 {
@@ -55,10 +55,10 @@ struct LoadResult
 // Loads a snapshot from memory: parses and validates all of `bytes`, and only when the whole
 // file is sound replaces the catalog's contents (ApplySnapshot). Any other outcome leaves the
 // catalog exactly as it was. On Loaded the caller finishes with FinishSnapshotLoad.
-LoadResult LoadSnapshotBytes(std::span<const std::uint8_t> bytes, ntfs::Catalog& catalog);
+LoadResult LoadSnapshotBytes(std::span<const std::uint8_t> bytes, catalog::Catalog& catalog);
 
 // Opens `path` read-only (a read-only snapshot loads), reads it whole and loads it as
 // LoadSnapshotBytes does. Anything that is not a regular file is OpenFailed.
-LoadResult LoadSnapshot(const std::string& path, ntfs::Catalog& catalog);
+LoadResult LoadSnapshot(const std::string& path, catalog::Catalog& catalog);
 
 }  // namespace snapshot

@@ -11,7 +11,7 @@
 
 namespace snapshot {
 
-FinishResult FinishSnapshotLoad(disk::DiskState& disk, ntfs::Catalog& catalog, ntfs::MftRunTable& runTable,
+FinishResult FinishSnapshotLoad(disk::DiskState& disk, catalog::Catalog& catalog, ntfs::MftRunTable& runTable,
                                 ntfs::FolderTree& tree, core::ProgressSink& sink, const FinishOptions& options)
 {
     constexpr int kAdvanceScan = 2;
@@ -24,7 +24,7 @@ FinishResult FinishSnapshotLoad(disk::DiskState& disk, ntfs::Catalog& catalog, n
     const ntfs::NameAdmitter& admit = options.admit ? options.admit : admitAll;
     const ntfs::TypeDescriber& describe = options.describe ? options.describe : noType;
 
-    const ntfs::VolumeParams& v = catalog.volumeParams;
+    const catalog::VolumeParams& v = catalog.volumeParams;
     if (v.type == core::kFsNtfs) {
         result.runTable = ntfs::BuildMftRunTable(disk, v.clusterBase, ntfs::MftSectorOf(v.mftSector),
                                                  v.sectorsPerCluster, runTable);

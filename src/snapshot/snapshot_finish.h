@@ -15,7 +15,7 @@
 
 #include "core/progress.h"
 #include "disk/disk_state.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "ntfs/folder_tree.h"
 #include "ntfs/listing.h"
 #include "ntfs/standard_scan.h"
@@ -48,7 +48,7 @@ struct FinishResult
 // mode, ListNtfsFolder otherwise). FAT16/FAT32: empties `runTable`, builds the tree from cluster
 // 0 and lists it. Any other type: an empty tree and no rows. Throws std::bad_alloc when memory
 // runs out.
-FinishResult FinishSnapshotLoad(disk::DiskState& disk, ntfs::Catalog& catalog, ntfs::MftRunTable& runTable,
+FinishResult FinishSnapshotLoad(disk::DiskState& disk, catalog::Catalog& catalog, ntfs::MftRunTable& runTable,
                                 ntfs::FolderTree& tree, core::ProgressSink& sink, const FinishOptions& options = {});
 
 }  // namespace snapshot

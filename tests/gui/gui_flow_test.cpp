@@ -387,7 +387,7 @@ void GuiFlowTest::findFilesStopAnsweredNoThenYes()
     // Enough files that the search is still running when Stop is pressed.
     constexpr std::size_t kBulk = 600000;
     for (std::size_t i = 0; i < kBulk; ++i) {
-        ntfs::NtfsFileEntry entry;
+        catalog::NtfsFileEntry entry;
         entry.name = "bulk" + std::to_string(i) + ".dat";
         entry.parent = 5;
         rig.s().catalog.AddNtfsFile(std::move(entry));

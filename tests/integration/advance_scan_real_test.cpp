@@ -82,7 +82,7 @@ std::string ParentPath(const std::string& path)
 struct AdvanceScanned
 {
     disk::DiskState disk;
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     ntfs::FolderTree fileSystems = advscan::NewFoundFileSystemTree();
     ntfs::FolderTree folders;
     advscan::AdvanceScanResult result;
@@ -110,10 +110,10 @@ struct AdvanceScanned
         advscan::MountFoundFileSystem(catalog, folders, core::NullSink());
     }
     // Found files listed in the mounted file system, by name.
-    std::multimap<std::string, const ntfs::FoundFileRecord*> MountedFiles() const
+    std::multimap<std::string, const catalog::FoundFileRecord*> MountedFiles() const
     {
-        std::multimap<std::string, const ntfs::FoundFileRecord*> files;
-        const ntfs::VolumeParams& v = catalog.volumeParams;
+        std::multimap<std::string, const catalog::FoundFileRecord*> files;
+        const catalog::VolumeParams& v = catalog.volumeParams;
         for (const auto& f : catalog.FoundFiles()) {
             if (f.sector > v.clusterBase && f.sector <= v.endSector) {
                 files.emplace(f.name, &f);
@@ -131,7 +131,7 @@ std::uint64_t ImageSectors(const std::filesystem::path& image)
 // The NTFS volumes of multi_part: start and cluster size.
 const std::map<core::Sector, std::uint32_t> kMultiPartNtfs = {{63, 1}, {96453, 4}, {112518, 8}};
 
-void ExpectOneFileSystemPerVolume(const ntfs::Catalog& catalog, const ntfs::FolderTree& tree)
+void ExpectOneFileSystemPerVolume(const catalog::Catalog& catalog, const ntfs::FolderTree& tree)
 {
     std::map<core::Sector, std::uint32_t> found;
     for (const auto& fs : catalog.FileSystems()) {
@@ -163,7 +163,7 @@ TEST(AdvanceScanReal, ReformattedVolumeKeepsItsOldFoldersAndFiles)
     for (const Row& row : rows) {
         recordOfPath[row.path] = row.record;
     }
-    std::map<std::uint32_t, const ntfs::NtfsFolderEntry*> folderOfRecord;
+    std::map<std::uint32_t, const catalog::NtfsFolderEntry*> folderOfRecord;
     for (const auto& f : scan.catalog.NtfsFolders()) {
         folderOfRecord.emplace(f.record, &f);
     }

@@ -122,7 +122,7 @@ TEST_P(ExtensionRecordsReal, StandardScanListsBaseRecordsOnceUnderTheirLongNames
     }
     Opened opened;
     ASSERT_TRUE(opened.Open(image));
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     ntfs::MftRunTable table;
     ntfs::FolderTree tree;
     catalog.scanTarget = {core::kFsNtfs, static_cast<core::Sector>(v.start), v.sectors,
@@ -165,7 +165,7 @@ TEST_P(ExtensionRecordsReal, AdvanceScanListsNoExtensionRecordInAnyFileSystem)
     }
     Opened opened;
     ASSERT_TRUE(opened.Open(image));
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     ntfs::FolderTree systems = advscan::NewFoundFileSystemTree();
     catalog.scanTarget = advscan::AdvanceScanTarget(static_cast<core::Sector>(v.start),
                                                     static_cast<core::Sector>(v.start + v.sectors));
@@ -215,7 +215,7 @@ TEST(ExtensionRecordsReal, AdvanceScanOfALinuxWrittenVolumeListsItsPosixNamedFil
     ASSERT_TRUE(testing_support::ZeroBootSector(damaged, 2048));
     Opened opened;
     ASSERT_TRUE(opened.Open(damaged.Path()));
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     ntfs::FolderTree systems = advscan::NewFoundFileSystemTree();
     catalog.scanTarget = advscan::AdvanceScanTarget(2048, 2048 + 49152);
     advscan::RunAdvanceScan(opened.disk, catalog, systems, core::NullSink());

@@ -45,7 +45,7 @@ using Volume = testing_support::FixtureVolume;
 struct Scanned
 {
     disk::DiskState disk;
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     ntfs::MftRunTable table;
     ntfs::FolderTree tree;
 
@@ -61,7 +61,7 @@ struct Scanned
                ntfs::StandardScanOutcome::Completed;
     }
 
-    std::optional<ntfs::NtfsFileEntry> Resolve(const std::string& utf8Path)
+    std::optional<catalog::NtfsFileEntry> Resolve(const std::string& utf8Path)
     {
         return ntfs::ResolveLiveFile(disk, catalog.volumeParams, table, utf8Path);
     }
@@ -92,7 +92,7 @@ struct Scanned
 
     // The UTF-8 path of a file through its live folders; empty when a folder on the way is
     // deleted or missing.
-    std::string PathOf(const ntfs::NtfsFileEntry& file) const
+    std::string PathOf(const catalog::NtfsFileEntry& file) const
     {
         std::string path = file.name;
         std::uint32_t parent = file.parent;
@@ -101,7 +101,7 @@ struct Scanned
             if (!folder || depth > 64 || catalog.NtfsFolders()[*folder].deleted != 0) {
                 return {};
             }
-            const ntfs::NtfsFolderEntry& f = catalog.NtfsFolders()[*folder];
+            const catalog::NtfsFolderEntry& f = catalog.NtfsFolders()[*folder];
             path = f.name + "/" + path;
             parent = f.parent;
         }
@@ -109,7 +109,7 @@ struct Scanned
     }
 };
 
-bool SameEntry(const ntfs::NtfsFileEntry& a, const ntfs::NtfsFileEntry& b)
+bool SameEntry(const catalog::NtfsFileEntry& a, const catalog::NtfsFileEntry& b)
 {
     return std::tie(a.name, a.record, a.parent, a.created, a.changed, a.size, a.deleted, a.dataRecordSector) ==
            std::tie(b.name, b.record, b.parent, b.created, b.changed, b.size, b.deleted, b.dataRecordSector);
@@ -130,7 +130,7 @@ TEST_P(LivePathReal, EveryLiveFileResolvesToTheScansEntry)
     ASSERT_TRUE(scan.Run(image, v.start, v.sectors));
     std::size_t live = 0;
     std::size_t resolved = 0;
-    for (const ntfs::NtfsFileEntry& file : scan.catalog.NtfsFiles()) {
+    for (const catalog::NtfsFileEntry& file : scan.catalog.NtfsFiles()) {
         const std::string path = scan.PathOf(file);
         if (file.deleted != 0 || path.empty()) {
             continue;
@@ -233,7 +233,7 @@ TEST(LivePathBasic, DamagedIndexBlocksGiveNothingOrTheRightEntry)
         ASSERT_TRUE(copy.Ok() && copy.WriteBytes(block * testing_support::kSectorBytes + offset, bytes));
         Scanned damaged;
         ASSERT_TRUE(damaged.Run(copy.Path(), 2048, 49152));
-        for (const ntfs::NtfsFileEntry& file : intact.catalog.NtfsFiles()) {
+        for (const catalog::NtfsFileEntry& file : intact.catalog.NtfsFiles()) {
             const std::string path = intact.PathOf(file);
             const auto entry = file.deleted == 0 && !path.empty() ? damaged.Resolve(path) : std::nullopt;
             if (entry) {

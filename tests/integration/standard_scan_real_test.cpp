@@ -70,7 +70,7 @@ std::vector<ManifestRow> ReadManifest(const std::string& name, unsigned part)
 struct ScannedImage
 {
     disk::DiskState disk;
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     ntfs::MftRunTable table;
     ntfs::FolderTree tree;
     ntfs::StandardScanResult result;
@@ -97,11 +97,11 @@ struct ScannedImage
             itemPaths[id] = itemPaths[item->parent] + "/" + item->text;
         }
     }
-    std::string FolderPath(const ntfs::NtfsFolderEntry& f) const
+    std::string FolderPath(const catalog::NtfsFolderEntry& f) const
     {
         return f.treeItem == 0 ? "?" : itemPaths[f.treeItem];
     }
-    std::string FilePath(const ntfs::NtfsFileEntry& f) const
+    std::string FilePath(const catalog::NtfsFileEntry& f) const
     {
         if (f.parent == ntfs::kRootRecord) {
             return "/" + f.name;
@@ -131,8 +131,8 @@ bool UnderPlaceholder(const std::string& found, const std::string& expected)
 void CompareWithManifest(const ScannedImage& scan, const std::vector<ManifestRow>& rows)
 {
     std::map<std::uint32_t, std::vector<std::string>> folderPaths;  // record -> paths found
-    std::map<std::uint32_t, std::vector<const ntfs::NtfsFileEntry*>> files;
-    std::map<std::uint32_t, const ntfs::NtfsFolderEntry*> folders;
+    std::map<std::uint32_t, std::vector<const catalog::NtfsFileEntry*>> files;
+    std::map<std::uint32_t, const catalog::NtfsFolderEntry*> folders;
     for (const auto& f : scan.catalog.NtfsFolders()) {
         folders.emplace(f.record, &f);
     }
@@ -162,7 +162,7 @@ void CompareWithManifest(const ScannedImage& scan, const std::vector<ManifestRow
         const auto it = files.find(row.record);
         ASSERT_NE(it, files.end());
         ASSERT_EQ(it->second.size(), 1u);
-        const ntfs::NtfsFileEntry& file = *it->second.front();
+        const catalog::NtfsFileEntry& file = *it->second.front();
         EXPECT_EQ(file.deleted != 0, row.deleted);
         EXPECT_EQ(file.size, row.size);
         EXPECT_NE(file.dataRecordSector, 0u);

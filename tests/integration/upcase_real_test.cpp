@@ -25,7 +25,7 @@ using testing_support::FixtureVolume;
 struct Scanned
 {
     disk::DiskState disk;
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     ntfs::MftRunTable table;
     ntfs::FolderTree tree;
 
@@ -43,12 +43,12 @@ struct Scanned
 
     recovery::ClusterGeometry Geometry() const
     {
-        const ntfs::VolumeParams& p = catalog.volumeParams;
+        const catalog::VolumeParams& p = catalog.volumeParams;
         return {p.clusterBase, p.sectorsPerCluster, p.endSector};
     }
 };
 
-std::set<std::string> FoundNames(const ntfs::Catalog& catalog, std::string_view pattern, const core::UpCaseTable* table)
+std::set<std::string> FoundNames(const catalog::Catalog& catalog, std::string_view pattern, const core::UpCaseTable* table)
 {
     core::PauseGate gate;
     core::StopFlag stop;

@@ -50,9 +50,9 @@ FileRecordBuilder MftVolume::MftRecord() const
     return record;
 }
 
-ntfs::ScanTarget MftVolume::Target() const
+catalog::ScanTarget MftVolume::Target() const
 {
-    ntfs::ScanTarget target;
+    catalog::ScanTarget target;
     target.scanType = core::kFsNtfs;
     target.scanStartSector = m_layout.volumeStart;
     target.scanSectorCount = m_layout.volumeSectors;

@@ -10,7 +10,7 @@
 
 #include "core/types.h"
 #include "disk/disk_state.h"
-#include "ntfs/volume_params.h"
+#include "catalog/volume_params.h"
 #include "support/memory_disk.h"
 #include "support/ntfs_builder.h"
 
@@ -36,7 +36,7 @@ public:
     const MftVolumeLayout& Layout() const noexcept { return m_layout; }
 
     // The scan target of the whole volume.
-    ntfs::ScanTarget Target() const;
+    catalog::ScanTarget Target() const;
 
     // Absolute sector of record `number` through the $MFT's runs, as a walk over 1024-byte slots
     // numbers them; 0 when no slot has that number or it lies in a sparse run.

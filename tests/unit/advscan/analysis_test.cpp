@@ -27,10 +27,10 @@ namespace {
 
 using namespace testing_support;
 
-ntfs::FoundFolderRecord Folder(core::Sector sector, std::uint32_t record, std::uint32_t lcn = 0,
+catalog::FoundFolderRecord Folder(core::Sector sector, std::uint32_t record, std::uint32_t lcn = 0,
                                std::uint32_t parent = 5, std::string name = "f")
 {
-    ntfs::FoundFolderRecord f;
+    catalog::FoundFolderRecord f;
     f.name = std::move(name);
     f.sector = sector;
     f.record = record;
@@ -40,7 +40,7 @@ ntfs::FoundFolderRecord Folder(core::Sector sector, std::uint32_t record, std::u
     return f;
 }
 
-ntfs::FoundIndexRecord Indx(core::Sector sector, std::uint32_t owner, std::uint32_t vcn = 0)
+catalog::FoundIndexRecord Indx(core::Sector sector, std::uint32_t owner, std::uint32_t vcn = 0)
 {
     return {sector, owner, vcn, -1, 8};
 }
@@ -49,7 +49,7 @@ struct Analysis
 {
     MemoryDisk* memory = nullptr;
     disk::DiskState disk;
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     ntfs::FolderTree tree = advscan::NewFoundFileSystemTree();
 
     explicit Analysis(std::uint32_t sectors = 4096, core::Sector scanEnd = 4000)
@@ -65,7 +65,7 @@ struct Analysis
         catalog.AddBootHit(at);
         ++catalog.bootHitCount;
     }
-    void Index(const ntfs::FoundIndexRecord& r)
+    void Index(const catalog::FoundIndexRecord& r)
     {
         catalog.AddFoundIndexRecord(r);
         ++catalog.indexRecordCount;
@@ -140,7 +140,7 @@ TEST(Identify, BootSectorConfirmedOnlyByFoldersAfterItAndUpToItsEnd)
     advscan::FileSystemIdentifier id(a.catalog, a.tree);
     id.IdentifyByBootSectors(a.disk);
     ASSERT_EQ(a.catalog.FileSystems().size(), 1u);
-    const ntfs::VolumeParams& v = a.catalog.FileSystems()[0].params;
+    const catalog::VolumeParams& v = a.catalog.FileSystems()[0].params;
     EXPECT_EQ(v.clusterBase, 100u);
     EXPECT_EQ(v.sectorsPerCluster, 8u);
     EXPECT_EQ(v.endSector, 1100u);
@@ -171,7 +171,7 @@ TEST(Identify, IndexPairsFindAFileSystemWithoutBootSector)
     advscan::FileSystemIdentifier id(a.catalog, a.tree);
     id.IdentifyByIndexPairs();
     ASSERT_EQ(a.catalog.FileSystems().size(), 1u);
-    const ntfs::VolumeParams& v = a.catalog.FileSystems()[0].params;
+    const catalog::VolumeParams& v = a.catalog.FileSystems()[0].params;
     EXPECT_EQ(v.clusterBase, 600u);
     EXPECT_EQ(v.sectorsPerCluster, 4u);
     EXPECT_EQ(v.endSector, 3000u);
@@ -215,9 +215,9 @@ TEST(Identify, OrphanPassJoinsTheFolderBefore)
 
 struct PlainWalks
 {
-    std::vector<ntfs::FoundFolderRecord> folders;
-    std::vector<ntfs::FoundIndexRecord> index;
-    std::vector<ntfs::VolumeParams> systems;
+    std::vector<catalog::FoundFolderRecord> folders;
+    std::vector<catalog::FoundIndexRecord> index;
+    std::vector<catalog::VolumeParams> systems;
 
     bool Confirm(core::Sector start, std::uint32_t spc, core::Sector end)
     {
@@ -240,7 +240,7 @@ struct PlainWalks
         }
         return placed;
     }
-    const ntfs::FoundIndexRecord* FirstIndex(std::uint32_t record) const
+    const catalog::FoundIndexRecord* FirstIndex(std::uint32_t record) const
     {
         for (const auto& r : index)
             if (r.vcn == 0 && r.fsNumber == -1 && r.owner == record)
@@ -258,7 +258,7 @@ struct PlainWalks
                 continue;
             const auto end = static_cast<core::Sector>(std::min<std::uint64_t>(0xFFFFFFFFu, b + total));
             if (Confirm(b, spc, end)) {
-                ntfs::VolumeParams v;
+                catalog::VolumeParams v;
                 v.clusterBase = b;
                 v.sectorsPerCluster = spc;
                 v.endSector = end;
@@ -272,7 +272,7 @@ struct PlainWalks
             if (folders[p].fsNumber != 0)
                 continue;
             const std::uint32_t lcnP = folders[p].indexStartCluster;
-            const ntfs::FoundIndexRecord* ip = lcnP == 0 ? nullptr : FirstIndex(folders[p].record);
+            const catalog::FoundIndexRecord* ip = lcnP == 0 ? nullptr : FirstIndex(folders[p].record);
             if (ip == nullptr || ip->sector == 0) {
                 folders[p].fsNumber = -1;
                 continue;
@@ -282,7 +282,7 @@ struct PlainWalks
                 const std::uint32_t lcnQ = folders[q].indexStartCluster;
                 if (folders[q].fsNumber != 0 || lcnQ == 0)
                     continue;
-                const ntfs::FoundIndexRecord* iq = FirstIndex(folders[q].record);
+                const catalog::FoundIndexRecord* iq = FirstIndex(folders[q].record);
                 if (iq == nullptr || iq->sector == 0 || iq->sector == sectorP || lcnQ == lcnP)
                     continue;
                 const std::uint32_t spc = lcnQ < lcnP ? (sectorP - iq->sector) / (lcnP - lcnQ)
@@ -291,7 +291,7 @@ struct PlainWalks
                 if (spc == 0 || spc > 128 || (spc & (spc - 1)) != 0 || start < 0)
                     continue;
                 if (Confirm(static_cast<core::Sector>(start), spc, end)) {
-                    ntfs::VolumeParams v;
+                    catalog::VolumeParams v;
                     v.clusterBase = static_cast<core::Sector>(start);
                     v.sectorsPerCluster = spc;
                     v.endSector = end;
@@ -313,7 +313,7 @@ TEST(Identify, IndexedIdentificationGivesThePlainWalksResults)
         auto pick = [&](std::uint32_t n) { return static_cast<std::uint32_t>(random() % n); };
         // A few true volumes, whose folders' index buffers lie where their geometry says, and noise.
         std::map<core::Sector, bool> indexAt;
-        std::vector<ntfs::FoundFolderRecord> folders;
+        std::vector<catalog::FoundFolderRecord> folders;
         const int volumes = 1 + static_cast<int>(pick(3));
         for (int v = 0; v < volumes; ++v) {
             const core::Sector start = pick(1200);
@@ -375,11 +375,11 @@ TEST(Identify, IndexedIdentificationGivesThePlainWalksResults)
 
 TEST(Mount, OnlyTheSelectedFileSystemsFoldersWithPlaceholdersForMissingParents)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     ntfs::FolderTree fsTree = advscan::NewFoundFileSystemTree();
     auto add = [&](std::string name, core::Sector sector, std::uint32_t record, std::uint32_t parent,
                    std::int16_t fs) {
-        ntfs::FoundFolderRecord f = Folder(sector, record, 0, parent, std::move(name));
+        catalog::FoundFolderRecord f = Folder(sector, record, 0, parent, std::move(name));
         f.fsNumber = fs;
         c.AddFoundFolder(f);
     };
@@ -392,12 +392,12 @@ TEST(Mount, OnlyTheSelectedFileSystemsFoldersWithPlaceholdersForMissingParents)
     add("other fs", 5000, 40, 5, 2);
     add("unplaced", 6000, 50, 5, 0);
     c.AddFoundFolder([] {
-        ntfs::FoundFolderRecord f = Folder(112, 44, 0, 5, ".");
+        catalog::FoundFolderRecord f = Folder(112, 44, 0, 5, ".");
         f.fsNumber = 1;
         return f;
     }());
     for (const core::Sector start : {core::Sector{50}, core::Sector{4000}}) {
-        ntfs::FileSystemRecord r;
+        catalog::FileSystemRecord r;
         r.params.type = core::kFsNtfs;
         r.params.sectorsPerCluster = 8;
         r.params.clusterBase = start;
@@ -407,12 +407,12 @@ TEST(Mount, OnlyTheSelectedFileSystemsFoldersWithPlaceholdersForMissingParents)
         c.AddFileSystem(r);
         ++c.fileSystemCount;
     }
-    ntfs::FoundFileRecord inside;
+    catalog::FoundFileRecord inside;
     inside.name = "in.txt";
     inside.sector = 120;
     inside.parent = 40;
     c.AddFoundFile(inside);
-    ntfs::FoundFileRecord outside = inside;
+    catalog::FoundFileRecord outside = inside;
     outside.name = "out.txt";
     outside.sector = 7000;  // parent matches, but the record lies in the other file system
     c.AddFoundFile(outside);
@@ -448,7 +448,7 @@ TEST(Mount, OnlyTheSelectedFileSystemsFoldersWithPlaceholdersForMissingParents)
 }
 
 // Names of the files a listing of folder `record` of the mount shows.
-std::vector<std::string> MountedFileNames(const ntfs::Catalog& c, std::uint32_t record)
+std::vector<std::string> MountedFileNames(const catalog::Catalog& c, std::uint32_t record)
 {
     std::vector<std::string> names;
     for (const ntfs::ListRow& row : ntfs::ListFoundFolder(c, record, {}, {})) {
@@ -460,7 +460,7 @@ std::vector<std::string> MountedFileNames(const ntfs::Catalog& c, std::uint32_t 
 }
 
 // Every found file of the mount lies in the root or in a folder the tree shows.
-void ExpectEveryMountedFileReachable(const ntfs::Catalog& c, const ntfs::FolderTree& tree)
+void ExpectEveryMountedFileReachable(const catalog::Catalog& c, const ntfs::FolderTree& tree)
 {
     const ntfs::ShownVolume shown(c, ntfs::ShownKind::MountedFound);
     for (std::size_t p = 0; p < shown.FileListSize(); ++p) {
@@ -480,14 +480,14 @@ void ExpectEveryMountedFileReachable(const ntfs::Catalog& c, const ntfs::FolderT
 
 TEST(Mount, FoundFilesWhoseFolderIsMissingHangUnderPlaceholdersThatSurviveASnapshot)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     auto folder = [&](std::string name, core::Sector sector, std::uint32_t record, std::uint32_t parent) {
-        ntfs::FoundFolderRecord f = Folder(sector, record, 0, parent, std::move(name));
+        catalog::FoundFolderRecord f = Folder(sector, record, 0, parent, std::move(name));
         f.fsNumber = 1;
         c.AddFoundFolder(f);
     };
     auto file = [&](std::string name, core::Sector sector, std::uint32_t parent) {
-        ntfs::FoundFileRecord f;
+        catalog::FoundFileRecord f;
         f.name = std::move(name);
         f.sector = sector;
         f.parent = parent;
@@ -502,7 +502,7 @@ TEST(Mount, FoundFilesWhoseFolderIsMissingHangUnderPlaceholdersThatSurviveASnaps
     file("e.txt", 126, 5);
     file("f.txt", 128, 40);
     file("g.txt", 50, 66);     // at clusterBase: outside
-    ntfs::FileSystemRecord r;
+    catalog::FileSystemRecord r;
     r.params.type = core::kFsNtfs;
     r.params.sectorsPerCluster = 8;
     r.params.clusterBase = 50;

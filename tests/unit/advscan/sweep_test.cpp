@@ -21,7 +21,7 @@ struct SweptDisk
 {
     MemoryDisk* memory = nullptr;
     disk::DiskState disk;
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
 
     explicit SweptDisk(std::uint32_t sectors)
     {
@@ -68,7 +68,7 @@ TEST(Sweep, TestsEachSectorForBootSectorThenFileThenIndx)
     EXPECT_EQ(d.catalog.FoundFolders()[0].name, "kept");
     EXPECT_EQ(d.catalog.FoundFolders()[0].sector, 50u);
     ASSERT_EQ(d.catalog.FoundIndexRecords().size(), 1u);
-    const ntfs::FoundIndexRecord& indx = d.catalog.FoundIndexRecords()[0];
+    const catalog::FoundIndexRecord& indx = d.catalog.FoundIndexRecords()[0];
     EXPECT_EQ(indx.sector, 60u);
     EXPECT_EQ(indx.owner, 70u);
     EXPECT_EQ(indx.vcn, 0u);
@@ -112,7 +112,7 @@ TEST(Sweep, FileRecordsBecomeFoundFoldersAndFiles)
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[0].name, "posix only");  // as ntfs-3g and the Linux driver write names
     EXPECT_EQ(all[0].sector, 10u);
-    const std::vector<ntfs::FoundFileRecord> files(all.begin() + 1, all.end());
+    const std::vector<catalog::FoundFileRecord> files(all.begin() + 1, all.end());
     EXPECT_EQ(files[0].name, "long name.txt");
     EXPECT_EQ(files[0].parent, 9u);
     EXPECT_EQ(files[0].created, 111u);
@@ -321,7 +321,7 @@ TEST(ScanRange, TheWizardsChecksInOrder)
     const advscan::ScanRange ok = advscan::CheckScanRange("0", "4294967295");
     EXPECT_EQ(ok.check, advscan::RangeCheck::Valid);
     EXPECT_EQ(ok.end, 4294967295u);
-    const ntfs::ScanTarget target = advscan::AdvanceScanTarget(100, 250);
+    const catalog::ScanTarget target = advscan::AdvanceScanTarget(100, 250);
     EXPECT_EQ(target.scanType, core::kFsNtfs);
     EXPECT_EQ(target.scanSectorCount, 150u);
     EXPECT_EQ(target.scanEndSector, 250u);

@@ -56,8 +56,8 @@ TEST(ResolveTreePath, FirstMatchingChildPerPartEmptyPartsIgnored)
 
 TEST(NtfsRecordOfItem, RootIsRecordFiveOtherItemsTheirEntry)
 {
-    ntfs::Catalog catalog;
-    ntfs::NtfsFolderEntry e;
+    catalog::Catalog catalog;
+    catalog::NtfsFolderEntry e;
     e.name = "Docs";
     e.record = 64;
     e.parent = 5;

@@ -13,11 +13,11 @@
 namespace ntfs {
 namespace {
 
-constexpr FileTime kMarch2005 = 127546779090000000ull;  // 7-3-2005 14:5:9 UTC
+constexpr catalog::FileTime kMarch2005 = 127546779090000000ull;  // 7-3-2005 14:5:9 UTC
 
-NtfsFolderEntry Folder(std::string name, std::uint32_t record, std::uint32_t parent, std::uint32_t deleted = 0)
+catalog::NtfsFolderEntry Folder(std::string name, std::uint32_t record, std::uint32_t parent, std::uint32_t deleted = 0)
 {
-    NtfsFolderEntry e;
+    catalog::NtfsFolderEntry e;
     e.name = std::move(name);
     e.record = record;
     e.parent = parent;
@@ -27,10 +27,10 @@ NtfsFolderEntry Folder(std::string name, std::uint32_t record, std::uint32_t par
     return e;
 }
 
-NtfsFileEntry File(std::string name, std::uint32_t parent, std::uint64_t size, core::Sector sector,
+catalog::NtfsFileEntry File(std::string name, std::uint32_t parent, std::uint64_t size, core::Sector sector,
                    std::uint32_t deleted = 0)
 {
-    NtfsFileEntry e;
+    catalog::NtfsFileEntry e;
     e.name = std::move(name);
     e.parent = parent;
     e.size = size;
@@ -53,7 +53,7 @@ std::vector<std::string> Names(const std::vector<ListRow>& rows)
 
 TEST(ListNtfsFolder, FoldersFirstThenFilesInCatalogOrderWithTheirTexts)
 {
-    Catalog c;
+    catalog::Catalog c;
     c.AddNtfsFile(File("z.txt", 5, 0x1'0000'0001ull, 4242));
     c.AddNtfsFolder(Folder("zdir", 40, 5));
     c.AddNtfsFile(File("gone.doc", 5, 7, 4300, 1));
@@ -83,7 +83,7 @@ TEST(ListNtfsFolder, FoldersFirstThenFilesInCatalogOrderWithTheirTexts)
 
 TEST(ListNtfsFolder, FiltersDropFilesButNeverFolders)
 {
-    Catalog c;
+    catalog::Catalog c;
     c.AddNtfsFolder(Folder("notes.txt", 40, 5));
     c.AddNtfsFile(File("report.doc", 5, 1, 1));
     c.AddNtfsFile(File("notes.txt", 5, 1, 2));
@@ -100,7 +100,7 @@ TEST(ListNtfsFolder, FiltersDropFilesButNeverFolders)
 
 TEST(ListNtfsFolder, NoFoldersListsOnlyRootFilesAndPlaceholdersShowZeroes)
 {
-    Catalog c;
+    catalog::Catalog c;
     c.AddNtfsFile(File("top", 5, 3, 10));
     c.AddNtfsFile(File("lost", 77, 3, 11));
     core::StopFlag stop;
@@ -118,12 +118,12 @@ TEST(ListNtfsFolder, NoFoldersListsOnlyRootFilesAndPlaceholdersShowZeroes)
 
 TEST(ListFoundFolder, OnlyFilesInsideTheMountedFileSystemWithTheirSectorAsId)
 {
-    Catalog c;
+    catalog::Catalog c;
     c.volumeParams.clusterBase = 1000;
     c.volumeParams.endSector = 2000;
     c.AddNtfsFolder(Folder("sub", 40, 5));
     auto found = [&c](std::string name, core::Sector sector, std::uint32_t parent, std::uint32_t deleted) {
-        FoundFileRecord r;
+        catalog::FoundFileRecord r;
         r.name = std::move(name);
         r.sector = sector;
         r.parent = parent;
@@ -147,14 +147,14 @@ TEST(ListFoundFolder, OnlyFilesInsideTheMountedFileSystemWithTheirSectorAsId)
 
 TEST(ListFatFolder, FatDatesSizesAndSerials)
 {
-    Catalog c;
-    FatFolderEntry d;
+    catalog::Catalog c;
+    catalog::FatFolderEntry d;
     d.name = "DOCS";
     d.cluster = 3;
     d.writeDate = static_cast<std::uint16_t>((25u << 9) | (3u << 5) | 7u);  // 07-03-2005
     d.deleted = 1;
     c.AddFatFolder(d);
-    FatFileEntry f;
+    catalog::FatFileEntry f;
     f.name = "A.TXT";
     f.cluster = 9;
     f.size = 0xFFFFFFFFu;
@@ -183,7 +183,7 @@ TEST(OpenFolderRow, DeletedFolderRowsOpenLikePresentOnesAndUnknownIdsGiveTheRoot
     EXPECT_FALSE(IsFolderRowType("Deleted TXT File"));
     EXPECT_FALSE(IsFolderRowType("older"));
 
-    Catalog c;
+    catalog::Catalog c;
     c.AddNtfsFolder(Folder("live", 40, 5));
     c.AddNtfsFolder(Folder("dead", 41, 5, 1));
     c.AddNtfsFile(File("inside", 41, 1, 1));
@@ -206,7 +206,7 @@ TEST(OpenFolderRow, DeletedFolderRowsOpenLikePresentOnesAndUnknownIdsGiveTheRoot
 
 TEST(ListNtfsFolder, AsksOnlyAboutTheFolderItLists)
 {
-    Catalog c;
+    catalog::Catalog c;
     for (std::uint32_t i = 0; i < 20000; ++i)
         c.AddNtfsFile(File("f", 1000 + i % 1000, 1, i));
     c.AddNtfsFile(File("mine", 5, 1, 1));

@@ -39,9 +39,9 @@ FileRecordBuilder Root()
 class LivePath : public ::testing::Test
 {
 protected:
-    std::optional<ntfs::NtfsFileEntry> Resolve(const std::string& path)
+    std::optional<catalog::NtfsFileEntry> Resolve(const std::string& path)
     {
-        ntfs::VolumeParams params;
+        catalog::VolumeParams params;
         ntfs::MftRunTable table;
         if (!ntfs::ComputeNtfsParameters(volume.Disk(), volume.Target(), params)) {
             return std::nullopt;
@@ -51,14 +51,14 @@ protected:
         return ntfs::ResolveLiveFile(volume.Disk(), params, table, path);
     }
     // The scan's entry of record `number` (the first when it lists several).
-    std::optional<ntfs::NtfsFileEntry> Scanned(std::uint32_t number)
+    std::optional<catalog::NtfsFileEntry> Scanned(std::uint32_t number)
     {
-        ntfs::Catalog catalog;
+        catalog::Catalog catalog;
         ntfs::MftRunTable table;
         ntfs::FolderTree tree;
         catalog.scanTarget = volume.Target();
         ntfs::StandardScan(volume.Disk(), catalog, table, tree, core::NullSink());
-        for (const ntfs::NtfsFileEntry& f : catalog.NtfsFiles()) {
+        for (const catalog::NtfsFileEntry& f : catalog.NtfsFiles()) {
             if (f.record == number) {
                 return f;
             }
@@ -179,7 +179,7 @@ TEST(LivePathRuns, AnOddMftRunIsLeftToTheScan)
                                      .mftRuns = {{33, 64}, {64, 300}}, .mftMirrCluster = 2});
     volume.PutFile(2, "early.txt");
     volume.PutRecord(5, Root().IndexRoot({Entry(2, "early.txt")}).Build());
-    ntfs::VolumeParams params;
+    catalog::VolumeParams params;
     ntfs::MftRunTable table;
     ASSERT_TRUE(ntfs::ComputeNtfsParameters(volume.Disk(), volume.Target(), params));
     ntfs::BuildMftRunTable(volume.Disk(), params.clusterBase, ntfs::MftSectorOf(params.mftSector),

@@ -10,9 +10,9 @@
 namespace ntfs {
 namespace {
 
-NtfsFolderEntry NtfsFolder(std::string name, std::uint32_t record, std::uint32_t parent, std::uint32_t deleted = 0)
+catalog::NtfsFolderEntry NtfsFolder(std::string name, std::uint32_t record, std::uint32_t parent, std::uint32_t deleted = 0)
 {
-    NtfsFolderEntry e;
+    catalog::NtfsFolderEntry e;
     e.name = std::move(name);
     e.record = record;
     e.parent = parent;
@@ -20,9 +20,9 @@ NtfsFolderEntry NtfsFolder(std::string name, std::uint32_t record, std::uint32_t
     return e;
 }
 
-FoundFileRecord Found(std::string name, core::Sector sector, std::uint32_t parent, std::uint32_t deleted = 0)
+catalog::FoundFileRecord Found(std::string name, core::Sector sector, std::uint32_t parent, std::uint32_t deleted = 0)
 {
-    FoundFileRecord f;
+    catalog::FoundFileRecord f;
     f.name = std::move(name);
     f.sector = sector;
     f.parent = parent;
@@ -33,7 +33,7 @@ FoundFileRecord Found(std::string name, core::Sector sector, std::uint32_t paren
 
 // A mounted file system from sector 1000 to 2000 with one folder, found files inside and outside
 // it, and an NTFS file that the mount must not show.
-void FillMounted(Catalog& c)
+void FillMounted(catalog::Catalog& c)
 {
     c.volumeParams.type = core::kFsNtfs;
     c.volumeParams.clusterBase = 1000;
@@ -44,7 +44,7 @@ void FillMounted(Catalog& c)
     c.AddFoundFile(Found("b.txt", 1500, 40, 1));
     c.AddFoundFile(Found("c.txt", 2000, 40));       // at endSector: inside
     c.AddFoundFile(Found("far.txt", 2001, 40));     // past the end: outside
-    NtfsFileEntry stray;
+    catalog::NtfsFileEntry stray;
     stray.name = "stray.txt";
     stray.parent = 5;
     c.AddNtfsFile(stray);
@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ShownKindChoice,
 
 TEST(ShownVolume, MountShowsOnlyTheFoundFilesInsideItsSectors)
 {
-    Catalog c;
+    catalog::Catalog c;
     FillMounted(c);
     const ShownVolume v(c, ShownKind::MountedFound);
     EXPECT_EQ(FileNames(v, 5), (std::vector<std::string>{"a.txt"}));
@@ -103,7 +103,7 @@ TEST(ShownVolume, MountShowsOnlyTheFoundFilesInsideItsSectors)
 
 TEST(ShownVolume, StandardScanShowsTheNtfsFilesAndNoFoundFiles)
 {
-    Catalog c;
+    catalog::Catalog c;
     FillMounted(c);
     const ShownVolume v(c, ShownKind::NtfsLists);
     EXPECT_EQ(FileNames(v, 5), (std::vector<std::string>{"stray.txt"}));
@@ -114,15 +114,15 @@ TEST(ShownVolume, StandardScanShowsTheNtfsFilesAndNoFoundFiles)
 
 TEST(ShownVolume, FatListsGiveClustersSerialsAndDateWords)
 {
-    Catalog c;
+    catalog::Catalog c;
     c.volumeParams.type = core::kFsFat32;
-    FatFolderEntry docs;
+    catalog::FatFolderEntry docs;
     docs.name = "DOCS";
     docs.cluster = 9;
     docs.parentCluster = 0;
     docs.writeDate = 0x3267;  // 07-03-2005
     c.AddFatFolder(docs);
-    FatFileEntry f;
+    catalog::FatFileEntry f;
     f.name = "A.TXT";
     f.cluster = 12;
     f.parentCluster = 9;
@@ -147,7 +147,7 @@ TEST(ShownVolume, FatListsGiveClustersSerialsAndDateWords)
 
 TEST(ShownVolume, NoneShowsNothing)
 {
-    Catalog c;
+    catalog::Catalog c;
     FillMounted(c);
     const ShownVolume v(c, ShownKind::None);
     EXPECT_TRUE(v.FoldersIn(5).empty());
@@ -158,7 +158,7 @@ TEST(ShownVolume, NoneShowsNothing)
 
 TEST(ShownVolume, FolderNamesFollowParentsAndStopAtLoopsAndGaps)
 {
-    Catalog c;
+    catalog::Catalog c;
     c.AddNtfsFolder(NtfsFolder("A", 30, 5));
     c.AddNtfsFolder(NtfsFolder("B", 31, 30));
     c.AddNtfsFolder(NtfsFolder("C", 32, 31));
@@ -187,7 +187,7 @@ class ShownVolumeResolve : public testing::TestWithParam<ResolveCase>
 
 TEST_P(ShownVolumeResolve, PathsNameLiveEntriesBeforeDeletedOnesAndFoldersBeforeFiles)
 {
-    Catalog c;
+    catalog::Catalog c;
     FillMounted(c);
     c.AddNtfsFolder(NtfsFolder("Same", 60, 5, 1));   // folder 1, deleted
     c.AddNtfsFolder(NtfsFolder("Same", 61, 5));      // folder 2, live

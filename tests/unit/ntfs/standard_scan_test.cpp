@@ -46,7 +46,7 @@ struct StopAfter : core::ProgressSink
 
 struct Scan
 {
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     MftRunTable table;
     ntfs::FolderTree tree;
     ntfs::StandardScanResult result;
@@ -62,7 +62,7 @@ struct Scan
         options.readSectors = readSectors;
         result = ntfs::StandardScan(volume.Disk(), catalog, table, tree, sink, options);
     }
-    const ntfs::NtfsFileEntry* File(const std::string& name) const
+    const catalog::NtfsFileEntry* File(const std::string& name) const
     {
         for (const auto& f : catalog.NtfsFiles()) {
             if (f.name == name) {
@@ -71,7 +71,7 @@ struct Scan
         }
         return nullptr;
     }
-    const ntfs::NtfsFolderEntry* Folder(const std::string& name) const
+    const catalog::NtfsFolderEntry* Folder(const std::string& name) const
     {
         for (const auto& f : catalog.NtfsFolders()) {
             if (f.name == name) {
@@ -87,7 +87,7 @@ struct Scan
 TEST(ComputeNtfsParameters, ReadsTheBootSectorAndConfirmsBothTables)
 {
     MftVolume volume;
-    ntfs::VolumeParams params;
+    catalog::VolumeParams params;
     ASSERT_TRUE(ntfs::ComputeNtfsParameters(volume.Disk(), volume.Target(), params));
     EXPECT_EQ(params.type, core::kFsNtfs);
     EXPECT_EQ(params.sectorsPerCluster, 8u);
@@ -102,13 +102,13 @@ TEST(ComputeNtfsParameters, DestroyedFirstBootSectorUsesTheCopyWithTheSameCluste
 {
     MftVolume volume;
     volume.Raw().WriteSector(63, ByteBuffer(512, 0));
-    ntfs::VolumeParams params;
+    catalog::VolumeParams params;
     ASSERT_TRUE(ntfs::ComputeNtfsParameters(volume.Disk(), volume.Target(), params));
     EXPECT_EQ(params.clusterBase, 63u);
     EXPECT_EQ(ntfs::MftSectorOf(params.mftSector), volume.ClusterSector(16));
 
     volume.Raw().WriteSector(volume.Target().scanEndSector, ByteBuffer(512, 0));
-    ntfs::VolumeParams none;
+    catalog::VolumeParams none;
     EXPECT_FALSE(ntfs::ComputeNtfsParameters(volume.Disk(), volume.Target(), none));
     EXPECT_EQ(none.type, 0);
 }
@@ -118,7 +118,7 @@ TEST(ComputeNtfsParameters, ThreeSectorsPerClusterIsRejectedAndTheCopyDecides)
     MftVolume volume;
     ByteBuffer bad = BuildBootSector({.sectorsPerCluster = 3, .mftCluster = 16});
     volume.Raw().WriteSector(63, bad);
-    ntfs::VolumeParams params;
+    catalog::VolumeParams params;
     ASSERT_TRUE(ntfs::ComputeNtfsParameters(volume.Disk(), volume.Target(), params));
     EXPECT_EQ(params.sectorsPerCluster, 8u);
 
@@ -130,7 +130,7 @@ TEST(ComputeNtfsParameters, MftPointerOfTheCopyIsTriedWhenTheFirstMisses)
 {
     MftVolume volume;
     volume.Raw().WriteSector(63, BuildBootSector({.mftCluster = 700, .mftMirrCluster = 2}));
-    ntfs::VolumeParams params;
+    catalog::VolumeParams params;
     ASSERT_TRUE(ntfs::ComputeNtfsParameters(volume.Disk(), volume.Target(), params));
     EXPECT_EQ(ntfs::MftSectorOf(params.mftSector), volume.ClusterSector(16));
 }
@@ -155,7 +155,7 @@ TEST(StandardScan, FailedParametersShowTheirStatusAndLeaveTheCatalog)
     MftVolume volume;
     volume.Raw().WriteSector(63, ByteBuffer(512, 0));
     volume.Raw().WriteSector(volume.Target().scanEndSector, ByteBuffer(512, 0));
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     catalog.scanTarget = volume.Target();
     catalog.AddNtfsFolder({.name = "kept"});
     MftRunTable table;
@@ -672,7 +672,7 @@ TEST(StandardScan, StopKeepsWhatWasFoundAndBuildsTheTree)
     volume.PutFile(31, "a.txt", 30);
     volume.PutFile(32, "orphan.txt", 77);
     volume.PutFile(40, "never.txt");
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     catalog.scanTarget = volume.Target();
     MftRunTable table;
     ntfs::FolderTree tree;

@@ -12,18 +12,18 @@
 namespace ntfs {
 namespace {
 
-void AddFolder(Catalog& c, std::string name, std::uint32_t record, std::uint32_t parent)
+void AddFolder(catalog::Catalog& c, std::string name, std::uint32_t record, std::uint32_t parent)
 {
-    NtfsFolderEntry e;
+    catalog::NtfsFolderEntry e;
     e.name = std::move(name);
     e.record = record;
     e.parent = parent;
     c.AddNtfsFolder(std::move(e));
 }
 
-void AddFile(Catalog& c, std::string name, std::uint32_t record, std::uint32_t parent)
+void AddFile(catalog::Catalog& c, std::string name, std::uint32_t record, std::uint32_t parent)
 {
-    NtfsFileEntry e;
+    catalog::NtfsFileEntry e;
     e.name = std::move(name);
     e.record = record;
     e.parent = parent;
@@ -81,7 +81,7 @@ TEST(FolderTree, IdsParentsAndAncestors)
 
 TEST(SearchLostData, OrphansShareOnePlaceholderAndNumberingContinues)
 {
-    Catalog c;
+    catalog::Catalog c;
     AddFolder(c, "a", 30, 100);   // parent 100 missing
     AddFolder(c, "b", 31, 100);   // same missing parent: same placeholder
     AddFolder(c, "c", 32, 30);    // parent present
@@ -93,7 +93,7 @@ TEST(SearchLostData, OrphansShareOnePlaceholderAndNumberingContinues)
     RecordingSink sink;
     EXPECT_EQ(SearchLostData(c, 7, true, stop, sink), 9u);
     ASSERT_EQ(c.NtfsFolders().size(), 6u);
-    const NtfsFolderEntry& dir7 = c.NtfsFolders()[4];
+    const catalog::NtfsFolderEntry& dir7 = c.NtfsFolders()[4];
     EXPECT_EQ(dir7.name, "Dir7");
     EXPECT_EQ(dir7.record, 100u);
     EXPECT_EQ(dir7.parent, 5u);
@@ -111,7 +111,7 @@ TEST(SearchLostData, OrphansShareOnePlaceholderAndNumberingContinues)
 
 TEST(SearchLostData, FilesOnlyInStandardScanAndStopEndsEarlyAndClears)
 {
-    Catalog c;
+    catalog::Catalog c;
     AddFile(c, "f", 40, 200);
     core::StopFlag stop;
     EXPECT_EQ(SearchLostData(c, 0, false, stop, core::NullSink()), 0u);
@@ -126,7 +126,7 @@ TEST(SearchLostData, FilesOnlyInStandardScanAndStopEndsEarlyAndClears)
 
 TEST(BuildNtfsTree, NoFoldersGivesEmptyExpandedRoot)
 {
-    Catalog c;
+    catalog::Catalog c;
     FolderTree tree;
     RecordingSink sink;
     TreeBuildCounts counts;
@@ -139,7 +139,7 @@ TEST(BuildNtfsTree, NoFoldersGivesEmptyExpandedRoot)
 
 TEST(BuildNtfsTree, ChildrenInCatalogOrderWithItemsStoredInEntries)
 {
-    Catalog c;
+    catalog::Catalog c;
     AddFolder(c, "zeta", 40, 5);
     AddFolder(c, "alpha", 41, 5);
     AddFolder(c, "inner", 42, 40);
@@ -170,7 +170,7 @@ TEST(BuildNtfsTree, ChildrenInCatalogOrderWithItemsStoredInEntries)
 
 TEST(BuildNtfsTree, SharedRecordsAndCyclesPlaceEachEntryOnce)
 {
-    Catalog c;
+    catalog::Catalog c;
     // Two entries share record 10; 20 hangs under 10 and another entry with record 10 under 20,
     // so a recursive build would place 20 inside its own subtree for ever.
     AddFolder(c, "A", 10, 5);
@@ -194,7 +194,7 @@ TEST(BuildNtfsTree, SharedRecordsAndCyclesPlaceEachEntryOnce)
 TEST(BuildNtfsTree, DeepChainDoesNotOverflowTheStack)
 {
     constexpr std::uint32_t kDepth = 100000;
-    Catalog c;
+    catalog::Catalog c;
     for (std::uint32_t i = 0; i < kDepth; ++i)
         AddFolder(c, "d", 100 + i, i == 0 ? 5 : 99 + i);
     FolderTree tree;
@@ -208,7 +208,7 @@ TEST(BuildNtfsTree, DeepChainDoesNotOverflowTheStack)
 TEST(BuildNtfsTree, CostIsLinearEvenWhenManyEntriesShareARecord)
 {
     constexpr std::uint32_t kCount = 200000;
-    Catalog c;
+    catalog::Catalog c;
     // Half the entries carry record 10 under the root, the other half hang under record 10:
     // descending into every record-10 entry would walk all their children each time.
     for (std::uint32_t i = 0; i < kCount / 2; ++i)
@@ -226,9 +226,9 @@ TEST(BuildNtfsTree, CostIsLinearEvenWhenManyEntriesShareARecord)
 
 TEST(BuildFatTree, ByClusterFromTheRoot)
 {
-    Catalog c;
+    catalog::Catalog c;
     auto addFat = [&c](std::string name, std::uint32_t cluster, std::uint32_t parentCluster) {
-        FatFolderEntry e;
+        catalog::FatFolderEntry e;
         e.name = std::move(name);
         e.cluster = cluster;
         e.parentCluster = parentCluster;

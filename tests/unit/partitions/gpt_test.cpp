@@ -341,7 +341,7 @@ TEST_F(GptTest, SelectingRecordsFillsTheTargetAndTellsWhatTheyHold)
 {
     Build();
     Walk();
-    ntfs::ScanTarget target;
+    catalog::ScanTarget target;
     const auto volume = SelectPartition(tree, list, list.records[2].treeItem, false, 0, target);
     ASSERT_TRUE(volume);
     EXPECT_EQ(volume->content, PartitionContent::FileSystem);

@@ -21,7 +21,7 @@ protected:
 
     PartitionList list;
     PartitionTree tree{2};
-    ntfs::ScanTarget target;
+    catalog::ScanTarget target;
 };
 
 TEST_F(SelectTest, PartitionItemFillsTheScanTarget)

@@ -477,7 +477,7 @@ TEST_F(ExtractionTest, RecoverAllRecreatesTheFolderTree)
 {
     vol.PutRecord(30, FileRecordBuilder().ResidentData(Pattern(20, 1)).Build());
     vol.PutRecord(31, FileRecordBuilder().ResidentData(Pattern(30, 2)).Build());
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     catalog.AddNtfsFolder({.name = "Docs", .record = 50, .parent = 5});
     catalog.AddNtfsFolder({.name = "..", .record = 51, .parent = 50, .deleted = 1});
     catalog.AddNtfsFolder({.name = "Loop", .record = 52, .parent = 52});  // not below the root
@@ -576,7 +576,7 @@ protected:
         return record;
     }
 
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
 };
 
 // The batch's amounts (for the rate and the time left): every planned byte, handled in order, also
@@ -681,7 +681,7 @@ TEST_F(ExtractionTest, TakenNamesAreSeenInFoldersOldAndNew)
     for (std::uint32_t r = 30; r < 35; ++r) {
         vol.PutRecord(r, FileRecordBuilder().ResidentData(Pattern(10 + r, static_cast<std::uint8_t>(r))).Build());
     }
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     catalog.AddNtfsFolder({.name = "Sub", .record = 50, .parent = 5});
     catalog.AddNtfsFolder({.name = "Inner", .record = 51, .parent = 50});
     const auto file = [&](const char* name, std::uint32_t record, std::uint32_t parent) {
@@ -754,7 +754,7 @@ protected:
 TEST_P(VfatDestinationTest, NamesTheDestinationFoldsGetTheDuplicatePolicy)
 {
     const TakenNameCase& c = GetParam();
-    ntfs::Catalog catalog;
+    catalog::Catalog catalog;
     catalog.AddNtfsFolder({.name = "Out", .record = 50, .parent = 5});
     const std::vector<std::pair<std::string, std::string>> pairs{{"Case.txt", "CASE.TXT"}, {"dot.txt", "dot.txt."}};
     std::uint32_t record = 30;

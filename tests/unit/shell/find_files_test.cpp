@@ -11,7 +11,7 @@
 
 #include "core/case_map.h"
 #include "core/types.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "shell/name_patterns.h"
 
 namespace shell {
@@ -23,7 +23,7 @@ struct Hits
     FindResult result;
 };
 
-Hits Find(const ntfs::Catalog& c, std::string_view pattern, int scanMethod = 1)
+Hits Find(const catalog::Catalog& c, std::string_view pattern, int scanMethod = 1)
 {
     Hits h;
     core::PauseGate gate;
@@ -48,19 +48,19 @@ std::vector<std::string> Names(const Hits& h)
     return names;
 }
 
-void AddFile(ntfs::Catalog& c, std::string name, std::uint32_t parent, std::uint64_t size = 1, std::uint32_t deleted = 0)
+void AddFile(catalog::Catalog& c, std::string name, std::uint32_t parent, std::uint64_t size = 1, std::uint32_t deleted = 0)
 {
     c.AddNtfsFile({std::move(name), 100 + c.fileCount, parent, 0, 0, size, deleted, 0});
     ++c.fileCount;
 }
 
-void AddFolder(ntfs::Catalog& c, std::string name, std::uint32_t record, std::uint32_t parent)
+void AddFolder(catalog::Catalog& c, std::string name, std::uint32_t record, std::uint32_t parent)
 {
     c.AddNtfsFolder({std::move(name), record, parent, 0, 0, 0, 0, 0});
 }
 
 // \DOCS\2005 and a placeholder Dir0 standing for the missing folder record 77.
-void FillNtfs(ntfs::Catalog& c)
+void FillNtfs(catalog::Catalog& c)
 {
     c.volumeParams.type = core::kFsNtfs;
     AddFolder(c, "DOCS", 40, 5);
@@ -75,7 +75,7 @@ void FillNtfs(ntfs::Catalog& c)
 
 TEST(FindFilesMatching, PatternsAreUpperCasedAndRowsShowUpperCaseNames)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     FillNtfs(c);
     EXPECT_EQ(Names(Find(c, "*.DOC")), (std::vector<std::string>{"A.DOC", "REPORT.DOC"}));
     EXPECT_EQ(Names(Find(c, "*.doc")), (std::vector<std::string>{"A.DOC", "REPORT.DOC"}));
@@ -89,7 +89,7 @@ TEST(FindFilesMatching, PatternsAreUpperCasedAndRowsShowUpperCaseNames)
 
 TEST(FindFilesPath, RootSubfoldersAndPlaceholders)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     FillNtfs(c);
     const Hits h = Find(c, "*");
     ASSERT_EQ(h.rows.size(), 5u);
@@ -104,7 +104,7 @@ TEST(FindFilesPath, RootSubfoldersAndPlaceholders)
 
 TEST(FindFilesPath, BrokenCyclicAndDeepChainsEnd)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     c.volumeParams.type = core::kFsNtfs;
     AddFolder(c, "A", 10, 11);  // A and B are each other's parent
     AddFolder(c, "B", 11, 10);
@@ -117,7 +117,7 @@ TEST(FindFilesPath, BrokenCyclicAndDeepChainsEnd)
     EXPECT_EQ(NtfsFolderPath(c, 5), "\\");
     EXPECT_EQ(NtfsFolderPath(c, 4242), "\\");
 
-    ntfs::Catalog deep;
+    catalog::Catalog deep;
     const std::uint32_t depth = static_cast<std::uint32_t>(kMaxPathDepth) + 500;
     for (std::uint32_t i = 0; i < depth; ++i) {
         AddFolder(deep, "D", 1000 + i, i == 0 ? 5 : 999 + i);
@@ -128,7 +128,7 @@ TEST(FindFilesPath, BrokenCyclicAndDeepChainsEnd)
 
 TEST(FindFilesLists, StandardScanSearchesNtfsFilesOnly)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     FillNtfs(c);
     c.AddFoundFile({"found.doc", 100, 5, 0, 0, 0, 1, 0, 0});
     EXPECT_EQ(Names(Find(c, "FOUND")), std::vector<std::string>{});
@@ -138,7 +138,7 @@ TEST(FindFilesLists, StandardScanSearchesNtfsFilesOnly)
 
 TEST(FindFilesLists, AdvanceScanSearchesFoundFilesInsideTheVolume)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     c.volumeParams.type = core::kFsNtfs;
     c.volumeParams.clusterBase = 1000;
     c.volumeParams.endSector = 2000;
@@ -158,7 +158,7 @@ TEST(FindFilesLists, AdvanceScanSearchesFoundFilesInsideTheVolume)
 TEST(FindFilesLists, FatSearchesFatFilesByCluster)
 {
     for (const core::FsTypeCode type : {core::kFsFat16, core::kFsFat32}) {
-        ntfs::Catalog c;
+        catalog::Catalog c;
         c.volumeParams.type = type;
         c.AddFatFolder({"DOCS", 3, 0, 0, 0, 0, 0, 0});
         c.AddFatFolder({"2005", 9, 3, 0, 0, 0, 0, 0});
@@ -175,7 +175,7 @@ TEST(FindFilesLists, FatSearchesFatFilesByCluster)
 
 TEST(FindFilesStop, StopEndsTheSearchAndKeepsTheRowsSoFar)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     FillNtfs(c);
     core::PauseGate gate;
     core::StopFlag stop;
@@ -199,7 +199,7 @@ TEST(FindFilesStop, StopEndsTheSearchAndKeepsTheRowsSoFar)
 }
 
 // The stop question: the window closes the gate, asks, and opens it again with the answer.
-FindResult SearchWithQuestion(const ntfs::Catalog& c, bool answerYes, std::vector<std::string>& seen)
+FindResult SearchWithQuestion(const catalog::Catalog& c, bool answerYes, std::vector<std::string>& seen)
 {
     core::PauseGate gate;
     core::StopFlag stop;
@@ -226,7 +226,7 @@ FindResult SearchWithQuestion(const ntfs::Catalog& c, bool answerYes, std::vecto
 
 TEST(FindFilesStop, QuestionAnsweredNoContinuesYesStopsAtTheGate)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     FillNtfs(c);
     std::vector<std::string> seen;
     FindResult r = SearchWithQuestion(c, false, seen);
@@ -278,7 +278,7 @@ TEST_P(FindThroughTable, MatchesAsTheTableFolds)
 {
     const TableCase& t = GetParam();
     ASSERT_EQ(core::SimpleUpperCase(U'\u10D0'), U'\u10D0');  // the built-in map leaves Georgian alone
-    ntfs::Catalog c;
+    catalog::Catalog c;
     c.volumeParams.type = core::kFsNtfs;
     AddFile(c, t.name, 5);
     core::PauseGate gate;

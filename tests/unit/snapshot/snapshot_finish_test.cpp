@@ -24,7 +24,7 @@ std::vector<std::string> RowTexts(const std::vector<ntfs::ListRow>& rows)
     return out;
 }
 
-void Transfer(const ntfs::Catalog& from, ntfs::Catalog& to)
+void Transfer(const catalog::Catalog& from, catalog::Catalog& to)
 {
     std::vector<std::uint8_t> bytes;
     ASSERT_EQ(SerializeSnapshot(from, bytes), SerializeOutcome::Serialized);
@@ -41,14 +41,14 @@ TEST(FinishSnapshotLoad, NtfsLoadRebuildsWhatTheScanShowed)
     volume.PutFile(51, "b.txt", 41);
     volume.PutFile(52, "lost.txt", 300);  // orphan: hangs under placeholder Dir0
 
-    ntfs::Catalog scanned;
+    catalog::Catalog scanned;
     scanned.scanTarget = volume.Target();
     ntfs::MftRunTable scanTable;
     ntfs::FolderTree scanTree;
     const auto scan = ntfs::StandardScan(volume.Disk(), scanned, scanTable, scanTree, core::NullSink());
     ASSERT_EQ(scan.outcome, ntfs::StandardScanOutcome::Completed);
 
-    ntfs::Catalog loaded;
+    catalog::Catalog loaded;
     Transfer(scanned, loaded);
     loaded.scanStopFlag.Request();
     ntfs::MftRunTable table;
@@ -76,13 +76,13 @@ TEST(FinishSnapshotLoad, TreeIsBuiltEvenWhenTheSelectedDiskHoldsNoMft)
 {
     MftVolume volume;
     volume.PutFolder(40, "DOCS");
-    ntfs::Catalog scanned;
+    catalog::Catalog scanned;
     scanned.scanTarget = volume.Target();
     ntfs::MftRunTable scanTable;
     ntfs::FolderTree scanTree;
     ntfs::StandardScan(volume.Disk(), scanned, scanTable, scanTree, core::NullSink());
 
-    ntfs::Catalog loaded;
+    catalog::Catalog loaded;
     Transfer(scanned, loaded);
     disk::DiskState noDrive;  // another disk selected: nothing reads
     ntfs::MftRunTable table;
@@ -96,13 +96,13 @@ TEST(FinishSnapshotLoad, TreeIsBuiltEvenWhenTheSelectedDiskHoldsNoMft)
 
 TEST(FinishSnapshotLoad, FatBuildsNoRunTableAndListsClusterZero)
 {
-    ntfs::Catalog fat;
+    catalog::Catalog fat;
     fat.volumeParams.type = core::kFsFat32;
     fat.AddFatFolder({"DOCS", 3, 0, 0x3261, 0x3262, 0, 0, 0});
     fat.AddFatFolder({"SUB", 4, 3, 0, 0, 0, 0, 0});
     fat.AddFatFile({"ROOT.TXT", 9, 0, 0, 0, 12, 0, 0});
     ++fat.fileCount;
-    ntfs::Catalog loaded;
+    catalog::Catalog loaded;
     Transfer(fat, loaded);
 
     disk::DiskState noDrive;
@@ -122,7 +122,7 @@ TEST(FinishSnapshotLoad, FatBuildsNoRunTableAndListsClusterZero)
 
 TEST(FinishSnapshotLoad, OtherTypeGivesAnEmptyTree)
 {
-    ntfs::Catalog none;
+    catalog::Catalog none;
     disk::DiskState noDrive;
     ntfs::MftRunTable table;
     ntfs::FolderTree tree;

@@ -18,7 +18,7 @@
 
 #include "core/messages.h"
 #include "core/types.h"
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 #include "snapshot/snapshot_codec.h"
 #include "snapshot/snapshot_file.h"
 #include "snapshot/snapshot_layout.h"
@@ -60,7 +60,7 @@ void WriteFile(const fs::path& p, const Bytes& bytes)
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-Bytes Serialize(const ntfs::Catalog& catalog)
+Bytes Serialize(const catalog::Catalog& catalog)
 {
     Bytes out;
     EXPECT_EQ(SerializeSnapshot(catalog, out), SerializeOutcome::Serialized);
@@ -83,7 +83,7 @@ void PutU32(Bytes& b, std::size_t off, std::uint32_t v)
     PutU16(b, off + 2, static_cast<std::uint16_t>(v >> 16));
 }
 
-void SetHeader(ntfs::Catalog& c, core::FsTypeCode type)
+void SetHeader(catalog::Catalog& c, core::FsTypeCode type)
 {
     c.scanTarget = {type, 63, 204800, 204862, 2};
     c.volumeParams.type = type;
@@ -103,7 +103,7 @@ void SetHeader(ntfs::Catalog& c, core::FsTypeCode type)
     c.selectedFileSystem = 3;
 }
 
-void AddNtfsFile(ntfs::Catalog& c, std::string name, std::uint32_t record, std::uint32_t parent, std::uint64_t size,
+void AddNtfsFile(catalog::Catalog& c, std::string name, std::uint32_t record, std::uint32_t parent, std::uint64_t size,
                  std::uint32_t deleted = 0)
 {
     c.AddNtfsFile({std::move(name), record, parent, 0x01D0000000000001ULL, 0x01D0000000000002ULL, size, deleted,
@@ -111,14 +111,14 @@ void AddNtfsFile(ntfs::Catalog& c, std::string name, std::uint32_t record, std::
     ++c.fileCount;
 }
 
-void AddFatFile(ntfs::Catalog& c, std::string name, std::uint32_t cluster, std::uint32_t parent, std::uint32_t size)
+void AddFatFile(catalog::Catalog& c, std::string name, std::uint32_t cluster, std::uint32_t parent, std::uint32_t size)
 {
     c.AddFatFile({std::move(name), cluster, parent, 0x3267, 0x3268, size, 1, 0});
     ++c.fileCount;
 }
 
 // An NTFS catalog as a Standard Scan leaves it: a folder, a subfolder, a placeholder, files.
-void FillNtfs(ntfs::Catalog& c)
+void FillNtfs(catalog::Catalog& c)
 {
     SetHeader(c, core::kFsNtfs);
     c.AddNtfsFolder({"DOCS", 40, 5, 11, 12, 0, 0, 0});
@@ -129,7 +129,7 @@ void FillNtfs(ntfs::Catalog& c)
     AddNtfsFile(c, std::string(255, 'x'), 52, 77, 7);
 }
 
-void FillFat(ntfs::Catalog& c, core::FsTypeCode type)
+void FillFat(catalog::Catalog& c, core::FsTypeCode type)
 {
     SetHeader(c, type);
     c.AddFatFolder({"DOCS", 3, 0, 0x3261, 0x3262, 0, 0, 0});
@@ -139,7 +139,7 @@ void FillFat(ntfs::Catalog& c, core::FsTypeCode type)
 }
 
 // Everything a load may change, as text, to see that a refused load changed nothing.
-std::string Fingerprint(const ntfs::Catalog& c)
+std::string Fingerprint(const catalog::Catalog& c)
 {
     std::ostringstream s;
     const auto& t = c.scanTarget;
@@ -166,7 +166,7 @@ std::string Fingerprint(const ntfs::Catalog& c)
 }
 
 // A catalog holding both kinds of lists, as no load could leave it.
-void FillBeforeLoad(ntfs::Catalog& c)
+void FillBeforeLoad(catalog::Catalog& c)
 {
     FillFat(c, core::kFsFat16);
     c.AddNtfsFolder({"KEEP", 90, 5, 1, 2, 4, 0, 0});
@@ -175,7 +175,7 @@ void FillBeforeLoad(ntfs::Catalog& c)
 
 TEST(SnapshotFormat, EmptyNtfsCatalogIsHeaderAndTwoCounts)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     SetHeader(c, core::kFsNtfs);
     const Bytes b = Serialize(c);
     ASSERT_EQ(b.size(), 86u);
@@ -195,7 +195,7 @@ TEST(SnapshotFormat, EmptyNtfsCatalogIsHeaderAndTwoCounts)
 
 TEST(SnapshotFormat, RecordLengthsCountNameAndFixedPart)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     SetHeader(c, core::kFsNtfs);
     c.AddNtfsFolder({"Dir0", 77, 5, 0, 0, 0, 1, 0});
     AddNtfsFile(c, "a.txt", 50, 77, 3);
@@ -214,7 +214,7 @@ TEST(SnapshotFormat, RecordLengthsCountNameAndFixedPart)
 
 TEST(SnapshotFormat, FatTypesWriteFatListsOtherTypesNoBody)
 {
-    ntfs::Catalog fat;
+    catalog::Catalog fat;
     FillFat(fat, core::kFsFat32);
     const Bytes b = Serialize(fat);
     EXPECT_EQ(U32At(b, 78), 2u);
@@ -224,7 +224,7 @@ TEST(SnapshotFormat, FatTypesWriteFatListsOtherTypesNoBody)
     EXPECT_EQ(U16At(b, filesAt + 4), 10 + 21);
     EXPECT_EQ(U32At(b, b.size() - 4), 1u);  // the second file's serial
 
-    ntfs::Catalog none;
+    catalog::Catalog none;
     SetHeader(none, 0);
     none.AddNtfsFolder({"X", 6, 5, 0, 0, 0, 0, 0});
     EXPECT_EQ(Serialize(none).size(), kHeaderSize);
@@ -232,11 +232,11 @@ TEST(SnapshotFormat, FatTypesWriteFatListsOtherTypesNoBody)
 
 TEST(SnapshotRoundTrip, NtfsSaveLoadSaveGivesTheSameBytes)
 {
-    ntfs::Catalog source;
+    catalog::Catalog source;
     FillNtfs(source);
     const Bytes first = Serialize(source);
 
-    ntfs::Catalog loaded;
+    catalog::Catalog loaded;
     FillBeforeLoad(loaded);
     loaded.volumeParams.rootDirStart = 4242;
     const LoadResult r = LoadSnapshotBytes(first, loaded);
@@ -260,11 +260,11 @@ TEST(SnapshotRoundTrip, NtfsSaveLoadSaveGivesTheSameBytes)
 TEST(SnapshotRoundTrip, FatSaveLoadSaveGivesTheSameBytesAndRenumbersFiles)
 {
     for (const core::FsTypeCode type : {core::kFsFat16, core::kFsFat32}) {
-        ntfs::Catalog source;
+        catalog::Catalog source;
         FillFat(source, type);
         Bytes first = Serialize(source);
 
-        ntfs::Catalog loaded;
+        catalog::Catalog loaded;
         FillBeforeLoad(loaded);
         ASSERT_EQ(LoadSnapshotBytes(first, loaded).outcome, LoadOutcome::Loaded);
         EXPECT_EQ(Serialize(loaded), first);
@@ -274,7 +274,7 @@ TEST(SnapshotRoundTrip, FatSaveLoadSaveGivesTheSameBytesAndRenumbersFiles)
 
         // Stored serials are dropped; the catalog numbers the files from 0 as they are added.
         PutU32(first, first.size() - 4, 77);
-        ntfs::Catalog renumbered;
+        catalog::Catalog renumbered;
         ASSERT_EQ(LoadSnapshotBytes(first, renumbered).outcome, LoadOutcome::Loaded);
         EXPECT_EQ(renumbered.FatFiles()[1].serial, 1u);
     }
@@ -282,9 +282,9 @@ TEST(SnapshotRoundTrip, FatSaveLoadSaveGivesTheSameBytesAndRenumbersFiles)
 
 TEST(SnapshotRoundTrip, OtherTypeLoadsHeaderAndEmptiesTheLists)
 {
-    ntfs::Catalog source;
+    catalog::Catalog source;
     SetHeader(source, 0);
-    ntfs::Catalog loaded;
+    catalog::Catalog loaded;
     FillBeforeLoad(loaded);
     ASSERT_EQ(LoadSnapshotBytes(Serialize(source), loaded).outcome, LoadOutcome::Loaded);
     EXPECT_EQ(loaded.folderCount, 0u);
@@ -295,17 +295,17 @@ TEST(SnapshotRoundTrip, OtherTypeLoadsHeaderAndEmptiesTheLists)
 
 TEST(SnapshotChecks, TagIsComparedWithoutCaseAndReportedWhenWrong)
 {
-    ntfs::Catalog source;
+    catalog::Catalog source;
     FillNtfs(source);
     Bytes b = Serialize(source);
     for (const char* tag : {"DNX4.02", "Dnx4.02"}) {
         std::copy(tag, tag + 7, b.begin());
-        ntfs::Catalog loaded;
+        catalog::Catalog loaded;
         EXPECT_EQ(LoadSnapshotBytes(b, loaded).outcome, LoadOutcome::Loaded) << tag;
     }
 
     std::copy_n("dnx4.03", 7, b.begin());
-    ntfs::Catalog c;
+    catalog::Catalog c;
     FillBeforeLoad(c);
     const std::string before = Fingerprint(c);
     LoadResult r = LoadSnapshotBytes(b, c);
@@ -321,7 +321,7 @@ TEST(SnapshotChecks, TagIsComparedWithoutCaseAndReportedWhenWrong)
 
 TEST(SnapshotChecks, VersionMustBeOnePointZero)
 {
-    ntfs::Catalog source;
+    catalog::Catalog source;
     FillNtfs(source);
     for (const std::string bad : {"1.1", "10.", "1.0"}) {
         Bytes b = Serialize(source);
@@ -329,7 +329,7 @@ TEST(SnapshotChecks, VersionMustBeOnePointZero)
         if (bad == "1.0") {
             b.resize(9);  // the version itself cut short
         }
-        ntfs::Catalog c;
+        catalog::Catalog c;
         FillBeforeLoad(c);
         const std::string before = Fingerprint(c);
         const LoadResult r = LoadSnapshotBytes(b, c);
@@ -342,10 +342,10 @@ TEST(SnapshotChecks, VersionMustBeOnePointZero)
 TEST(SnapshotChecks, EveryTruncationIsRefusedAndLeavesTheCatalogAlone)
 {
     for (const core::FsTypeCode type : {core::kFsNtfs, core::kFsFat32}) {
-        ntfs::Catalog source;
+        catalog::Catalog source;
         type == core::kFsNtfs ? FillNtfs(source) : FillFat(source, type);
         const Bytes full = Serialize(source);
-        ntfs::Catalog c;
+        catalog::Catalog c;
         FillBeforeLoad(c);
         const std::string before = Fingerprint(c);
         for (std::size_t n = 0; n < full.size(); ++n) {
@@ -372,7 +372,7 @@ struct DamageCase
 // The file of one folder "Dir0" (record at 82) and one file "a.txt" (count at 115, record at 119).
 Bytes OneFolderOneFile()
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     SetHeader(c, core::kFsNtfs);
     c.AddNtfsFolder({"Dir0", 77, 5, 0, 0, 0, 0, 0});
     AddNtfsFile(c, "a.txt", 50, 77, 3);
@@ -399,7 +399,7 @@ TEST_P(SnapshotDamage, IsRefusedWithoutTouchingTheCatalog)
 {
     Bytes b = OneFolderOneFile();
     GetParam().damage(b);
-    ntfs::Catalog c;
+    catalog::Catalog c;
     FillBeforeLoad(c);
     const std::string before = Fingerprint(c);
     const LoadResult r = LoadSnapshotBytes(b, c);
@@ -421,10 +421,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, SnapshotDamage, ::testing::ValuesIn(kDamageCases
 TEST(SnapshotChecks, SoundFileStillLoadsAndLongestNameIsAccepted)
 {
     Bytes b = OneFolderOneFile();
-    ntfs::Catalog c;
+    catalog::Catalog c;
     EXPECT_EQ(LoadSnapshotBytes(b, c).outcome, LoadOutcome::Loaded);
 
-    ntfs::Catalog longest;
+    catalog::Catalog longest;
     SetHeader(longest, core::kFsFat16);
     longest.AddFatFolder({std::string(255, 'N'), 3, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(LoadSnapshotBytes(Serialize(longest), c).outcome, LoadOutcome::Loaded);
@@ -443,19 +443,19 @@ TEST(SnapshotNaming, ExtensionIsAppendedUnlessTheNameEndsInCapitalQdn)
 TEST(SnapshotFile, SaveWritesTheNamedFileAndLoadReadsItBack)
 {
     TempDir dir;
-    ntfs::Catalog source;
+    catalog::Catalog source;
     FillNtfs(source);
     const SaveResult s = SaveSnapshot(source, (dir.path() / "disk1").string());
     ASSERT_EQ(s.outcome, SaveOutcome::Saved) << s.message;
     EXPECT_EQ(s.path, (dir.path() / "disk1.QDN").string());
     EXPECT_EQ(ReadFile(s.path), Serialize(source));
 
-    ntfs::Catalog loaded;
+    catalog::Catalog loaded;
     ASSERT_EQ(LoadSnapshot(s.path, loaded).outcome, LoadOutcome::Loaded);
     EXPECT_EQ(Serialize(loaded), Serialize(source));
 
     // Saving again over the file truncates it.
-    ntfs::Catalog empty;
+    catalog::Catalog empty;
     SetHeader(empty, core::kFsNtfs);
     ASSERT_EQ(SaveSnapshot(empty, s.path).outcome, SaveOutcome::Saved);
     EXPECT_EQ(ReadFile(s.path).size(), 86u);
@@ -464,7 +464,7 @@ TEST(SnapshotFile, SaveWritesTheNamedFileAndLoadReadsItBack)
 TEST(SnapshotFile, ReadOnlySnapshotLoads)
 {
     TempDir dir;
-    ntfs::Catalog source;
+    catalog::Catalog source;
     FillFat(source, core::kFsFat16);
     const fs::path file = dir.path() / "ro.QDN";
     WriteFile(file, Serialize(source));
@@ -477,7 +477,7 @@ TEST(SnapshotFile, ReadOnlySnapshotLoads)
             if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
                 std::_Exit(3);
             }
-            ntfs::Catalog loaded;
+            catalog::Catalog loaded;
             const LoadResult r = LoadSnapshot(file.string(), loaded);
             std::_Exit(r.outcome == LoadOutcome::Loaded && loaded.fileCount == 2 ? 0 : 1);
         },
@@ -487,7 +487,7 @@ TEST(SnapshotFile, ReadOnlySnapshotLoads)
 TEST(SnapshotFile, OpenFailuresAreReportedAndChangeNothing)
 {
     TempDir dir;
-    ntfs::Catalog c;
+    catalog::Catalog c;
     FillBeforeLoad(c);
     const std::string before = Fingerprint(c);
 
@@ -511,7 +511,7 @@ TEST(SnapshotFile, ShortWriteIsNotReportedAsSuccess)
     TempDir dir;
     const fs::path link = dir.path() / "full.QDN";
     fs::create_symlink("/dev/full", link);
-    ntfs::Catalog c;
+    catalog::Catalog c;
     FillNtfs(c);
     const SaveResult s = SaveSnapshot(c, link.string());
     EXPECT_EQ(s.outcome, SaveOutcome::WriteFailed);
@@ -523,7 +523,7 @@ TEST(SnapshotFile, NameOverTheLimitIsNotSavedAndKeepsAnExistingFile)
     TempDir dir;
     const fs::path file = dir.path() / "keep.QDN";
     WriteFile(file, Bytes{1, 2, 3});
-    ntfs::Catalog c;
+    catalog::Catalog c;
     SetHeader(c, core::kFsNtfs);
     AddNtfsFile(c, std::string(766, 'L'), 60, 5, 1);  // past what even a 2.0 file holds
     const SaveResult s = SaveSnapshot(c, file.string());
@@ -552,7 +552,7 @@ void FixChecksum(Bytes& b) { PutU32(b, b.size() - 4, ReferenceCrc32(b, b.size() 
 std::string VersionOf(const Bytes& b) { return std::string(b.begin() + kVersionOffset, b.begin() + kVersionOffset + 3); }
 
 // Cyrillic, CJK, an emoji (a surrogate pair on disk) and a replaced lone surrogate.
-void FillUnicode(ntfs::Catalog& c)
+void FillUnicode(catalog::Catalog& c)
 {
     SetHeader(c, core::kFsNtfs);
     c.AddNtfsFolder({"\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe", 40, 5, 11, 12, 0, 0, 0});  // Фото
@@ -570,7 +570,7 @@ void FillUnicode(ntfs::Catalog& c)
 
 TEST(SnapshotVersions, LatinOneNamesKeepTheClassicFormatByteForByte)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     SetHeader(c, core::kFsNtfs);
     c.AddNtfsFolder({"Caf\xc3\xa9", 40, 5, 11, 12, 0, 0, 0});     // Café in the catalog (UTF-8)
     AddNtfsFile(c, "men\xc3\xba \xc3\xbf.txt", 50, 40, 10);       // menú ÿ.txt
@@ -584,7 +584,7 @@ TEST(SnapshotVersions, LatinOneNamesKeepTheClassicFormatByteForByte)
     EXPECT_EQ(std::string(b.begin() + file + 6, b.begin() + file + 16), "men\xfa \xff.txt");
     EXPECT_EQ(b.size(), file + 2 + 10 + kNtfsFileFixed);  // no checksum
 
-    ntfs::Catalog loaded;
+    catalog::Catalog loaded;
     ASSERT_EQ(LoadSnapshotBytes(b, loaded).outcome, LoadOutcome::Loaded);
     EXPECT_EQ(loaded.NtfsFolders().at(0).name, "Caf\xc3\xa9");
     EXPECT_EQ(loaded.NtfsFiles().at(0).name, "men\xc3\xba \xc3\xbf.txt");
@@ -593,7 +593,7 @@ TEST(SnapshotVersions, LatinOneNamesKeepTheClassicFormatByteForByte)
 
 TEST(SnapshotVersions, NamesPastLatinOneWriteVersionTwoAndComeBackExactly)
 {
-    ntfs::Catalog source;
+    catalog::Catalog source;
     FillUnicode(source);
     const Bytes b = Serialize(source);
     ASSERT_EQ(VersionOf(b), "2.0");
@@ -608,7 +608,7 @@ TEST(SnapshotVersions, NamesPastLatinOneWriteVersionTwoAndComeBackExactly)
     EXPECT_EQ(U16At(b, kV2HeaderSize + 4), 8 + kV2NtfsFolderFixed);
     EXPECT_EQ(std::string(b.begin() + kV2HeaderSize + 6, b.begin() + kV2HeaderSize + 14), "\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe");
 
-    ntfs::Catalog loaded;
+    catalog::Catalog loaded;
     FillBeforeLoad(loaded);
     const LoadResult r = LoadSnapshotBytes(b, loaded);
     ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.message;
@@ -622,13 +622,13 @@ TEST(SnapshotVersions, NamesPastLatinOneWriteVersionTwoAndComeBackExactly)
 
 TEST(SnapshotVersions, EmptyVersionTwoCatalogIsHeaderCountsAndChecksum)
 {
-    ntfs::Catalog c;
+    catalog::Catalog c;
     SetHeader(c, core::kFsFat32);
     c.AddFatFolder({"\xce\xa3", 3, 0, 0, 0, 0, 0, 0});  // Σ forces 2.0; FAT records keep their layout
     const Bytes b = Serialize(c);
     ASSERT_EQ(VersionOf(b), "2.0");
     EXPECT_EQ(b.size(), kV2HeaderSize + 4 + 2 + 2 + kFatFolderFixed + 4 + 4);
-    ntfs::Catalog loaded;
+    catalog::Catalog loaded;
     ASSERT_EQ(LoadSnapshotBytes(b, loaded).outcome, LoadOutcome::Loaded);
     EXPECT_EQ(loaded.FatFolders().at(0).name, "\xce\xa3");
 }
@@ -646,11 +646,11 @@ class SnapshotVersionTwoDamage : public ::testing::TestWithParam<V2Damage>
 
 TEST_P(SnapshotVersionTwoDamage, IsRefusedWithoutTouchingTheCatalog)
 {
-    ntfs::Catalog source;
+    catalog::Catalog source;
     FillUnicode(source);
     Bytes b = Serialize(source);
     GetParam().apply(b);
-    ntfs::Catalog c;
+    catalog::Catalog c;
     FillBeforeLoad(c);
     const std::string before = Fingerprint(c);
     const LoadResult r = LoadSnapshotBytes(b, c);
@@ -707,12 +707,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SnapshotVersions, LongLatinOneNameMovesToVersionTwo)
 {
     // A renamed folder may hold more than 255 characters; the classic format cannot store it.
-    ntfs::Catalog c;
+    catalog::Catalog c;
     SetHeader(c, core::kFsNtfs);
     c.AddNtfsFolder({std::string(300, 'N'), 40, 5, 0, 0, 0, 0, 0});
     const Bytes b = Serialize(c);
     EXPECT_EQ(VersionOf(b), "2.0");
-    ntfs::Catalog loaded;
+    catalog::Catalog loaded;
     ASSERT_EQ(LoadSnapshotBytes(b, loaded).outcome, LoadOutcome::Loaded);
     EXPECT_EQ(loaded.NtfsFolders().at(0).name, std::string(300, 'N'));
 }

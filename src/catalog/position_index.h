@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace ntfs {
+namespace catalog {
 
 class PositionIndex
 {
@@ -134,4 +134,4 @@ void AppendToList(std::vector<T>& list, T&& entry)
     list.push_back(std::move(entry));
 }
 
-}  // namespace ntfs
+}  // namespace catalog

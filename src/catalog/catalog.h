@@ -13,10 +13,10 @@
 
 #include "core/progress.h"
 #include "core/types.h"
-#include "ntfs/position_index.h"
-#include "ntfs/volume_params.h"
+#include "catalog/position_index.h"
+#include "catalog/volume_params.h"
 
-namespace ntfs {
+namespace catalog {
 
 // 64-bit FILETIME: 100 ns units since 1601-01-01 UTC.
 using FileTime = std::uint64_t;
@@ -318,4 +318,4 @@ private:
     mutable LazyIndex m_foundIndexByFsNumber;
 };
 
-}  // namespace ntfs
+}  // namespace catalog

@@ -1,11 +1,11 @@
 // Index from a 32-bit key to list positions: open addressing with the tail of each key's ring of
 // positions, and a successor table that exists only once some key repeats.
-#include "ntfs/position_index.h"
+#include "catalog/position_index.h"
 
 #include <algorithm>
 #include <cassert>
 
-namespace ntfs {
+namespace catalog {
 
 namespace {
 
@@ -118,4 +118,4 @@ std::size_t PositionIndex::MemoryBytes() const noexcept
     return m_slots.capacity() * sizeof(Slot) + m_next.capacity() * sizeof(std::uint32_t);
 }
 
-}  // namespace ntfs
+}  // namespace catalog

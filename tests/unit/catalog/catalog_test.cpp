@@ -1,6 +1,6 @@
 // Catalog: clears, counters, the FAT duplicate rule, the file-system record load, and the
 // indexed lookups against a plain walk of the lists.
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace ntfs {
+namespace catalog {
 namespace {
 
 std::vector<std::size_t> ToVector(Catalog::Positions positions)
@@ -469,4 +469,4 @@ TEST(CatalogMemory, StaysNearAHundredBytesPerEntry)
 }
 
 }  // namespace
-}  // namespace ntfs
+}  // namespace catalog

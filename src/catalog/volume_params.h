@@ -6,7 +6,7 @@
 
 #include "core/types.h"
 
-namespace ntfs {
+namespace catalog {
 
 // Field order is fixed: found file-system records and snapshot files carry the same fields in
 // the same order.
@@ -37,4 +37,4 @@ struct ScanTarget
     std::uint16_t scanPartitionTag = 0;      // 0-based position in the partition list; 0 for a disk
 };
 
-}  // namespace ntfs
+}  // namespace catalog

@@ -1,6 +1,6 @@
 // The catalog of found entries: appends, clears, the file-system record load and the indexed
 // lookups.
-#include "ntfs/catalog.h"
+#include "catalog/catalog.h"
 
 #include <algorithm>
 #include <cassert>
@@ -8,7 +8,7 @@
 #include <new>
 #include <utility>
 
-namespace ntfs {
+namespace catalog {
 
 namespace {
 
@@ -505,4 +505,4 @@ std::size_t Catalog::MemoryBytes() const noexcept
     return bytes;
 }
 
-}  // namespace ntfs
+}  // namespace catalog
