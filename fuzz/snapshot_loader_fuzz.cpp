@@ -27,7 +27,8 @@ void Fill(catalog::Catalog& c)
     c.volumeParams.clusterBase = 63;
     c.selectedFileSystem = 2;
     c.AddNtfsFolder({"DOCS", 40, 5, 1, 2, 7, 0, 0});
-    c.AddNtfsFile({"a.txt", 50, 40, 3, 4, 5, 0, 100});
+    c.AddNtfsFile({.name = "a.txt", .record = 50, .parent = 40, .created = 3, .changed = 4, .size = 5,
+                   .dataRecordSector = 100});
     ++c.fileCount;
     c.AddFatFolder({"FAT", 3, 0, 1, 2, 8, 1, 0});
     c.AddFatFile({"B.TXT", 9, 3, 1, 2, 6, 0, 0});

@@ -17,7 +17,7 @@ std::optional<core::Sector> ParseSector(std::string_view text)
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     if (text.empty() || text.front() < '0' || text.front() > '9' || ec != std::errc() || ptr != end ||
-        value > std::numeric_limits<core::Sector>::max()) {
+        value > core::kLastSector) {
         return std::nullopt;
     }
     return static_cast<core::Sector>(value);

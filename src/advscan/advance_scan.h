@@ -19,7 +19,7 @@ namespace advscan {
 enum class RangeCheck
 {
     Valid,
-    StartNotValid,     // "Start Sector" is not an unsigned decimal number of 32 bits
+    StartNotValid,     // "Start Sector" is not an unsigned decimal sector number
     EndNotValid,       // "End Sector" likewise
     EndNotAfterStart,  // start >= end
 };
@@ -32,7 +32,7 @@ struct ScanRange
 };
 
 // The checks of the "Start Sector" and "End Sector" boxes, in this order: each must be digits
-// only (no sign, no blanks) of a value up to 0xFFFFFFFF, and start must lie below end.
+// only (no sign, no blanks) of a value up to core::kLastSector, and start must lie below end.
 ScanRange CheckScanRange(std::string_view startText, std::string_view endText);
 
 // The system's message for a failed check (empty for Valid).

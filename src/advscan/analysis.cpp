@@ -8,8 +8,10 @@
 #include <array>
 #include <bit>
 #include <limits>
+#include <optional>
 #include <unordered_map>
 
+#include "core/checked_math.h"
 #include "core/le_view.h"
 #include "core/messages.h"
 #include "ntfs/boot_sector.h"
@@ -25,7 +27,7 @@ constexpr std::uint32_t kNoGroup = 0xFFFFFFFFu;
 constexpr std::uint32_t kMaxSectorsPerCluster = 128;
 constexpr std::int32_t kPairIndexRecordSectors = 8;
 constexpr std::uint16_t kMaxFileSystems = static_cast<std::uint16_t>(std::numeric_limits<std::int16_t>::max());
-constexpr std::uint64_t kLastSector = std::numeric_limits<core::Sector>::max();
+constexpr std::uint64_t kLastSector = core::kLastSector;
 constexpr unsigned kClusterSizes = 8;  // 1, 2, 4, ..., 128
 constexpr unsigned kAllClusterSizes = (1u << kClusterSizes) - 1;
 
@@ -48,11 +50,20 @@ private:
     int m_last = -1;
 };
 
-// A sector field of VolumeParams (32-bit signed) holding an absolute sector; 0 when the sector
-// lies beyond 32 bits. Sectors of 2^31 and above keep their bit pattern.
-std::int32_t SectorField(std::uint64_t sector) noexcept
+// A signed sector field of VolumeParams holding an absolute sector; 0 when the sector cannot be
+// formed (its computation overflowed).
+std::int64_t SectorField(std::optional<std::uint64_t> sector) noexcept
 {
-    return sector > kLastSector ? 0 : static_cast<std::int32_t>(static_cast<core::Sector>(sector));
+    return sector && *sector <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
+               ? static_cast<std::int64_t>(*sector)
+               : 0;
+}
+
+// boot + spc * cluster, or nothing when it overflows.
+std::optional<std::uint64_t> ClusterSector(core::Sector boot, std::uint64_t spc, std::uint64_t cluster) noexcept
+{
+    const auto offset = core::CheckedMul(spc, cluster);
+    return offset ? core::CheckedAdd(std::uint64_t{boot}, *offset) : std::nullopt;
 }
 
 }  // namespace
@@ -115,7 +126,8 @@ void AssignRecordNumbers(disk::DiskState& disk, catalog::Catalog& catalog, core:
         interpolation.Show(position, catalog.foundFolderCount);
         const catalog::FoundFolderRecord& folder = folders[position];
         if (folder.record == 0) {
-            const std::uint32_t distance = folder.sector - prevSector;  // 32-bit, as the sectors are
+            // Low 32 bits of the distance: record numbers are 32-bit and wrap with it.
+            const auto distance = static_cast<std::uint32_t>(folder.sector - prevSector);
             const std::uint32_t number =
                 prevSector == 0 || distance % 2 != 0 ? prevNumber + 1 : prevNumber + distance / 2;
             catalog.SetFoundFolderRecord(position, number);
@@ -127,7 +139,7 @@ void AssignRecordNumbers(disk::DiskState& disk, catalog::Catalog& catalog, core:
 
 std::size_t FileSystemIdentifier::CandidateHash::operator()(const Candidate& c) const noexcept
 {
-    const std::uint64_t a = (std::uint64_t{c.start} << 32) | c.end;
+    const std::uint64_t a = c.start ^ std::rotl(std::uint64_t{c.end}, 32);
     return std::hash<std::uint64_t>{}(a * 0x9E3779B97F4A7C15ULL ^ c.sectorsPerCluster);
 }
 
@@ -276,8 +288,8 @@ bool FileSystemIdentifier::ConfirmFileSystem(core::Sector start, std::uint32_t s
     return placed;
 }
 
-void FileSystemIdentifier::ListFileSystem(core::Sector start, std::uint32_t sectorsPerCluster, std::int32_t mftSector,
-                                          std::int32_t mftMirrSector, std::int32_t indexRecordSectors,
+void FileSystemIdentifier::ListFileSystem(core::Sector start, std::uint32_t sectorsPerCluster, std::int64_t mftSector,
+                                          std::int64_t mftMirrSector, std::int32_t indexRecordSectors,
                                           core::Sector end)
 {
     ++m_catalog.fileSystemCount;
@@ -309,8 +321,8 @@ void FileSystemIdentifier::IdentifyByBootSectors(disk::DiskState& disk)
         if (!ntfs::IsValidSectorsPerCluster(spc)) {
             continue;
         }
-        const auto end = static_cast<core::Sector>(
-            std::min<std::uint64_t>(kLastSector, std::uint64_t{boot} + view.U32(ntfs::kBootTotalSectors)));
+        const core::Sector end =
+            core::CheckedAdd(std::uint64_t{boot}, view.U64(ntfs::kBootTotalSectors)).value_or(kLastSector);
         const std::uint32_t rawIndex = view.U32(ntfs::kBootClustersPerIndexBuffer);
         const std::uint64_t indexSectors = rawIndex == ntfs::kIndexBufferCode4096
                                                ? ntfs::kIndexBufferCode4096Sectors
@@ -318,9 +330,8 @@ void FileSystemIdentifier::IdentifyByBootSectors(disk::DiskState& disk)
         const auto indexField = indexSectors > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())
                                     ? 0
                                     : static_cast<std::int32_t>(indexSectors);
-        const std::int32_t mft = SectorField(std::uint64_t{boot} + std::uint64_t{spc} * view.U32(ntfs::kBootMftCluster));
-        const std::int32_t mirror =
-            SectorField(std::uint64_t{boot} + std::uint64_t{spc} * view.U32(ntfs::kBootMftMirrCluster));
+        const std::int64_t mft = SectorField(ClusterSector(boot, spc, view.U64(ntfs::kBootMftCluster)));
+        const std::int64_t mirror = SectorField(ClusterSector(boot, spc, view.U64(ntfs::kBootMftMirrCluster)));
         if (ConfirmFileSystem(boot, spc, end)) {
             ListFileSystem(boot, spc, mft, mirror, indexField, end);
         }
@@ -370,11 +381,16 @@ void FileSystemIdentifier::IdentifyByIndexPairs()
             if (sectorQ == 0 || sectorQ == sectorP || lcnQ == lcnP) {
                 continue;
             }
-            const std::uint32_t spc = lcnQ < lcnP ? (sectorP - sectorQ) / (lcnP - lcnQ)
-                                                  : (sectorQ - sectorP) / (lcnQ - lcnP);
-            if (spc == 0 || spc > kMaxSectorsPerCluster || !std::has_single_bit(spc)) {
+            // Sectors that run against the clusters give no cluster size.
+            if ((lcnQ < lcnP) != (sectorQ < sectorP)) {
                 continue;
             }
+            const std::uint64_t ratio = lcnQ < lcnP ? (sectorP - sectorQ) / (lcnP - lcnQ)
+                                                    : (sectorQ - sectorP) / (lcnQ - lcnP);
+            if (ratio == 0 || ratio > kMaxSectorsPerCluster || !std::has_single_bit(ratio)) {
+                continue;
+            }
+            const auto spc = static_cast<std::uint32_t>(ratio);
             const unsigned bit = 1u << std::countr_zero(spc);
             if ((done & bit) != 0) {
                 continue;

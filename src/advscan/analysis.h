@@ -49,18 +49,17 @@ public:
     // Walks the folders after `start` up to `end` (stopping at the first folder above `end` in
     // list order). Each folder not yet placed (fsNumber 0) whose $I30 allocation starts at a
     // non-zero cluster c is placed, together with the first index buffer with vcn 0, not yet
-    // placed, owned by the folder's record and lying at start + spc * c (a sector beyond 32 bits
-    // matches nothing). Returns true when any folder was placed.
+    // placed, owned by the folder's record and lying at start + spc * c. Returns true when any folder was placed.
     bool ConfirmFileSystem(core::Sector start, std::uint32_t sectorsPerCluster, core::Sector end);
 
     // One candidate per boot-sector hit, in order: its cluster size (1-128, a power of two), its
-    // end (boot sector + the low half of the total sector count, at most the last 32-bit sector),
+    // end (boot sector + the total sector count),
     // $MFT, $MFTMirr and index-buffer sectors. A confirmed one is listed with all of these.
     void IdentifyByBootSectors(disk::DiskState& disk);
 
     // Candidates from pairs of unplaced folders p, q (q after p) whose first index buffers lie at
-    // sectorP, sectorQ: spc = |sectorP - sectorQ| / |lcnP - lcnQ| (32-bit unsigned, remainder
-    // ignored), start = sectorP - spc * lcnP, tried when spc is a power of two up to 128 and
+    // sectorP, sectorQ: spc = |sectorP - sectorQ| / |lcnP - lcnQ| (remainder ignored; sectors
+    // and clusters must rise together), start = sectorP - spc * lcnP, tried when spc is a power of two up to 128 and
     // start is not negative, with scanEndSector as end. A confirmed one is listed with $MFT and
     // $MFTMirr 0 and 8-sector index buffers. A folder p without allocation, or whose first index
     // buffer is missing or at sector 0, gets fsNumber -1.
@@ -89,8 +88,8 @@ private:
     // record; nothing when there is none.
     std::optional<std::size_t> FirstIndexOf(std::size_t folderPosition);
     bool Tried(const Candidate& candidate) const { return m_tried.count(candidate) != 0; }
-    void ListFileSystem(core::Sector start, std::uint32_t sectorsPerCluster, std::int32_t mftSector,
-                        std::int32_t mftMirrSector, std::int32_t indexRecordSectors, core::Sector end);
+    void ListFileSystem(core::Sector start, std::uint32_t sectorsPerCluster, std::int64_t mftSector,
+                        std::int64_t mftMirrSector, std::int32_t indexRecordSectors, core::Sector end);
 
     catalog::Catalog& m_catalog;
     ntfs::FolderTree& m_tree;

@@ -87,7 +87,7 @@ void ShowCount(core::ProgressSink& sink, int row, std::uint32_t count)
 bool ReadExtensionRecord(disk::DiskState& disk, const SweepChunk* chunk, std::uint64_t sector, std::uint32_t base,
                          std::uint32_t number, std::span<std::uint8_t> out)
 {
-    if (sector > std::numeric_limits<core::Sector>::max() - 1) {
+    if (sector > core::kLastSector - 1) {
         return false;
     }
     ReadHit(disk, chunk, static_cast<core::Sector>(sector), ntfs::kFileRecordSectors, out);
@@ -244,7 +244,7 @@ SweepOutcome SweepSectors(disk::DiskState& disk, catalog::Catalog& catalog, core
     sink.Progress(0);
     catalog.scanStopFlag.Clear();
     const std::uint64_t count = target.scanSectorCount;
-    constexpr std::uint64_t kLastSector = std::numeric_limits<core::Sector>::max();
+    constexpr std::uint64_t kLastSector = core::kLastSector;
     std::uint64_t done = 0;
     std::uint32_t tick = 0;
     SweepOutcome outcome = SweepOutcome::Completed;

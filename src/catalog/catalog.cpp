@@ -25,7 +25,8 @@ constexpr std::uint32_t ParentAndTimeKey(std::uint32_t parent, FileTime created)
     return parent ^ (low * 0x9E3779B1u) ^ (high * 0x85EBCA77u);
 }
 
-std::optional<std::size_t> FirstOf(const PositionIndex& index, std::uint32_t key) noexcept
+template <typename Key>
+std::optional<std::size_t> FirstOf(const BasicPositionIndex<Key>& index, Key key) noexcept
 {
     return index.Find(key).First();
 }
@@ -51,8 +52,8 @@ std::size_t NameBytes(const List& list) noexcept
 
 }  // namespace
 
-template <typename List, typename KeyOf>
-const PositionIndex& Catalog::Fresh(LazyIndex& lazy, const List& list, KeyOf keyOf) const
+template <typename Index, typename List, typename KeyOf>
+const Index& Catalog::Fresh(BasicLazyIndex<Index>& lazy, const List& list, KeyOf keyOf) const
 {
     if (lazy.stale) {
         lazy.index.Reset();
@@ -494,14 +495,16 @@ std::size_t Catalog::MemoryBytes() const noexcept
     bytes += ListBytes(m_foundFolders) + NameBytes(m_foundFolders);
     bytes += ListBytes(m_foundFiles) + NameBytes(m_foundFiles);
     for (const PositionIndex* index :
-         {&m_ntfsFolderByParent, &m_ntfsFolderByRecord, &m_ntfsFileByParent,
-          &m_fatFolderByParent, &m_fatFolderByCluster, &m_fatFileByParent, &m_fatFileBySerial, &m_foundFileByParent,
-          &m_foundFileBySector, &m_foundFolderByParentAndTime, &m_foundIndexByOwner, &m_foundIndexBySector})
+         {&m_ntfsFolderByParent, &m_ntfsFolderByRecord, &m_ntfsFileByParent, &m_fatFolderByParent,
+          &m_fatFolderByCluster, &m_fatFileByParent, &m_fatFileBySerial, &m_foundFileByParent,
+          &m_foundFolderByParentAndTime, &m_foundIndexByOwner})
         bytes += index->MemoryBytes();
+    bytes += m_foundFileBySector.MemoryBytes() + m_foundIndexBySector.MemoryBytes();
     std::lock_guard lock(m_lazyMutex);
-    for (const LazyIndex* lazy : {&m_ntfsFolderByTreeItem, &m_ntfsFileBySector, &m_fatFolderByTreeItem,
-                                  &m_foundFolderByFsNumber, &m_foundFileByFsNumber, &m_foundIndexByFsNumber})
+    for (const LazyIndex* lazy : {&m_ntfsFolderByTreeItem, &m_fatFolderByTreeItem, &m_foundFolderByFsNumber,
+                                  &m_foundFileByFsNumber, &m_foundIndexByFsNumber})
         bytes += lazy->index.MemoryBytes();
+    bytes += m_ntfsFileBySector.index.MemoryBytes();
     return bytes;
 }
 

@@ -43,8 +43,8 @@ struct NtfsFileEntry
     FileTime created = 0;
     FileTime changed = 0;
     std::uint64_t size = 0;                // bytes of the unnamed $DATA; 0 when none
-    std::uint32_t deleted = 0;
     core::Sector dataRecordSector = 0;     // FILE record holding the unnamed $DATA; the "ID" column
+    std::uint32_t deleted = 0;
 };
 
 // One FAT directory.
@@ -122,11 +122,11 @@ struct FileSystemRecord
 // The sizes the memory budget of a large scan rests on (about 100 bytes per entry plus a name
 // longer than the string's inline buffer).
 static_assert(sizeof(NtfsFolderEntry) <= sizeof(std::string) + 40);
-static_assert(sizeof(NtfsFileEntry) <= sizeof(std::string) + 40);
+static_assert(sizeof(NtfsFileEntry) <= sizeof(std::string) + 48);
 static_assert(sizeof(FatFolderEntry) <= sizeof(std::string) + 24);
 static_assert(sizeof(FatFileEntry) <= sizeof(std::string) + 24);
-static_assert(sizeof(FoundIndexRecord) <= 16);
-static_assert(sizeof(FoundFolderRecord) <= sizeof(std::string) + 40);
+static_assert(sizeof(FoundIndexRecord) <= 24);
+static_assert(sizeof(FoundFolderRecord) <= sizeof(std::string) + 48);
 static_assert(sizeof(FoundFileRecord) <= sizeof(std::string) + 48);
 
 // Everything a scan has found, and the parameter blocks every step consults. One per session.
@@ -276,13 +276,15 @@ public:
 private:
     // An index on a field that may be written after add: rebuilt at the next lookup after such
     // a write.
-    struct LazyIndex
+    template <typename Index>
+    struct BasicLazyIndex
     {
-        PositionIndex index;
+        Index index;
         bool stale = false;
     };
-    template <typename List, typename KeyOf>
-    const PositionIndex& Fresh(LazyIndex& lazy, const List& list, KeyOf keyOf) const;
+    using LazyIndex = BasicLazyIndex<PositionIndex>;
+    template <typename Index, typename List, typename KeyOf>
+    const Index& Fresh(BasicLazyIndex<Index>& lazy, const List& list, KeyOf keyOf) const;
 
     std::vector<NtfsFolderEntry> m_ntfsFolders;
     std::vector<NtfsFileEntry> m_ntfsFiles;
@@ -302,16 +304,16 @@ private:
     PositionIndex m_fatFileByParent;
     PositionIndex m_fatFileBySerial;
     PositionIndex m_foundFileByParent;
-    PositionIndex m_foundFileBySector;
+    SectorPositionIndex m_foundFileBySector;
     PositionIndex m_foundFolderByParentAndTime;
     PositionIndex m_foundIndexByOwner;
-    PositionIndex m_foundIndexBySector;
+    SectorPositionIndex m_foundIndexBySector;
 
     mutable std::mutex m_lazyMutex;
     mutable LazyIndex m_ntfsFolderByTreeItem;
     // Only the Open and ID commands look files up by sector: built at the first of them, not
     // entry by entry while the scan fills the list.
-    mutable LazyIndex m_ntfsFileBySector{.index = {}, .stale = true};
+    mutable BasicLazyIndex<SectorPositionIndex> m_ntfsFileBySector{.index = {}, .stale = true};
     mutable LazyIndex m_fatFolderByTreeItem;
     mutable LazyIndex m_foundFolderByFsNumber;
     mutable LazyIndex m_foundFileByFsNumber;

@@ -1,4 +1,4 @@
-// Index from a 32-bit key to list positions: open addressing with the tail of each key's ring of
+// Index from a key to list positions: open addressing with the tail of each key's ring of
 // positions, and a successor table that exists only once some key repeats.
 #include "catalog/position_index.h"
 
@@ -21,22 +21,34 @@ constexpr std::uint32_t Mix(std::uint32_t key) noexcept
     return key;
 }
 
+constexpr std::uint64_t Mix(std::uint64_t key) noexcept
+{
+    key ^= key >> 33;
+    key *= 0xFF51AFD7ED558CCDull;
+    key ^= key >> 33;
+    key *= 0xC4CEB9FE1A85EC53ull;
+    key ^= key >> 33;
+    return key;
+}
+
 constexpr std::size_t kMinSlots = 16;
 
 }  // namespace
 
-std::size_t PositionIndex::SlotFor(std::uint32_t key) const noexcept
+template <typename Key>
+std::size_t BasicPositionIndex<Key>::SlotFor(Key key) const noexcept
 {
     const std::size_t mask = m_slots.size() - 1;
-    std::size_t i = Mix(key) & mask;
+    std::size_t i = static_cast<std::size_t>(Mix(key)) & mask;
     while (m_slots[i].tail != kNone && m_slots[i].key != key)
         i = (i + 1) & mask;
     return i;
 }
 
-void PositionIndex::Grow()
+template <typename Key>
+void BasicPositionIndex<Key>::Grow()
 {
-    std::vector<Slot> old(m_slots.empty() ? kMinSlots : m_slots.size() * 2, Slot{0, kNone});
+    std::vector<Slot> old(m_slots.empty() ? kMinSlots : m_slots.size() * 2, Slot{Key{0}, kNone});
     old.swap(m_slots);
     for (const Slot& slot : old) {
         if (slot.tail != kNone)
@@ -44,14 +56,16 @@ void PositionIndex::Grow()
     }
 }
 
-void PositionIndex::ReservePositions(std::size_t positions)
+template <typename Key>
+void BasicPositionIndex<Key>::ReservePositions(std::size_t positions)
 {
     positions = std::min<std::size_t>(positions, kNone);
     if (positions > m_next.capacity())
         m_next.reserve(positions);
 }
 
-void PositionIndex::Append(std::uint32_t key, std::size_t position)
+template <typename Key>
+void BasicPositionIndex<Key>::Append(Key key, std::size_t position)
 {
     assert(position < kNone);
     assert(m_lastPosition == kNone || position > m_lastPosition);
@@ -79,14 +93,16 @@ void PositionIndex::Append(std::uint32_t key, std::size_t position)
     m_lastPosition = pos;
 }
 
-std::uint32_t PositionIndex::HeadOf(std::uint32_t tail) const noexcept
+template <typename Key>
+std::uint32_t BasicPositionIndex<Key>::HeadOf(std::uint32_t tail) const noexcept
 {
     if (tail < m_next.size() && m_next[tail] != kNone)
         return m_next[tail];
     return tail;
 }
 
-PositionIndex::Range PositionIndex::Find(std::uint32_t key) const noexcept
+template <typename Key>
+typename BasicPositionIndex<Key>::Range BasicPositionIndex<Key>::Find(Key key) const noexcept
 {
     if (m_slots.empty())
         return {};
@@ -96,7 +112,8 @@ PositionIndex::Range PositionIndex::Find(std::uint32_t key) const noexcept
     return {&m_next, HeadOf(slot.tail), slot.tail};
 }
 
-void PositionIndex::Clear() noexcept
+template <typename Key>
+void BasicPositionIndex<Key>::Clear() noexcept
 {
     m_slots = {};
     m_next = {};
@@ -104,7 +121,8 @@ void PositionIndex::Clear() noexcept
     m_lastPosition = kNone;
 }
 
-void PositionIndex::Reset() noexcept
+template <typename Key>
+void BasicPositionIndex<Key>::Reset() noexcept
 {
     for (Slot& slot : m_slots)
         slot.tail = kNone;
@@ -113,9 +131,13 @@ void PositionIndex::Reset() noexcept
     m_lastPosition = kNone;
 }
 
-std::size_t PositionIndex::MemoryBytes() const noexcept
+template <typename Key>
+std::size_t BasicPositionIndex<Key>::MemoryBytes() const noexcept
 {
     return m_slots.capacity() * sizeof(Slot) + m_next.capacity() * sizeof(std::uint32_t);
 }
+
+template class BasicPositionIndex<std::uint32_t>;
+template class BasicPositionIndex<std::uint64_t>;
 
 }  // namespace catalog

@@ -1,4 +1,5 @@
-// Index from a 32-bit key to the positions of the list entries carrying it, in list order.
+// Index from a key (32-bit, or 64-bit for sector numbers) to the positions of the list entries
+// carrying it, in list order.
 // The catalog keeps one per lookup so that a lookup costs O(1) plus the entries it returns,
 // and gives the same entries, in the same order, as a walk of the list from its head.
 #pragma once
@@ -12,73 +13,79 @@
 
 namespace catalog {
 
-class PositionIndex
+// No position: the end of a range, a free slot.
+inline constexpr std::uint32_t kNoPosition = 0xFFFFFFFFu;
+
+// The positions holding one key, ascending. Valid until the index is next changed.
+class PositionRange
 {
 public:
-    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-
-    // The positions holding one key, ascending. Valid until the index is next changed.
-    class Range
+    class Iterator
     {
     public:
-        class Iterator
+        using value_type = std::size_t;
+        using difference_type = std::ptrdiff_t;
+
+        Iterator() = default;
+        std::size_t operator*() const noexcept { return m_current; }
+        Iterator& operator++() noexcept
         {
-        public:
-            using value_type = std::size_t;
-            using difference_type = std::ptrdiff_t;
-
-            Iterator() = default;
-            std::size_t operator*() const noexcept { return m_current; }
-            Iterator& operator++() noexcept
-            {
-                m_current = m_current == m_tail ? kNone : (*m_next)[m_current];
-                return *this;
-            }
-            Iterator operator++(int) noexcept
-            {
-                Iterator before = *this;
-                ++*this;
-                return before;
-            }
-            bool operator==(const Iterator& other) const noexcept { return m_current == other.m_current; }
-
-        private:
-            friend class Range;
-            Iterator(const std::vector<std::uint32_t>* next, std::uint32_t current, std::uint32_t tail) noexcept
-                : m_next(next), m_current(current), m_tail(tail)
-            {
-            }
-            const std::vector<std::uint32_t>* m_next = nullptr;
-            std::uint32_t m_current = kNone;
-            std::uint32_t m_tail = kNone;
-        };
-
-        Range() = default;
-        Range(const std::vector<std::uint32_t>* next, std::uint32_t head, std::uint32_t tail) noexcept
-            : m_next(next), m_head(head), m_tail(tail)
-        {
+            m_current = m_current == m_tail ? kNoPosition : (*m_next)[m_current];
+            return *this;
         }
-        Iterator begin() const noexcept { return {m_next, m_head, m_tail}; }
-        Iterator end() const noexcept { return {m_next, kNone, m_tail}; }
-        bool empty() const noexcept { return m_head == kNone; }
-        // The first position, or nothing for an empty range.
-        std::optional<std::size_t> First() const noexcept
+        Iterator operator++(int) noexcept
         {
-            return m_head == kNone ? std::nullopt : std::optional<std::size_t>(m_head);
+            Iterator before = *this;
+            ++*this;
+            return before;
         }
+        bool operator==(const Iterator& other) const noexcept { return m_current == other.m_current; }
 
     private:
+        friend class PositionRange;
+        Iterator(const std::vector<std::uint32_t>* next, std::uint32_t current, std::uint32_t tail) noexcept
+            : m_next(next), m_current(current), m_tail(tail)
+        {
+        }
         const std::vector<std::uint32_t>* m_next = nullptr;
-        std::uint32_t m_head = kNone;
-        std::uint32_t m_tail = kNone;
+        std::uint32_t m_current = kNoPosition;
+        std::uint32_t m_tail = kNoPosition;
     };
+
+    PositionRange() = default;
+    PositionRange(const std::vector<std::uint32_t>* next, std::uint32_t head, std::uint32_t tail) noexcept
+        : m_next(next), m_head(head), m_tail(tail)
+    {
+    }
+    Iterator begin() const noexcept { return {m_next, m_head, m_tail}; }
+    Iterator end() const noexcept { return {m_next, kNoPosition, m_tail}; }
+    bool empty() const noexcept { return m_head == kNoPosition; }
+    // The first position, or nothing for an empty range.
+    std::optional<std::size_t> First() const noexcept
+    {
+        return m_head == kNoPosition ? std::nullopt : std::optional<std::size_t>(m_head);
+    }
+
+private:
+    const std::vector<std::uint32_t>* m_next = nullptr;
+    std::uint32_t m_head = kNoPosition;
+    std::uint32_t m_tail = kNoPosition;
+};
+
+template <typename Key>
+class BasicPositionIndex
+{
+public:
+    static constexpr std::uint32_t kNone = kNoPosition;
+
+    using Range = PositionRange;
 
     // Records that the entry at `position` carries `key`. Positions must rise from call to call
     // (the entry of a list's tail); kNone is not a position. Throws std::bad_alloc when memory
     // runs out.
-    void Append(std::uint32_t key, std::size_t position);
+    void Append(Key key, std::size_t position);
 
-    Range Find(std::uint32_t key) const noexcept;
+    Range Find(Key key) const noexcept;
 
     // Makes room ahead of a fill for the successors of positions below `positions` (used once
     // some key repeats), so that they are not copied again and again as the list grows. The key
@@ -99,11 +106,11 @@ public:
 private:
     struct Slot
     {
-        std::uint32_t key;
+        Key key;
         std::uint32_t tail;  // last position with the key; kNone: slot free
     };
 
-    std::size_t SlotFor(std::uint32_t key) const noexcept;
+    std::size_t SlotFor(Key key) const noexcept;
     std::uint32_t HeadOf(std::uint32_t tail) const noexcept;
     void Grow();
 
@@ -116,6 +123,14 @@ private:
     std::vector<std::uint32_t> m_next;
     std::uint32_t m_lastPosition = kNone;
 };
+
+// Record numbers, clusters, tree items, serials, file-system numbers.
+using PositionIndex = BasicPositionIndex<std::uint32_t>;
+// Sector numbers: their slots are twice as wide, so only the lookups by sector use them.
+using SectorPositionIndex = BasicPositionIndex<std::uint64_t>;
+
+extern template class BasicPositionIndex<std::uint32_t>;
+extern template class BasicPositionIndex<std::uint64_t>;
 
 // Appends to a list, growing it by half its size instead of doubling (the lists are the bulk of
 // the memory of a large scan). Positions stay below PositionIndex::kNone; beyond that the list

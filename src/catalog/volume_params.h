@@ -21,8 +21,8 @@ struct VolumeParams
     core::Sector clusterBase = 0;            // 7  cluster n starts at clusterBase + n * sectorsPerCluster
     core::Sector fat1Start = 0;              // 8  FAT: first sector of FAT #1
     core::Sector fat2Start = 0;              // 9  FAT: first sector of FAT #2
-    std::int32_t mftSector = 0;              // 10 NTFS: absolute sector of MFT record 0; 0 unconfirmed
-    std::int32_t mftMirrSector = 0;          // 11 NTFS: absolute sector of $MFTMirr; 0 unconfirmed
+    std::int64_t mftSector = 0;              // 10 NTFS: absolute sector of MFT record 0; 0 unconfirmed
+    std::int64_t mftMirrSector = 0;          // 11 NTFS: absolute sector of $MFTMirr; 0 unconfirmed
     std::int32_t sectorsPerFileRecord = 0;   // 12 NTFS: 2 after a Standard Scan
     std::int32_t indexRecordSectors = 0;     // 13 NTFS: sectors per index buffer
     core::Sector endSector = 0;              // 14 absolute sector where the file system ends
@@ -32,7 +32,7 @@ struct ScanTarget
 {
     core::FsTypeCode scanType = 0;           // FsTypeCode of the partition or chosen file system
     core::Sector scanStartSector = 0;        // Standard: partition's first sector; Advance: range start
-    std::uint32_t scanSectorCount = 0;       // sectors to cover
+    core::Sector scanSectorCount = 0;        // sectors to cover
     core::Sector scanEndSector = 0;          // Standard: partition's last sector; Advance: range end
     std::uint16_t scanPartitionTag = 0;      // 0-based position in the partition list; 0 for a disk
 };

@@ -13,7 +13,7 @@ struct DriveReport
     std::uint16_t index;
     std::string item;
     disk::DriveInfo info;
-    std::uint32_t totalSectors;
+    std::uint64_t totalSectors;
     std::uint64_t sizeBytes;
     bool opened;
     std::string reason;
@@ -77,7 +77,7 @@ int RunDrives(CliContext& context, std::span<const std::string> args)
     for (const DriveReport& r : reports) {
         std::fprintf(context.out,
                      "%s\n  Model: %s\n  Capacity: %s\n  Cylinders: %s\n  Head: %s\n  Sectors Per Track: %s\n"
-                     "  Total sectors: %" PRIu32 "\n  Size: %" PRIu64 " bytes\n",
+                     "  Total sectors: %" PRIu64 "\n  Size: %" PRIu64 " bytes\n",
                      r.item.c_str(), r.info.model.c_str(), r.info.capacity.c_str(), r.info.cylinders.c_str(),
                      r.info.head.c_str(), r.info.sectorsPerTrack.c_str(), r.totalSectors, r.sizeBytes);
         if (r.opened) {

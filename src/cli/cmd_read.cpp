@@ -62,8 +62,8 @@ int RunRead(CliContext& context, std::span<const std::string> args)
     }
     const std::uint64_t sector = numbers[0];
     const std::uint64_t count = numbers.size() > 1 ? numbers[1] : 1;
-    if (sector > UINT32_MAX) {
-        return Usage(context, "sector numbers are 32-bit");
+    if (sector > core::kLastSector || count > core::kLastSector - sector + 1) {
+        return Usage(context, "SECTOR lies beyond the last addressable sector");
     }
     if (count == 0 || count > kMaxReadSectors) {
         return Usage(context, "COUNT must be 1 to 131072 sectors");

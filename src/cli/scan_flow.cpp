@@ -141,7 +141,8 @@ void SearchPartitions(CliContext& context, Session& session, partitions::Partiti
                       partitions::PartitionTree& tree)
 {
     const disk::DriveSlot& slot = session.Table().slots[session.Disk().selectedDrive];
-    const partitions::ReportedGeometry geometry{slot.cylinders, slot.heads, slot.sectorsPerTrack};
+    const partitions::ReportedGeometry geometry{slot.cylinders, slot.heads, slot.sectorsPerTrack,
+                                                 slot.sizeBytes / core::kSectorSize};
     core::StopFlag stop;
     StopOnInterrupt interrupt(stop);
     TerminalProgress progress(context);

@@ -5,11 +5,17 @@
 
 namespace core {
 
-// Absolute number of a 512-byte sector on the physical disk. Every sector field uses this alias,
-// so widening sector numbers later stays a small change.
-using Sector = std::uint32_t;
+// Absolute number of a 512-byte sector on the physical disk: 64 bits, so disks beyond 2 TiB are
+// addressed whole. Every sector field uses this alias. Stored formats keep their own widths (the
+// classic snapshot stores 32 bits); the legacy BIOS access mode addresses 32-bit sectors only.
+using Sector = std::uint64_t;
 
 inline constexpr std::uint32_t kSectorSize = 512;
+
+// The highest sector number the engine addresses: its byte offset, and that of the sector after
+// it, still fit a signed 64-bit file offset. Larger numbers (only hostile data makes them) are
+// treated as lying beyond the disk.
+inline constexpr Sector kLastSector = (Sector{1} << 54) - 1;
 
 // Byte offset of a sector, formed in 64 bits.
 constexpr std::uint64_t SectorOffset(std::uint64_t sector) noexcept { return sector * kSectorSize; }

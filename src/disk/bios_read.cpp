@@ -19,7 +19,7 @@ int ReadSectorsBios(DiskState& disk, std::uint64_t firstSector, std::uint32_t co
     if (buffer.size() < bytes) {
         return 0;
     }
-    if (firstSector > UINT32_MAX) {
+    if (firstSector > UINT32_MAX || count > UINT32_MAX - firstSector + 1) {
         std::fill_n(buffer.begin(), bytes, std::uint8_t{0});  // the library addresses 32-bit LBAs only
         return 0;
     }

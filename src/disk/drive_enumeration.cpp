@@ -28,13 +28,13 @@ std::uint32_t TotalSectors32(std::uint32_t cylinders, std::uint32_t heads, std::
 // The drive's sector count. A disk's size is rarely a whole number of cylinders: the product of
 // the geometry would either drop the last partial cylinder (and with it the end of a partition and
 // its backup boot sector) or overstate the capacity by up to a cylinder. When the true size is
-// known it is used, capped at the last 32-bit sector.
-std::uint32_t DriveSectors(const DriveSlot& slot)
+// known it is used, whole (capped at the last addressable sector).
+std::uint64_t DriveSectors(const DriveSlot& slot)
 {
     if (slot.sizeBytes == 0) {
         return TotalSectors32(slot.cylinders, slot.heads, slot.sectorsPerTrack);
     }
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(slot.sizeBytes / 512, UINT32_MAX));
+    return std::min<std::uint64_t>(slot.sizeBytes / core::kSectorSize, core::kLastSector + 1);
 }
 
 }  // namespace

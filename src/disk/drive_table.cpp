@@ -34,7 +34,7 @@ std::optional<std::uint16_t> SelectedDriveFromItem(std::string_view itemText)
     return value;
 }
 
-std::string CapacityText(std::uint32_t totalSectors)
+std::string CapacityText(std::uint64_t totalSectors)
 {
     return std::to_string(totalSectors / 2048) + std::string(core::msg::kCapacitySuffix);
 }

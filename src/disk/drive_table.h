@@ -19,7 +19,8 @@ struct DriveSlot
     std::uint32_t cylinders = 0;        // low 32 bits of the reported cylinder count
     std::uint32_t heads = 0;            // tracks per cylinder
     std::uint32_t sectorsPerTrack = 0;
-    std::uint32_t totalSectors = 0;     // cylinders x heads x sectors per track, in 32 bits
+    std::uint64_t totalSectors = 0;     // sectors of the drive: its true size when known, else
+                                        // cylinders x heads x sectors per track in 32 bits
     std::string model;                  // "Model" of the information panel
     std::int32_t hasInt13Extensions = 0; // mode F: CheckInt13Extension32's answer; 0 in mode N
     // Kept beside the geometry so that item k always reads the drive whose details it shows:
@@ -82,6 +83,6 @@ struct DriveInfo
 std::optional<DriveInfo> ShowDriveInfo(const DriveTable& table, std::size_t index);
 
 // The capacity text of a drive of `totalSectors` sectors.
-std::string CapacityText(std::uint32_t totalSectors);
+std::string CapacityText(std::uint64_t totalSectors);
 
 }  // namespace disk

@@ -26,7 +26,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint64_t kSectorLimit = std::uint64_t{std::numeric_limits<core::Sector>::max()} + 1;
+constexpr std::uint64_t kSectorLimit = core::kLastSector + 1;
 constexpr std::uint32_t kRecord5SectorOffset = 10;  // record 5 lies 10 sectors after record 0
 
 // Reads `count` sectors at `sector` into the front of `buffer`, which is zeroed first so nothing
@@ -72,7 +72,7 @@ std::uint32_t ClusterField(std::span<const std::uint8_t> boot, std::size_t offse
     return view.U32(offset);  // low half of the 64-bit LCN
 }
 
-// Absolute sector clusterBase + spc * cluster, or empty beyond 32-bit sectors.
+// Absolute sector clusterBase + spc * cluster, or empty beyond the last addressable sector.
 std::optional<core::Sector> ClusterSector(core::Sector clusterBase, std::uint32_t spc, std::uint64_t cluster)
 {
     const auto offset = core::CheckedMul<std::uint64_t>(spc, cluster);
@@ -135,7 +135,7 @@ struct SectorRun
 
 // Decodes mapping pairs into runs of absolute sectors, at most `maxRuns`. `cut` is set when the
 // list ended early: damaged, a field wider than 4 bytes (its run and all after it are dropped), or
-// a run whose sectors do not fit 32-bit sector numbers.
+// a run longer than 2^32 sectors or whose sectors lie beyond the last addressable sector.
 std::vector<SectorRun> SectorRuns(std::span<const std::uint8_t> mappingPairs, core::Sector clusterBase,
                                   std::uint32_t spc, std::size_t maxRuns, bool& cut)
 {
@@ -148,7 +148,7 @@ std::vector<SectorRun> SectorRuns(std::span<const std::uint8_t> mappingPairs, co
     for (std::size_t i = 0; i < usable; ++i) {
         const DataRun& run = list.runs[i];
         const auto length = core::CheckedMul<std::uint64_t>(run.lengthClusters, spc);
-        if (!length || *length >= kSectorLimit) {
+        if (!length || *length > std::numeric_limits<std::uint32_t>::max()) {
             cut = true;
             break;
         }
@@ -652,8 +652,8 @@ bool ComputeNtfsParameters(disk::DiskState& disk, const catalog::ScanTarget& tar
     params.type = core::kFsNtfs;
     params.sectorsPerCluster = *spc;
     params.clusterBase = clusterBase;
-    params.mftSector = static_cast<std::int32_t>(mft);
-    params.mftMirrSector = static_cast<std::int32_t>(mirror);
+    params.mftSector = static_cast<std::int64_t>(mft);
+    params.mftMirrSector = static_cast<std::int64_t>(mirror);
     params.sectorsPerFileRecord = static_cast<std::int32_t>(kFileRecordSectors);
     const auto indexSectors = IndexBufferSectors(view.U32(kBootClustersPerIndexBuffer), *spc);
     params.indexRecordSectors = static_cast<std::int32_t>(indexSectors.value_or(0));

@@ -33,13 +33,14 @@ inline constexpr int kPanelRowLastName = 4;       // "Last File/Folder       "
 // sectors, 0 for the one not confirmed), sectorsPerFileRecord 2 and indexRecordSectors. Returns
 // false, leaving `params` untouched, when neither boot sector carries the signature, neither has
 // a valid cluster size, or neither $MFT nor $MFTMirr is confirmed.
-//
-// mftSector and mftMirrSector are 32-bit signed fields; a sector of 2^31 or above is stored as
-// its two's-complement bit pattern and read back through MftSectorOf.
 bool ComputeNtfsParameters(disk::DiskState& disk, const catalog::ScanTarget& target, catalog::VolumeParams& params);
 
-// The absolute sector a signed sector field of VolumeParams stands for.
-constexpr core::Sector MftSectorOf(std::int32_t field) noexcept { return static_cast<core::Sector>(field); }
+// The absolute sector a signed sector field of VolumeParams stands for; 0 (unconfirmed) for a
+// negative value.
+constexpr core::Sector MftSectorOf(std::int64_t field) noexcept
+{
+    return field < 0 ? 0 : static_cast<core::Sector>(field);
+}
 
 // The data runs of the $MFT in absolute sectors. A run whose runStart is 0 is sparse: it counts
 // for record numbering but holds nothing on disk. Holds at most kMaxRuns runs (the count of the
@@ -73,7 +74,7 @@ public:
     std::size_t MemoryBytes() const noexcept;
 
 private:
-    std::vector<std::uint32_t> m_runStart;
+    std::vector<core::Sector> m_runStart;
     std::vector<std::uint32_t> m_runLength;
     std::vector<std::uint64_t> m_runEnd;  // prefix sums of m_runLength: sectors up to the end of run i
 };
@@ -86,7 +87,7 @@ enum class RunTableOutcome
     NoDataAttribute,       // record 0 has no unnamed non-resident $DATA: the table stays empty
     ExtensionRecordMissing,  // an extension record lacked "FILE": the runs decoded before it stay
     RunsCut,               // a run list ended early (damaged, a field wider than 4 bytes, or a run
-                           // beyond 32-bit sectors); the runs before it stay
+                           // beyond the last addressable sector); the runs before it stay
     TableFull,             // kMaxRuns reached; the runs decoded so far stay
 };
 

@@ -67,9 +67,18 @@ inline constexpr std::size_t kGuidSize = 16;
 // Boot-sector texts and sizes.
 inline constexpr std::size_t kFat32TextOffset = 82;  // "FAT32" of the FAT32 extended BPB
 inline constexpr std::size_t kFat16TextOffset = 54;  // "FAT16" of the FAT12/16 extended BPB
-inline constexpr std::size_t kNtfsTextOffset = 3;    // "NTFS" of the OEM name
+inline constexpr std::size_t kNtfsTextOffset = 3;    // "NTFS" of the OEM name "NTFS    "
 inline constexpr std::size_t kBitLockerTextOffset = 3;  // "-FVE-FS-" OEM name of a BitLocker volume
 inline constexpr std::size_t kFatTotalSectorsOffset = 32;   // le32 total sectors (FAT)
 inline constexpr std::size_t kNtfsTotalSectorsOffset = 40;  // le64 total sectors (NTFS); the low half is used
+
+// NTFS boot-sector fields that tell a backup boot sector (the copy in the sector after the
+// volume's last one) from stray bytes.
+inline constexpr std::size_t kBytesPerSectorOffset = 11;      // le16, 512 for the volumes the search lists
+inline constexpr std::size_t kSectorsPerClusterOffset = 13;   // u8, 1..128, or 0xF4..0xF8 for 2^(256 - v)
+inline constexpr std::size_t kNtfsHiddenSectorsOffset = 28;   // le32 partition start, 0 when not set
+inline constexpr std::size_t kNtfsMftClusterOffset = 48;      // le64 LCN of $MFT
+inline constexpr std::size_t kNtfsMftMirrClusterOffset = 56;  // le64 LCN of $MFTMirr
+inline constexpr std::size_t kNtfsSerialOffset = 72;          // le64 volume serial number
 
 }  // namespace partitions

@@ -89,7 +89,7 @@ void ClearPartitions(PartitionList& list, PartitionTree& tree)
     list.scheme = PartitionScheme::Mbr;
 }
 
-bool AddPartition(PartitionList& list, PartitionTree& tree, core::Sector startSector, std::uint32_t sectorCount,
+bool AddPartition(PartitionList& list, PartitionTree& tree, core::Sector startSector, core::Sector sectorCount,
                   core::FsTypeCode fsType)
 {
     PartitionRecord record;

@@ -49,7 +49,7 @@ struct GptEntryInfo
 struct PartitionRecord
 {
     core::Sector startSector = 0;     // absolute sector of the partition's boot sector
-    std::uint32_t sectorCount = 0;    // from the table entry, or from the boot sector (quick search)
+    core::Sector sectorCount = 0;     // from the table entry, or from the boot sector (quick search)
     core::FsTypeCode fsType = 0;      // 100 FAT16, 200 FAT32, 300 NTFS; 0 when content is not FileSystem
     core::TreeItemId treeItem = 0;    // the partition's item in the partition tree
     PartitionContent content = PartitionContent::FileSystem;
@@ -123,7 +123,7 @@ void ClearPartitions(PartitionList& list, PartitionTree& tree);
 
 // Stores a record at position partitionCount, inserts its tree item under the root and expands
 // the root. Returns false, storing nothing, when the list already holds PartitionLimit records.
-bool AddPartition(PartitionList& list, PartitionTree& tree, core::Sector startSector, std::uint32_t sectorCount,
+bool AddPartition(PartitionList& list, PartitionTree& tree, core::Sector startSector, core::Sector sectorCount,
                   core::FsTypeCode fsType);
 // The same for a whole record (its treeItem is set here); its item is named by RecordName.
 bool AddPartition(PartitionList& list, PartitionTree& tree, PartitionRecord record);

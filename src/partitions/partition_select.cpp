@@ -14,13 +14,12 @@ constexpr std::uint32_t kSectorsPerMegabyte = 2048;
 
 }  // namespace
 
-core::Sector PartitionLastSector(core::Sector start, std::uint32_t count) noexcept
+core::Sector PartitionLastSector(core::Sector start, core::Sector count) noexcept
 {
-    if (count == 0) {
+    if (count == 0 || start > core::kLastSector) {
         return start;
     }
-    const std::uint64_t last = std::uint64_t{start} + count - 1;
-    return static_cast<core::Sector>(std::min<std::uint64_t>(last, std::numeric_limits<core::Sector>::max()));
+    return std::min(count - 1, core::kLastSector - start) + start;
 }
 
 PartitionInfo ShowPartitionInfo(const catalog::ScanTarget& target, std::string_view typeName)
@@ -38,7 +37,7 @@ PartitionInfo ShowPartitionInfo(const catalog::ScanTarget& target, std::string_v
 
 std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, const PartitionList& list,
                                                   core::TreeItemId item, bool advanceScan,
-                                                  std::uint32_t totalSectors, catalog::ScanTarget& target)
+                                                  core::Sector totalSectors, catalog::ScanTarget& target)
 {
     const PartitionTreeItem* selected = tree.Find(item);
     if (selected == nullptr) {

@@ -24,10 +24,10 @@ struct InfoRow
 
 using PartitionInfo = std::array<InfoRow, 4>;
 
-// The last sector of a partition of `count` sectors from `start`: formed in 64 bits and kept
-// within [start, last 32-bit sector], so an empty partition or one reaching past 32-bit sectors
-// never wraps into a range of billions of sectors or an end before its start.
-core::Sector PartitionLastSector(core::Sector start, std::uint32_t count) noexcept;
+// The last sector of a partition of `count` sectors from `start`, kept within
+// [start, core::kLastSector], so an empty partition or one reaching past the last addressable
+// sector never wraps into an end before its start.
+core::Sector PartitionLastSector(core::Sector start, core::Sector count) noexcept;
 
 // The four partition rows (type, start, end, size in whole megabytes followed by " MB ( Aprox )")
 // for `target`; shown only while the wizard stands at the partition step. The type row names the
@@ -52,7 +52,7 @@ struct PartitionSelection
 // in Standard mode, an unknown item); then `target` is unchanged and Next stays as it was.
 std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, const PartitionList& list,
                                                   core::TreeItemId item, bool advanceScan,
-                                                  std::uint32_t totalSectors, catalog::ScanTarget& target);
+                                                  core::Sector totalSectors, catalog::ScanTarget& target);
 
 // The record the partition step selected into `target`, or nullptr when the target does not come
 // from a record of `list` (the disk's own item, a range typed in, a list emptied since).

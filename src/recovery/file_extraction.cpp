@@ -470,7 +470,7 @@ std::vector<std::uint32_t> Extractor::WalkFatChain(std::uint32_t firstCluster, s
     }
     const ClusterGeometry geometry = Geometry();
     const std::uint64_t spc = geometry.sectorsPerCluster;
-    const std::uint64_t limit = geometry.lastSector != 0 ? geometry.lastSector : std::numeric_limits<core::Sector>::max();
+    const std::uint64_t limit = geometry.lastSector != 0 ? geometry.lastSector : core::kLastSector;
     std::vector<std::uint8_t> sector(core::kSectorSize);
     std::uint64_t cachedSector = std::numeric_limits<std::uint64_t>::max();
     std::uint32_t current = firstCluster;
@@ -543,7 +543,7 @@ ExtractResult Extractor::ExtractFatFile(const FatExtractRequest& request)
         // No usable chain: the clusters are taken as contiguous, as far as the volume reaches.
         const std::uint64_t spc = m_context.volume.sectorsPerCluster;
         const std::uint64_t limit =
-            m_context.lastSector != 0 ? m_context.lastSector : std::numeric_limits<core::Sector>::max();
+            m_context.lastSector != 0 ? m_context.lastSector : core::kLastSector;
         const std::uint64_t first = std::uint64_t{m_context.volume.clusterBase} + spc * request.firstCluster;
         const std::uint64_t fit = first > limit ? 0 : (limit - first + 1) / spc;
         const std::uint64_t clusters = std::min<std::uint64_t>(n, fit);

@@ -43,7 +43,7 @@ std::size_t RunsBeforeWideField(std::span<const std::uint8_t> runs) noexcept
 
 std::uint64_t SectorLimit(const ClusterGeometry& geometry) noexcept
 {
-    return geometry.lastSector != 0 ? geometry.lastSector : std::numeric_limits<core::Sector>::max();
+    return geometry.lastSector != 0 ? geometry.lastSector : core::kLastSector;
 }
 
 // True when clusters [lcn, lcn + count) lie inside the volume.

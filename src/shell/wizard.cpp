@@ -406,7 +406,8 @@ void Wizard::StartQuickSearch()
     m_window.ShowControl(ctl::kProgress, true);
 
     const disk::DriveSlot& slot = m_session.driveTable.slots[m_session.disk.selectedDrive % disk::kDriveSlots];
-    const partitions::ReportedGeometry geometry{slot.cylinders, slot.heads, slot.sectorsPerTrack};
+    const partitions::ReportedGeometry geometry{slot.cylinders, slot.heads, slot.sectorsPerTrack,
+                                                 slot.sizeBytes / core::kSectorSize};
     RunWorker(
         [this, geometry] {
             partitions::QuickSearchPartitions(m_session.disk, geometry, m_session.partitionList,

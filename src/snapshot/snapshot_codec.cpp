@@ -178,7 +178,8 @@ bool NamesFitVersion2(const List& list)
 }
 
 bool FitsIn32(std::uint64_t v) noexcept { return v <= 0xFFFFFFFFu; }
-bool FitsInSigned32(std::int64_t v) noexcept { return v >= INT32_MIN && v <= INT32_MAX; }
+// The $MFT sectors: 0 .. 2^32 - 1, written as their 32-bit pattern.
+bool FitsInClassicMftField(std::int64_t v) noexcept { return v >= 0 && v <= std::int64_t{0xFFFFFFFF}; }
 
 // True when every sector field of the header and of the NTFS file list fits the classic 32 bits.
 bool SectorsAreClassic(const catalog::Catalog& catalog, bool ntfsBody)
@@ -187,7 +188,7 @@ bool SectorsAreClassic(const catalog::Catalog& catalog, bool ntfsBody)
     const catalog::VolumeParams& v = catalog.volumeParams;
     const bool header = FitsIn32(t.scanStartSector) && FitsIn32(t.scanSectorCount) && FitsIn32(t.scanEndSector) &&
                         FitsIn32(v.clusterBase) && FitsIn32(v.fat1Start) && FitsIn32(v.fat2Start) &&
-                        FitsInSigned32(v.mftSector) && FitsInSigned32(v.mftMirrSector) && FitsIn32(v.endSector);
+                        FitsInClassicMftField(v.mftSector) && FitsInClassicMftField(v.mftMirrSector) && FitsIn32(v.endSector);
     return header && (!ntfsBody || std::all_of(catalog.NtfsFiles().begin(), catalog.NtfsFiles().end(),
                                                [](const catalog::NtfsFileEntry& e) { return FitsIn32(e.dataRecordSector); }));
 }
@@ -252,23 +253,29 @@ public:
     T Sector() noexcept
     {
         const std::uint64_t v = Le(m_format.SectorWidth());
-        if (v > std::numeric_limits<T>::max()) {
+        if (v > std::numeric_limits<T>::max() || v > core::kLastSector) {
             Fail(Defect::SectorTooLarge);
             return 0;
         }
         return static_cast<T>(v);
     }
-    std::int32_t SignedSector() noexcept
+    // $MFT and $MFTMirr sectors. Classic files keep them in 32 bits, sectors of 2^31 and above as
+    // their bit pattern: read as unsigned. 2.0 files hold the sector; those written before sectors
+    // were 64-bit kept the 32-bit pattern sign-extended, read the same way.
+    std::int64_t SignedSector() noexcept
     {
         if (!m_format.version2) {
-            return S32();
+            return std::int64_t{U32()};
         }
         const auto v = static_cast<std::int64_t>(U64());
-        if (v < INT32_MIN || v > INT32_MAX) {
+        if (v < 0 && v >= INT32_MIN) {
+            return std::int64_t{static_cast<std::uint32_t>(v)};
+        }
+        if (v < 0 || static_cast<std::uint64_t>(v) > core::kLastSector) {
             Fail(Defect::SectorTooLarge);
             return 0;
         }
-        return static_cast<std::int32_t>(v);
+        return v;
     }
 
     // A name of `length` stored bytes, as UTF-8: classic names are Latin-1 and always convert;

@@ -93,7 +93,7 @@ TEST_F(CliDrives, BadUsageAndMissingDrives)
 {
     EXPECT_EQ(RunCli(Image() + " read --drive 0").exitCode, 1);
     EXPECT_EQ(RunCli(Image() + " read --drive 0 -1").exitCode, 1);
-    EXPECT_EQ(RunCli(Image() + " read --drive 0 4294967296").exitCode, 1);
+    EXPECT_EQ(RunCli(Image() + " read --drive 0 18014398509481984").exitCode, 1);  // past the last addressable sector
     EXPECT_EQ(RunCli(Image() + " frobnicate").exitCode, 1);
     EXPECT_EQ(RunCli("").exitCode, 1);
     EXPECT_EQ(RunCli(Image() + " read --drive 1 0").exitCode, 2);

@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
     Ends, CliPartitionEnd,
     ::testing::Values(EndCase{"Ordinary", 2048, 4096, "6143"},
                       EndCase{"EmptyEndsAtItsStart", 2048, 0, "2048"},
-                      EndCase{"PastTheLast32BitSectorIsClamped", 0xFFFFFF00u, 0x200, "4294967295"},
+                      EndCase{"PastTheLast32BitSectorIsNotClamped", 0xFFFFFF00u, 0x200, "4294967551"},
                       EndCase{"EndingOnTheLast32BitSector", 0xFFFFFF00u, 0x100, "4294967295"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -1,6 +1,7 @@
 // The GPT fixture: the walk against The Sleuth Kit's mmls listing, the refusal of the BitLocker
 // and other partitions in the CLI, and the damaged variants (primary header broken: the backup is
-// read and the CLI says so; both tables wiped: nothing is listed from them).
+// read and the CLI says so; both tables wiped: nothing is listed from them, the quick search finds
+// the NTFS volumes).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -160,6 +161,11 @@ TEST_F(GptReal, WipedTablesListNothingFromThem)
     EXPECT_FALSE(walk.gptFound);
     EXPECT_FALSE(walk.listed);
     EXPECT_EQ(list.partitionCount, 0u);
+
+    // The quick search that follows finds both NTFS volumes on their 1 MiB boundaries.
+    const auto run = RunCommand(Cli(damaged.Path(), "partitions 2>/dev/null"));
+    EXPECT_NE(run.out.find("1\tPartition 1 - NTFS\t6144\t"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("2\tPartition 2 - NTFS\t18432\t"), std::string::npos) << run.out;
 }
 
 }  // namespace

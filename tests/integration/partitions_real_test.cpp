@@ -1,5 +1,6 @@
-// The partition table walk and the quick search on a real multi-partition image, compared with
-// The Sleuth Kit's mmls listing of the same image.
+// The partition table walk and the quick search on real images, compared with The Sleuth Kit's
+// mmls listing of the same image: the cylinder-aligned multi-partition disk, and the 1 MiB-aligned
+// disks of today's tools with their table wiped and their first boot sector gone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -120,7 +121,8 @@ TEST_F(MultiPartTest, QuickSearchFindsThePartitionsAfterTheTableIsWiped)
     EXPECT_FALSE(partitions::WalkPartitionTables(disk, list, tree).listed);
 
     const platform::Geometry g = platform::TranslatedGeometry(sizeBytes);
-    const partitions::ReportedGeometry reported{static_cast<std::uint32_t>(g.cylinders), g.heads, g.sectorsPerTrack};
+    const partitions::ReportedGeometry reported{static_cast<std::uint32_t>(g.cylinders), g.heads, g.sectorsPerTrack,
+                                                sizeBytes / core::kSectorSize};
     core::StopFlag stop;
     EXPECT_EQ(partitions::QuickSearchPartitions(disk, reported, list, tree, stop, core::NullSink()),
               partitions::QuickSearchOutcome::Completed);
@@ -142,5 +144,106 @@ TEST_F(MultiPartTest, QuickSearchFindsThePartitionsAfterTheTableIsWiped)
         EXPECT_LE(list.records[i].sectorCount, expected[i].length);
     }
 }
+
+TEST_F(MultiPartTest, QuickSearchFindsNtfsPartitionsWhoseBootSectorIsGoneByTheCopyBeforeTheNextCylinder)
+{
+    testing_support::DamagedImage damaged(testing_support::FixturePath(kImage));
+    ASSERT_TRUE(damaged.Ok());
+    ASSERT_TRUE(testing_support::WipePartitionTable(damaged));
+    std::vector<MmlsPartition> expected;
+    for (const auto& p : oracle) {
+        if (CodeOfType(p.type, p.table > 0) != 0) {
+            expected.push_back(p);
+        }
+        if (p.type == 0x07) {
+            ASSERT_TRUE(testing_support::ZeroBootSector(damaged, static_cast<core::Sector>(p.start)));
+        }
+    }
+    std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) { return a.start < b.start; });
+    auto opened = platform::OpenReadOnly(damaged.Path().string());
+    ASSERT_TRUE(opened.source) << opened.reason;
+    disk::DiskState disk;
+    disk.driveHandle = std::move(opened.source);
+
+    const platform::Geometry g = platform::TranslatedGeometry(sizeBytes);
+    const partitions::ReportedGeometry reported{static_cast<std::uint32_t>(g.cylinders), g.heads, g.sectorsPerTrack,
+                                                sizeBytes / core::kSectorSize};
+    core::StopFlag stop;
+    partitions::QuickSearchPartitions(disk, reported, list, tree, stop, core::NullSink());
+    ASSERT_EQ(list.partitionCount, expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(list.records[i].startSector, expected[i].start) << "record " << i;
+        EXPECT_EQ(list.records[i].fsType, CodeOfType(expected[i].type, expected[i].table > 0)) << "record " << i;
+    }
+}
+
+// Disks partitioned by today's tools: every NTFS partition starts on a 1 MiB boundary.
+struct AlignedCase
+{
+    const char* image;
+    bool firstBootSectorsGone;  // found only by the copy in each partition's last sector
+};
+
+class AlignedDiskTest : public ::testing::TestWithParam<AlignedCase>
+{
+};
+
+TEST_P(AlignedDiskTest, QuickSearchFindsEveryNtfsPartitionOfAWipedTable)
+{
+    const std::string name = GetParam().image;
+    const auto image = testing_support::FixturePath(name + ".img");
+    const auto mmls = testing_support::DataDir() / "oracle" / (name + ".mmls.txt");
+    if (!std::filesystem::exists(image) || !std::filesystem::exists(mmls)) {
+        GTEST_SKIP() << "fixture " << name << " or its mmls listing is not there";
+    }
+    std::vector<MmlsPartition> expected;
+    for (const auto& p : ReadMmls(mmls)) {
+        if (p.type == 0x07) {
+            expected.push_back(p);
+        }
+    }
+    ASSERT_FALSE(expected.empty());
+
+    testing_support::DamagedImage damaged(image);
+    ASSERT_TRUE(damaged.Ok());
+    ASSERT_TRUE(testing_support::WipePartitionTable(damaged));
+    for (const auto& p : expected) {
+        ASSERT_EQ(p.start % partitions::kSectorsPerMib, 0u) << name << " is no 1 MiB-aligned disk";
+        if (GetParam().firstBootSectorsGone) {
+            ASSERT_TRUE(testing_support::ZeroBootSector(damaged, static_cast<core::Sector>(p.start)));
+        }
+    }
+    auto opened = platform::OpenReadOnly(damaged.Path().string());
+    ASSERT_TRUE(opened.source) << opened.reason;
+    const std::uint64_t sizeBytes = opened.source->SizeBytes();
+    disk::DiskState disk;
+    disk.driveHandle = std::move(opened.source);
+    partitions::PartitionList list;
+    partitions::PartitionTree tree{0};
+    EXPECT_FALSE(partitions::WalkPartitionTables(disk, list, tree).listed);
+
+    const platform::Geometry g = platform::TranslatedGeometry(sizeBytes);
+    const partitions::ReportedGeometry reported{static_cast<std::uint32_t>(g.cylinders), g.heads, g.sectorsPerTrack,
+                                                sizeBytes / core::kSectorSize};
+    core::StopFlag stop;
+    EXPECT_EQ(partitions::QuickSearchPartitions(disk, reported, list, tree, stop, core::NullSink()),
+              partitions::QuickSearchOutcome::Completed);
+    ASSERT_EQ(list.partitionCount, expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(list.records[i].startSector, expected[i].start) << "record " << i;
+        EXPECT_EQ(list.records[i].fsType, core::kFsNtfs) << "record " << i;
+        // mkntfs gives the volume all but the partition's last sector, which holds the copy.
+        EXPECT_EQ(list.records[i].sectorCount, expected[i].length - 1) << "record " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, AlignedDiskTest,
+                         ::testing::Values(AlignedCase{"ntfs_basic", false}, AlignedCase{"ntfs_basic", true},
+                                           AlignedCase{"unicode", false}, AlignedCase{"unicode", true},
+                                           AlignedCase{"mft_runs", false}, AlignedCase{"reformatted", true}),
+                         [](const auto& info) {
+                             return std::string(info.param.image) +
+                                    (info.param.firstBootSectorsGone ? "_ByBackup" : "_ByFirstBootSector");
+                         });
 
 }  // namespace

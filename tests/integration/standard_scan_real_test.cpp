@@ -298,6 +298,7 @@ INSTANTIATE_TEST_SUITE_P(
                              "ntfs_basic.ls-q4.json"},
                       Golden{"ntfs_basic.img", "find '*.txt' --partition 1", "ntfs_basic.find.txt"},
                       Golden{"ntfs_basic.img", "find 'r*' --partition 1 --json", "ntfs_basic.find-r.json"},
+                      Golden{"ntfs_basic.img", "search-partitions", "ntfs_basic.search-partitions.txt"},
                       Golden{"multi_part.img", "partitions", "multi_part.partitions.txt"},
                       Golden{"multi_part.img", "search-partitions --json", "multi_part.search-partitions.json"},
                       Golden{"multi_part.img", "scan --partition 4 --tree", "multi_part.p4.scan.txt"},

@@ -1,5 +1,5 @@
 // A disk of any size, up to beyond 2^32 sectors, that stores only the sectors written to it and
-// answers every other sector in range with zeros. Records each read's first sector.
+// answers every other sector in range with zeros. Records each read's first sector and length.
 #pragma once
 
 #include <algorithm>
@@ -32,8 +32,9 @@ public:
     bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override
     {
         const std::uint64_t first = offset / core::kSectorSize;
-        m_reads.push_back(first);
         const std::uint64_t count = (out.size() + core::kSectorSize - 1) / core::kSectorSize;
+        m_reads.push_back(first);
+        m_requests.push_back(Request{first, count});
         if (offset % core::kSectorSize != 0 || first > m_sectorCount || count > m_sectorCount - first) {
             std::memset(out.data(), 0xEE, out.size());
             return false;
@@ -58,15 +59,29 @@ public:
     }
     std::uint64_t SizeBytes() const override { return m_sectorCount * core::kSectorSize; }
 
+    struct Request
+    {
+        std::uint64_t first = 0;
+        std::uint64_t count = 0;  // sectors
+        bool operator==(const Request&) const = default;
+    };
+
     // First sector of every read, in order.
     const std::vector<std::uint64_t>& Reads() const noexcept { return m_reads; }
-    void ClearReads() { m_reads.clear(); }
+    // Every read with its length, in order.
+    const std::vector<Request>& Requests() const noexcept { return m_requests; }
+    void ClearReads()
+    {
+        m_reads.clear();
+        m_requests.clear();
+    }
 
 private:
     std::uint64_t m_sectorCount;
     std::map<std::uint64_t, std::vector<std::uint8_t>> m_sectors;
     std::set<std::uint64_t> m_bad;
     std::vector<std::uint64_t> m_reads;
+    std::vector<Request> m_requests;
 };
 
 }  // namespace testing_support

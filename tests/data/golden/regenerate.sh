@@ -19,6 +19,7 @@ run ntfs_basic.ls.txt ntfs_basic.img ls --partition 1
 run ntfs_basic.ls-q4.json ntfs_basic.img ls --partition 1 Documents/Reports/2023/Q4 --json
 run ntfs_basic.find.txt ntfs_basic.img find '*.txt' --partition 1
 run ntfs_basic.find-r.json ntfs_basic.img find 'r*' --partition 1 --json
+run ntfs_basic.search-partitions.txt ntfs_basic.img search-partitions
 run multi_part.partitions.txt multi_part.img partitions
 run multi_part.search-partitions.json multi_part.img search-partitions --json
 run multi_part.p4.scan.txt multi_part.img scan --partition 4 --tree

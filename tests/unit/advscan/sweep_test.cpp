@@ -315,12 +315,16 @@ TEST(ScanRange, TheWizardsChecksInOrder)
 {
     EXPECT_EQ(advscan::CheckScanRange("-5", "x").check, advscan::RangeCheck::StartNotValid);
     EXPECT_EQ(advscan::CheckScanRange("", "10").check, advscan::RangeCheck::StartNotValid);
-    EXPECT_EQ(advscan::CheckScanRange("4294967296", "10").check, advscan::RangeCheck::StartNotValid);
+    EXPECT_EQ(advscan::CheckScanRange("18014398509481984", "10").check, advscan::RangeCheck::StartNotValid);
+    EXPECT_EQ(advscan::CheckScanRange("1", "18446744073709551616").check, advscan::RangeCheck::EndNotValid);
     EXPECT_EQ(advscan::CheckScanRange("1", "+10").check, advscan::RangeCheck::EndNotValid);
     EXPECT_EQ(advscan::CheckScanRange("100", "100").check, advscan::RangeCheck::EndNotAfterStart);
     const advscan::ScanRange ok = advscan::CheckScanRange("0", "4294967295");
     EXPECT_EQ(ok.check, advscan::RangeCheck::Valid);
     EXPECT_EQ(ok.end, 4294967295u);
+    const advscan::ScanRange wide = advscan::CheckScanRange("4294967296", "6442450944");
+    EXPECT_EQ(wide.check, advscan::RangeCheck::Valid);
+    EXPECT_EQ(wide.start, 4294967296u);
     const catalog::ScanTarget target = advscan::AdvanceScanTarget(100, 250);
     EXPECT_EQ(target.scanType, core::kFsNtfs);
     EXPECT_EQ(target.scanSectorCount, 150u);

@@ -193,7 +193,8 @@ TEST(EnumerateDrives, KnownSizeGivesTheSectorCountNotTheCylinderProduct)
     disk::EnumerateDrives(table, tree, probe);
     EXPECT_EQ(table.slots[0].totalSectors, 53248u);
     EXPECT_EQ(disk::ShowDriveInfo(table, 0)->capacity, "26 MB ( Approx )");
-    EXPECT_EQ(table.slots[1].totalSectors, UINT32_MAX);  // capped, never wrapped onto a small disk
+    EXPECT_EQ(table.slots[1].totalSectors, 400000ULL * 16065);  // whole, never wrapped onto a small disk
+    EXPECT_EQ(disk::ShowDriveInfo(table, 1)->capacity, "3137695 MB ( Approx )");
 }
 
 TEST(DriveInfo, PanelValuesOfSixteenHeadsSixtyThreeSectors)

@@ -84,11 +84,20 @@ TEST_F(SelectTest, EmptyPartitionEndsAtItsStartInsteadOfBeforeIt)
     EXPECT_EQ(target.scanType, core::kFsFat16);
 }
 
-TEST_F(SelectTest, PartitionReachingPast32BitSectorsEndsAtTheLastSector)
+TEST_F(SelectTest, PartitionReachingPast32BitSectorsEndsAtItsOwnLastSector)
 {
     ASSERT_TRUE(SelectPartition(tree, list, list.records[3].treeItem, false, 0, target));
-    EXPECT_EQ(target.scanEndSector, 0xFFFFFFFFu);
-    EXPECT_GE(target.scanEndSector, target.scanStartSector);
+    EXPECT_EQ(target.scanEndSector, 0xFFFFFF00ull + 0x1000 - 1);
+    EXPECT_EQ(target.scanSectorCount, 0x1000u);
+}
+
+TEST(PartitionLastSector, StaysWithinTheAddressableSectors)
+{
+    EXPECT_EQ(PartitionLastSector(100, 0), 100u);
+    EXPECT_EQ(PartitionLastSector(100, 1), 100u);
+    EXPECT_EQ(PartitionLastSector(core::kLastSector - 10, 1000), core::kLastSector);
+    EXPECT_EQ(PartitionLastSector(core::kLastSector + 5, 1000), core::kLastSector + 5);
+    EXPECT_EQ(PartitionLastSector(1, UINT64_MAX), core::kLastSector);
 }
 
 TEST(PartitionItemText, NumbersFromOneAndNamesTheCode)

@@ -266,11 +266,14 @@ TEST_F(WalkTest, LinkOnlyChainWithoutLoopIsBoundedByLinkCount)
 TEST_F(WalkTest, LogicalStartPastThirtyTwoBitSectorsIsNotWrapped)
 {
     image->WriteSector(0, MakeBootRecord({{0x05, 1000, 5000}}));
-    // 1000 + 0xFFFFFF00 wraps to 744 in 32 bits; a boot sector there must not be taken for it.
+    // 1000 + 0xFFFFFF00 wraps to 744 in 32 bits; a boot sector there must not be taken for it:
+    // the partition lies at its own sector beyond 2^32 and is listed there by its type byte.
     image->WriteSector(1000, MakeBootRecord({{0x07, 0xFFFFFF00u, 100}, {0x05, 0xFFFFFF80u, 100}}));
-    image->WriteSector(744, MakeNtfsBootSector(100));
+    image->WriteSector(744, MakeFat32BootSector(100, 744));
     Walk();
-    EXPECT_EQ(list.partitionCount, 0u);
+    ASSERT_EQ(list.partitionCount, 1u);
+    EXPECT_EQ(list.records[0].startSector, 1000u + 0xFFFFFF00ull);
+    EXPECT_EQ(list.records[0].fsType, core::kFsNtfs);
 }
 
 TEST_F(WalkTest, UnreadablePrimaryBootSectorIsNotClassifiedFromThePreviousEntry)

@@ -1,9 +1,12 @@
-// Lost-partition quick search: the working geometry, the two probes per cylinder, classification
-// and sizes, the record limit, stopping and progress, and disks beyond 32-bit sector numbers.
+// Lost-partition quick search: the working geometry, the probes per cylinder and per 1 MiB boundary,
+// classification and sizes, backup boot sectors, listing once and by start, the record limit,
+// stopping and progress, and disks beyond 32-bit sector numbers.
 #include "partitions/quick_search.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,10 +55,10 @@ INSTANTIATE_TEST_SUITE_P(
         GeometryCase{"NoSectorsPerTrack", {1000, 255, 0}, {63, 255, 0}},
         GeometryCase{"NoHeadsHasNoCylinders", {1000, 0, 63}, {63, 0, 0}},
         // 300000 x 255 x 64 sectors is beyond 2^32: wrapped in 32 bits it would give 37412
-        // cylinders; it is searched up to the last 32-bit sector instead.
-        GeometryCase{"TranslatedBeyond32Bits", {300000, 255, 64}, {63, 255, 267350}},
-        GeometryCase{"KeptBeyond32Bits", {1000000, 255, 63}, {63, 255, 267350}},
-        GeometryCase{"ProductBeyond64Bits", {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}, {63, 255, 267350}}),
+        // cylinders; sectors are 64-bit, so the whole disk is searched.
+        GeometryCase{"TranslatedBeyond32Bits", {300000, 255, 64}, {63, 255, 304761}},
+        GeometryCase{"KeptBeyond32Bits", {1000000, 255, 63}, {63, 255, 1000000}},
+        GeometryCase{"ProductBeyond64Bits", {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}, {63, 255, 0xFFFFFFFFu}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
@@ -74,11 +77,11 @@ TEST(ClassifyBootSector, SizesComeFromTheBootSector)
     EXPECT_EQ(fat16->fsType, core::kFsFat16);
     EXPECT_EQ(fat16->sectorCount, 0u);
 
-    // The low half of the 64-bit count.
+    // The whole 64-bit count.
     const auto ntfs = ClassifyBootSector(MakeNtfsBootSector(0x100000010ull));
     ASSERT_TRUE(ntfs);
     EXPECT_EQ(ntfs->fsType, core::kFsNtfs);
-    EXPECT_EQ(ntfs->sectorCount, 0x10u);
+    EXPECT_EQ(ntfs->sectorCount, 0x100000010ull);
 
     EXPECT_FALSE(ClassifyBootSector(MakeBootRecord({{0x07, 63, 100}})));
     EXPECT_FALSE(ClassifyBootSector(std::vector<std::uint8_t>(50, 0)));
@@ -143,11 +146,24 @@ protected:
     RecordingSink sink;
 };
 
-TEST_F(SearchTest, ProbesSecondTrackThenFirstSectorOfEveryCylinder)
+using Request = SparseDisk::Request;
+
+TEST_F(SearchTest, ProbesCylindersAndBoundariesInSectorOrder)
 {
     MakeDisk(1008 * 4);
     EXPECT_EQ(Search({4, 16, 63}), QuickSearchOutcome::Completed);
-    EXPECT_EQ(image->Reads(), (std::vector<std::uint64_t>{63, 0, 1071, 1008, 2079, 2016, 3087, 3024}));
+    // Per cylinder: its second track, then F - 1 and F together (cylinder 0: F alone). The 1 MiB
+    // boundary at 2048 comes between cylinders 2 and 3; the sector before cylinder 4 ends the walk.
+    EXPECT_EQ(image->Requests(), (std::vector<Request>{{63, 1},
+                                                        {0, 1},
+                                                        {1071, 1},
+                                                        {1007, 2},
+                                                        {2079, 1},
+                                                        {2015, 2},
+                                                        {2047, 2},
+                                                        {3087, 1},
+                                                        {3023, 2},
+                                                        {4031, 1}}));
     EXPECT_EQ(list.partitionCount, 0u);
 }
 
@@ -155,19 +171,34 @@ TEST_F(SearchTest, TranslatedGeometryProbesCylindersOf16065Sectors)
 {
     MakeDisk(2048000);
     Search({1000, 64, 32});
-    ASSERT_EQ(image->Reads().size(), 2u * 127u);
-    EXPECT_EQ(image->Reads()[0], 63u);
-    EXPECT_EQ(image->Reads()[1], 0u);
-    EXPECT_EQ(image->Reads()[252], 126u * 16065u + 63u);
-    EXPECT_EQ(image->Reads()[253], 126u * 16065u);
+    std::vector<Request> cylinderProbes;
+    std::copy_if(image->Requests().begin(), image->Requests().end(), std::back_inserter(cylinderProbes),
+                 [](const Request& r) { return (r.first + 1) % 16065 <= 1 || r.first % 16065 == 63; });
+    // 127 cylinders of two probes each, and the sector before cylinder 127.
+    ASSERT_EQ(cylinderProbes.size(), 2u * 127u + 1);
+    EXPECT_EQ(cylinderProbes[0], (Request{63, 1}));
+    EXPECT_EQ(cylinderProbes[1], (Request{0, 1}));
+    EXPECT_EQ(cylinderProbes[252], (Request{126u * 16065u + 63u, 1}));
+    EXPECT_EQ(cylinderProbes[253], (Request{126u * 16065u - 1, 2}));
+    EXPECT_EQ(cylinderProbes[254], (Request{127u * 16065u - 1, 1}));
+    // Every 1 MiB boundary of the 1000 MiB disk, none of which is a cylinder start.
+    EXPECT_EQ(image->Requests().size(), cylinderProbes.size() + 1000u);
 }
 
-TEST_F(SearchTest, DiskSmallerThanOneTranslatedCylinderReadsNothing)
+TEST_F(SearchTest, DiskSmallerThanOneTranslatedCylinderReadsItsBoundariesOnly)
 {
     MakeDisk(10000);
+    // 10 x 16 x 32 = 5120 sectors: no whole cylinder of 16065, two 1 MiB boundaries.
     EXPECT_EQ(Search({10, 16, 32}), QuickSearchOutcome::Completed);
-    EXPECT_TRUE(image->Reads().empty());
+    EXPECT_EQ(image->Requests(), (std::vector<Request>{{2047, 2}, {4095, 2}}));
     EXPECT_EQ(list.partitionCount, 0u);
+}
+
+TEST_F(SearchTest, TheLastBoundaryBeforeTheEndReadsOnlyTheSectorOnTheDisk)
+{
+    MakeDisk(4096);
+    Search({4096, 1, 1});  // no cylinders of 63 sectors
+    EXPECT_EQ(image->Requests(), (std::vector<Request>{{2047, 2}, {4095, 1}}));
 }
 
 TEST_F(SearchTest, FindsBootSectorsAtBothProbesWithTheirOwnSizes)
@@ -180,7 +211,7 @@ TEST_F(SearchTest, FindsBootSectorsAtBothProbesWithTheirOwnSizes)
     EXPECT_EQ(Search({10, 255, 63}), QuickSearchOutcome::Completed);
     ASSERT_EQ(list.partitionCount, 3u);
     EXPECT_EQ(list.records[0].startSector, 63u);
-    EXPECT_EQ(list.records[0].sectorCount, 0x2000u);
+    EXPECT_EQ(list.records[0].sectorCount, 0x1'0000'2000ull);
     EXPECT_EQ(list.records[0].fsType, core::kFsNtfs);
     EXPECT_EQ(list.records[1].startSector, 16065u * 2);
     EXPECT_EQ(list.records[1].sectorCount, 50000u);
@@ -200,9 +231,8 @@ TEST_F(SearchTest, SignedSecondTrackThatIsNoBootSectorDecidesTheCylinder)
     image->WriteSector(63, MakeBootRecord({{0x07, 63, 100}}));  // an extended boot record
     image->WriteSector(0, MakeNtfsBootSector(1000));
     Search({2, 255, 63});
-    EXPECT_EQ(list.partitionCount, 0u);
+    EXPECT_EQ(list.partitionCount, 0u);  // sector 0 is read but not taken
     EXPECT_EQ(image->Reads().front(), 63u);
-    EXPECT_NE(image->Reads().at(1), 0u);  // sector 0 was not tried
 }
 
 TEST_F(SearchTest, SignatureNeedsBothBytes)
@@ -243,6 +273,20 @@ TEST_F(SearchTest, ThirtyPartitionsListTheLowestTwentyFive)
     EXPECT_EQ(image->Reads().back(), 16065u * 24 + 63);  // nothing read after the 25th
 }
 
+TEST_F(SearchTest, ThirtyVolumesOnBoundariesListTheLowestTwentyFive)
+{
+    MakeDisk(2048ull * 40);
+    for (std::uint64_t m = 1; m <= 30; ++m) {
+        image->WriteSector(2048 * m, MakeNtfsBootSector(2047, static_cast<std::uint32_t>(2048 * m)));
+    }
+    EXPECT_EQ(Search({0, 0, 0, 2048ull * 40}), QuickSearchOutcome::ListFull);
+    ASSERT_EQ(list.partitionCount, kMaxPartitions);
+    for (std::uint32_t i = 0; i < kMaxPartitions; ++i) {
+        EXPECT_EQ(list.records[i].startSector, 2048u * (i + 1));
+    }
+    EXPECT_EQ(image->Requests().back(), (Request{2048 * 25 - 1, 2}));  // nothing read after the 25th
+}
+
 TEST_F(SearchTest, EmptiesTheEarlierListAndItsItems)
 {
     MakeDisk(16065 * 2);
@@ -276,12 +320,12 @@ TEST_F(SearchTest, StopEndsBeforeTheNextCylinderAndKeepsWhatWasFound)
     image->WriteSector(63, MakeNtfsBootSector(1000));
     image->WriteSector(16065ull * 90 + 63, MakeNtfsBootSector(1000));
     sink.stop = &stop;
-    sink.stopAt = 10;  // requested while cylinder 10 is being probed
+    sink.stopAt = 10;  // requested when the walk reaches cylinder 10
     EXPECT_EQ(Search({100, 255, 63}), QuickSearchOutcome::Stopped);
     ASSERT_EQ(list.partitionCount, 1u);
     EXPECT_EQ(list.records[0].startSector, 63u);
-    // Eleven cylinders probed; cylinder 0 needed one read, its second track being the find.
-    EXPECT_EQ(image->Reads().size(), 2u * 11u - 1);
+    // Cylinder 10 is probed (its two requests), then nothing more.
+    EXPECT_EQ(image->Requests().back(), (Request{16065ull * 10 - 1, 2}));
 }
 
 TEST_F(SearchTest, StopAlreadySetReadsNothing)
@@ -292,7 +336,7 @@ TEST_F(SearchTest, StopAlreadySetReadsNothing)
     EXPECT_TRUE(image->Reads().empty());
 }
 
-TEST_F(SearchTest, DiskBeyond32BitSectorsIsSearchedUpToTheLastSectorWithoutWrapping)
+TEST_F(SearchTest, DiskBeyond32BitSectorsIsSearchedAsFarAsSectorNumbersReachWithoutWrapping)
 {
     // 300000 cylinders of 16065 sectors: about 4.8e9 sectors.
     MakeDisk(300000ull * 16065);
@@ -304,15 +348,16 @@ TEST_F(SearchTest, DiskBeyond32BitSectorsIsSearchedUpToTheLastSectorWithoutWrapp
     image->WriteSector(267350ull * 16065 + 63, MakeFat16BootSector(70000));
 
     EXPECT_EQ(Search({300000, 255, 64}), QuickSearchOutcome::Completed);
-    ASSERT_EQ(list.partitionCount, 1u);
+    const bool wide = kLastSectorNumber > 0xFFFFFFFFull;
+    ASSERT_EQ(list.partitionCount, wide ? 2u : 1u);
     EXPECT_EQ(list.records[0].startSector, kLastCylinder * 16065 + 63);
     EXPECT_EQ(list.records[0].fsType, core::kFsNtfs);
-    std::uint64_t highest = 0;
-    for (const auto read : image->Reads()) {
-        highest = std::max(highest, read);
+    if (wide) {
+        EXPECT_EQ(list.records[1].fsType, core::kFsFat16);
     }
-    EXPECT_LE(highest, 0xFFFFFFFFull);
-    EXPECT_EQ(image->Reads().size(), 2u * (kLastCylinder + 1) - 1);  // the last cylinder's find took one read
+    for (const Request& r : image->Requests()) {
+        ASSERT_LE(r.first + r.count - 1, kLastSectorNumber) << r.first;
+    }
 }
 
 TEST_F(SearchTest, NoHeadsReadsNothingInsteadOfProbingSectorZeroForEveryCylinder)
@@ -322,6 +367,262 @@ TEST_F(SearchTest, NoHeadsReadsNothingInsteadOfProbingSectorZeroForEveryCylinder
     Search({1000, 0, 63});
     EXPECT_EQ(list.partitionCount, 0u);
     EXPECT_TRUE(image->Reads().empty());
+}
+
+TEST(LastSearchableSector, ModeFKeepsTheBiosLibrariesThirtyTwoBitLimit)
+{
+    disk::DiskState disk;
+    EXPECT_EQ(LastSearchableSector(disk), kLastSectorNumber);
+    disk.accessMode = 'F';
+    EXPECT_EQ(LastSearchableSector(disk), 0xFFFFFFFFull);
+    // A limit below the disk keeps only the cylinders that start at or below it.
+    EXPECT_EQ(WorkingGeometry({1000, 255, 63}, 16065ull * 10).cylinders, 11u);
+    EXPECT_EQ(WorkingGeometry({1000, 255, 63}, 16065ull * 10 - 1).cylinders, 10u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Backup boot sectors
+
+constexpr std::uint64_t kBackupAt = 18431;  // a volume of 16383 sectors at 2048 keeps its copy here
+
+SectorBytes Backup()
+{
+    return MakeNtfsBootSector(16383, 2048);
+}
+
+template <typename T>
+void Put(SectorBytes& s, std::size_t offset, T value)
+{
+    std::memcpy(s.data() + offset, &value, sizeof value);  // little-endian hosts only
+}
+
+struct BackupCase
+{
+    const char* name;
+    void (*damage)(SectorBytes&);
+    std::optional<std::uint64_t> start;  // empty: not accepted
+    std::uint64_t at = kBackupAt;
+};
+
+class BackupDecodeTest : public ::testing::TestWithParam<BackupCase>
+{
+};
+
+TEST_P(BackupDecodeTest, AcceptsOnlyACopyThatNamesAVolumeEndingHere)
+{
+    SectorBytes s = Backup();
+    GetParam().damage(s);
+    const auto backup = DecodeBackupBootSector(s, GetParam().at);
+    ASSERT_EQ(backup.has_value(), GetParam().start.has_value());
+    if (backup) {
+        EXPECT_EQ(backup->volumeStart, *GetParam().start);
+        EXPECT_EQ(backup->volumeStart + backup->totalSectors, GetParam().at);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BackupDecodeTest,
+    ::testing::Values(
+        BackupCase{"Intact", [](SectorBytes&) {}, 2048},
+        BackupCase{"HiddenSectorsNotSet", [](SectorBytes& s) { Put<std::uint32_t>(s, 28, 0); }, 2048},
+        BackupCase{"VolumeAtSectorZero", [](SectorBytes& s) { Put<std::uint32_t>(s, 28, 0); }, 0, 16383},
+        BackupCase{"TwoMibClusters",
+                   [](SectorBytes& s) {
+                       s[13] = 0xF4;
+                       Put<std::uint64_t>(s, 48, 1);
+                       Put<std::uint64_t>(s, 56, 2);
+                   },
+                   2048},
+        BackupCase{"TotalBeyondSectorZero", [](SectorBytes&) {}, std::nullopt, 16382},
+        BackupCase{"TotalHuge", [](SectorBytes& s) { Put<std::uint64_t>(s, 40, ~0ull); }, std::nullopt},
+        BackupCase{"TotalZero", [](SectorBytes& s) { Put<std::uint64_t>(s, 40, 0); }, std::nullopt},
+        BackupCase{"NoSignature", [](SectorBytes& s) { s[511] = 0; }, std::nullopt},
+        BackupCase{"OemNameNotPadded", [](SectorBytes& s) { s[7] = 'X'; }, std::nullopt},
+        BackupCase{"Fat32TextWins", [](SectorBytes& s) { s[85] = '3'; s[86] = '2'; }, std::nullopt},
+        BackupCase{"FourKiBSectors", [](SectorBytes& s) { Put<std::uint16_t>(s, 11, 4096); }, std::nullopt},
+        BackupCase{"ClusterSizeNotAPowerOfTwo", [](SectorBytes& s) { s[13] = 3; }, std::nullopt},
+        BackupCase{"ClusterSizeZero", [](SectorBytes& s) { s[13] = 0; }, std::nullopt},
+        BackupCase{"ClusterCodeTooLarge", [](SectorBytes& s) { s[13] = 0xE0; }, std::nullopt},
+        BackupCase{"MftBeyondTheVolume", [](SectorBytes& s) { Put<std::uint64_t>(s, 48, 2048); }, std::nullopt},
+        BackupCase{"MftClusterOverflows", [](SectorBytes& s) { Put<std::uint64_t>(s, 48, ~0ull / 4); }, std::nullopt},
+        BackupCase{"MftMirrBeyondTheVolume", [](SectorBytes& s) { Put<std::uint64_t>(s, 56, 1ull << 40); },
+                   std::nullopt},
+        // A first boot sector lying where a copy could be: it names its own start.
+        BackupCase{"HiddenSectorsNameAnotherStart", [](SectorBytes& s) { Put<std::uint32_t>(s, 28, kBackupAt); },
+                   std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BackupDecode, ShortBufferIsNoBackup)
+{
+    const SectorBytes s = Backup();
+    EXPECT_FALSE(DecodeBackupBootSector(std::span(s).first(511), kBackupAt));
+    EXPECT_FALSE(DecodeBackupBootSector({}, kBackupAt));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Today's layouts: volumes on 1 MiB boundaries, found by their first or their backup boot sector
+
+class AlignedSearchTest : public SearchTest
+{
+protected:
+    // A disk of `mib` MiB that reports the translated geometry of its size, as images do.
+    QuickSearchOutcome SearchMib(std::uint64_t mib)
+    {
+        const std::uint64_t sectors = mib * 2048;
+        return Search({static_cast<std::uint32_t>(sectors / 16065), 255, 63, sectors});
+    }
+};
+
+TEST_F(AlignedSearchTest, VolumesOnBoundariesAreFound)
+{
+    MakeDisk(64 * 2048);
+    image->WriteSector(2048, MakeNtfsBootSector(16383, 2048));
+    image->WriteSector(18432, MakeFat32BootSector(20480, 18432));
+    image->WriteSector(40960, MakeNtfsBootSector(0x1'0000'2000ull));  // size: all 64 bits
+    EXPECT_EQ(SearchMib(64), QuickSearchOutcome::Completed);
+    ASSERT_EQ(list.partitionCount, 3u);
+    EXPECT_EQ(list.records[0].startSector, 2048u);
+    EXPECT_EQ(list.records[0].sectorCount, 16383u);
+    EXPECT_EQ(list.records[0].fsType, core::kFsNtfs);
+    EXPECT_EQ(list.records[1].startSector, 18432u);
+    EXPECT_EQ(list.records[1].fsType, core::kFsFat32);
+    EXPECT_EQ(list.records[2].startSector, 40960u);
+    EXPECT_EQ(list.records[2].sectorCount, 0x1'0000'2000ull);
+    ASSERT_EQ(tree.Items().size(), 4u);
+    EXPECT_EQ(tree.Items()[1].text, "Partition 1 - NTFS");
+    EXPECT_EQ(tree.Items()[2].text, "Partition 2 - FAT32");
+}
+
+TEST_F(AlignedSearchTest, VolumeWhoseFirstBootSectorIsGoneIsFoundByItsBackup)
+{
+    MakeDisk(64 * 2048);
+    image->WriteSector(kBackupAt, Backup());
+    EXPECT_EQ(SearchMib(64), QuickSearchOutcome::Completed);
+    ASSERT_EQ(list.partitionCount, 1u);
+    EXPECT_EQ(list.records[0].startSector, 2048u);
+    EXPECT_EQ(list.records[0].sectorCount, 16383u);
+    EXPECT_EQ(list.records[0].fsType, core::kFsNtfs);
+    // The boundary pair that held the copy, then the volume's first sector to see it is gone.
+    const auto& requests = image->Requests();
+    const auto pair = std::find(requests.begin(), requests.end(), Request{kBackupAt, 2});
+    ASSERT_NE(pair, requests.end());
+    ASSERT_NE(pair + 1, requests.end());
+    EXPECT_EQ(pair[1], (Request{2048, 1}));
+}
+
+TEST_F(AlignedSearchTest, VolumeFoundByBothBootSectorsIsListedOnce)
+{
+    MakeDisk(64 * 2048);
+    image->WriteSector(2048, Backup());
+    image->WriteSector(kBackupAt, Backup());
+    SearchMib(64);
+    ASSERT_EQ(list.partitionCount, 1u);
+    EXPECT_EQ(list.records[0].startSector, 2048u);
+    // Already listed: its first sector is not read again for the copy.
+    EXPECT_EQ(std::count(image->Reads().begin(), image->Reads().end(), 2048u), 0);
+}
+
+struct FirstSectorCase
+{
+    const char* name;
+    void (*prepare)(SparseDisk&, std::uint64_t start);
+    bool listed;
+};
+
+class BackupFirstSectorTest : public AlignedSearchTest, public ::testing::WithParamInterface<FirstSectorCase>
+{
+};
+
+// A volume of 16000 sectors at 2431 (no probe place) keeps its copy at 18431: what lies at 2431
+// decides whether the copy is believed.
+TEST_P(BackupFirstSectorTest, CopyIsBelievedWhenTheFirstSectorIsGoneOrTheSameVolume)
+{
+    MakeDisk(64 * 2048);
+    SectorBytes copy = MakeNtfsBootSector(16000, 2431);
+    Put<std::uint64_t>(copy, 72, 0x1122334455667788ull);
+    image->WriteSector(kBackupAt, copy);
+    GetParam().prepare(*image, 2431);
+    SearchMib(64);
+    if (GetParam().listed) {
+        ASSERT_EQ(list.partitionCount, 1u);
+        EXPECT_EQ(list.records[0].startSector, 2431u);
+        EXPECT_EQ(list.records[0].sectorCount, 16000u);
+    } else {
+        EXPECT_EQ(list.partitionCount, 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BackupFirstSectorTest,
+    ::testing::Values(
+        FirstSectorCase{"Zeroed", [](SparseDisk&, std::uint64_t) {}, true},
+        FirstSectorCase{"Unreadable", [](SparseDisk& d, std::uint64_t at) { d.MarkBad(at); }, true},
+        FirstSectorCase{"SameVolume",
+                        [](SparseDisk& d, std::uint64_t at) {
+                            SectorBytes s = MakeNtfsBootSector(16000, 2431);
+                            Put<std::uint64_t>(s, 72, 0x1122334455667788ull);
+                            d.WriteSector(at, s);
+                        },
+                        true},
+        FirstSectorCase{"AnotherVolume",
+                        [](SparseDisk& d, std::uint64_t at) { d.WriteSector(at, MakeNtfsBootSector(16000, 2431)); },
+                        false},
+        FirstSectorCase{"OtherData",
+                        [](SparseDisk& d, std::uint64_t at) { d.WriteSector(at, SectorBytes{0x11}); }, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AlignedSearchTest, BogusCopiesAreNotListed)
+{
+    MakeDisk(64 * 2048);
+    image->WriteSector(kBackupAt, MakeNtfsBootSector(kBackupAt + 1));      // starts before sector 0
+    image->WriteSector(2 * kBackupAt + 1, MakeNtfsBootSector(~0ull));     // 36863: a total that fits nothing
+    SectorBytes noClusters = MakeNtfsBootSector(16383);
+    noClusters[13] = 0;
+    image->WriteSector(8 * 2048 - 1, noClusters);
+    EXPECT_EQ(SearchMib(64), QuickSearchOutcome::Completed);
+    EXPECT_EQ(list.partitionCount, 0u);
+}
+
+TEST_F(AlignedSearchTest, CylinderAlignedVolumeIsFoundByTheCopyBeforeTheNextCylinder)
+{
+    MakeDisk(16065ull * 4);
+    // An NTFS partition at 63 of one cylinder less 63 sectors: mkntfs writes 16001 sectors and
+    // keeps the copy in the partition's last sector, 16064.
+    image->WriteSector(16064, MakeNtfsBootSector(16001, 63));
+    // The same at cylinder 2, ending with the disk's last whole cylinder.
+    image->WriteSector(16065 * 4 - 1, MakeNtfsBootSector(16001, 16065 * 3 + 63));
+    EXPECT_EQ(Search({4, 255, 63}), QuickSearchOutcome::Completed);
+    ASSERT_EQ(list.partitionCount, 2u);
+    EXPECT_EQ(list.records[0].startSector, 63u);
+    EXPECT_EQ(list.records[0].sectorCount, 16001u);
+    EXPECT_EQ(list.records[1].startSector, 16065u * 3 + 63);
+}
+
+TEST_F(AlignedSearchTest, VolumesAreListedByStartWhateverFoundThemFirst)
+{
+    MakeDisk(64 * 2048);
+    image->WriteSector(kBackupAt, Backup());               // reached at 18432: start 2048
+    image->WriteSector(16065, MakeFat32BootSector(2000));  // reached at 16065
+    SearchMib(64);
+    ASSERT_EQ(list.partitionCount, 2u);
+    EXPECT_EQ(list.records[0].startSector, 2048u);
+    EXPECT_EQ(list.records[0].fsType, core::kFsNtfs);
+    EXPECT_EQ(list.records[1].startSector, 16065u);
+    EXPECT_EQ(list.records[1].fsType, core::kFsFat32);
+    EXPECT_EQ(tree.Items()[1].text, "Partition 1 - NTFS");
+    EXPECT_EQ(tree.Items()[2].text, "Partition 2 - FAT32");
+}
+
+TEST_F(AlignedSearchTest, StopAnswersWithinOneProbePlace)
+{
+    MakeDisk(1024 * 2048);
+    sink.stop = &stop;
+    sink.stopAt = 50;
+    EXPECT_EQ(SearchMib(1024), QuickSearchOutcome::Stopped);
+    // Halfway: the probe place at which 50 was reported is the last one read.
+    ASSERT_FALSE(image->Requests().empty());
+    EXPECT_EQ(image->Requests().back(), (Request{512 * 2048 - 1, 2}));
+    EXPECT_EQ(sink.progress.back(), 50);
 }
 
 }  // namespace

@@ -482,8 +482,8 @@ TEST_F(ExtractionTest, RecoverAllRecreatesTheFolderTree)
     catalog.AddNtfsFolder({.name = "..", .record = 51, .parent = 50, .deleted = 1});
     catalog.AddNtfsFolder({.name = "Loop", .record = 52, .parent = 52});  // not below the root
     catalog.AddNtfsFile({.name = "top.txt", .record = 30, .parent = 5, .size = 20, .dataRecordSector = vol.RecordSector(30)});
-    catalog.AddNtfsFile({.name = "a/b.txt", .record = 31, .parent = 51, .size = 30, .deleted = 1,
-                         .dataRecordSector = vol.RecordSector(31)});
+    catalog.AddNtfsFile({.name = "a/b.txt", .record = 31, .parent = 51, .size = 30,
+                         .dataRecordSector = vol.RecordSector(31), .deleted = 1});
     catalog.AddNtfsFile({.name = "none.txt", .record = 32, .parent = 50, .size = 5, .dataRecordSector = vol.RecordSector(60)});
     recovery::Extractor extractor(vol.Disk(), state, Context());
     std::vector<std::string> seen;

@@ -50,7 +50,8 @@ std::vector<std::string> Names(const Hits& h)
 
 void AddFile(catalog::Catalog& c, std::string name, std::uint32_t parent, std::uint64_t size = 1, std::uint32_t deleted = 0)
 {
-    c.AddNtfsFile({std::move(name), 100 + c.fileCount, parent, 0, 0, size, deleted, 0});
+    c.AddNtfsFile({.name = std::move(name), .record = 100 + c.fileCount, .parent = parent, .size = size,
+                   .deleted = deleted});
     ++c.fileCount;
 }
 

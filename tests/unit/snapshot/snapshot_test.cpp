@@ -95,7 +95,7 @@ void SetHeader(catalog::Catalog& c, core::FsTypeCode type)
     c.volumeParams.clusterBase = 63;
     c.volumeParams.fat1Start = 67;
     c.volumeParams.fat2Start = 267;
-    c.volumeParams.mftSector = -5;  // a sector of 2^31 or above, as its bit pattern
+    c.volumeParams.mftSector = 0xFFFFFFFB;  // a sector of 2^31 or above: classic files hold its bit pattern
     c.volumeParams.mftMirrSector = 1000;
     c.volumeParams.sectorsPerFileRecord = 2;
     c.volumeParams.indexRecordSectors = 8;
@@ -106,8 +106,9 @@ void SetHeader(catalog::Catalog& c, core::FsTypeCode type)
 void AddNtfsFile(catalog::Catalog& c, std::string name, std::uint32_t record, std::uint32_t parent, std::uint64_t size,
                  std::uint32_t deleted = 0)
 {
-    c.AddNtfsFile({std::move(name), record, parent, 0x01D0000000000001ULL, 0x01D0000000000002ULL, size, deleted,
-                   record * 2 + 100});
+    c.AddNtfsFile({.name = std::move(name), .record = record, .parent = parent, .created = 0x01D0000000000001ULL,
+                   .changed = 0x01D0000000000002ULL, .size = size, .dataRecordSector = record * 2 + 100,
+                   .deleted = deleted});
     ++c.fileCount;
 }
 
@@ -601,8 +602,8 @@ TEST(SnapshotVersions, NamesPastLatinOneWriteVersionTwoAndComeBackExactly)
     // 64-bit sectors in the header.
     EXPECT_EQ(U32At(b, kV2ScanStartSectorOffset), 63u);
     EXPECT_EQ(U32At(b, kV2ScanStartSectorOffset + 4), 0u);
-    EXPECT_EQ(U32At(b, kV2MftSectorOffset), 0xFFFFFFFBu);      // -5, sign-extended
-    EXPECT_EQ(U32At(b, kV2MftSectorOffset + 4), 0xFFFFFFFFu);
+    EXPECT_EQ(U32At(b, kV2MftSectorOffset), 0xFFFFFFFBu);
+    EXPECT_EQ(U32At(b, kV2MftSectorOffset + 4), 0u);
     EXPECT_EQ(U16At(b, kV2SelectedFileSystemOffset), 3u);
     // The first folder: its UTF-8 name as it stands.
     EXPECT_EQ(U16At(b, kV2HeaderSize + 4), 8 + kV2NtfsFolderFixed);
@@ -618,6 +619,14 @@ TEST(SnapshotVersions, NamesPastLatinOneWriteVersionTwoAndComeBackExactly)
     EXPECT_EQ(loaded.NtfsFiles()[3].name.size(), 765u);
     EXPECT_EQ(loaded.NtfsFiles()[0].dataRecordSector, 200u);
     EXPECT_EQ(Serialize(loaded), b);
+
+    // 2.0 files written while these fields were 32-bit signed hold such a sector sign-extended.
+    Bytes older = b;
+    PutU32(older, kV2MftSectorOffset + 4, 0xFFFFFFFF);
+    FixChecksum(older);
+    catalog::Catalog fromOlder;
+    ASSERT_EQ(LoadSnapshotBytes(older, fromOlder).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(fromOlder.volumeParams.mftSector, 0xFFFFFFFB);
 }
 
 TEST(SnapshotVersions, EmptyVersionTwoCatalogIsHeaderCountsAndChecksum)
@@ -681,14 +690,14 @@ INSTANTIATE_TEST_SUITE_P(
                      PutU16(b, kV2HeaderSize + 4, static_cast<std::uint16_t>(766 + kV2NtfsFolderFixed));
                      FixChecksum(b);
                  }},
-        V2Damage{"sector past 32 bits", Defect::SectorTooLarge,
+        V2Damage{"sector past the last addressable one", Defect::SectorTooLarge,
                  [](Bytes& b) {
-                     PutU32(b, kV2ClusterBaseOffset + 4, 1);
+                     PutU32(b, kV2ClusterBaseOffset + 4, 0x00400000);  // 2^54
                      FixChecksum(b);
                  }},
-        V2Damage{"mft sector past 32 bits signed", Defect::SectorTooLarge,
+        V2Damage{"mft sector negative", Defect::SectorTooLarge,
                  [](Bytes& b) {
-                     PutU32(b, kV2MftSectorOffset + 4, 0);  // 0x00000000FFFFFFFB: positive, too wide
+                     PutU32(b, kV2MftSectorOffset + 4, 0xFFFFFFFE);  // 0xFFFFFFFEFFFFFFFB
                      FixChecksum(b);
                  }},
         V2Damage{"trailing byte", Defect::TrailingBytes,
