@@ -1,8 +1,8 @@
 // Memory per catalog entry, lists and indexes included, for 150,000 entries of each kind.
 // Heap growth is measured with glibc's mallinfo2 (allocator overhead included) beside the
 // catalog's own account (Catalog::MemoryBytes). Built only on request:
-//   c++ -std=c++20 -O2 -Isrc bench/catalog_memory.cpp src/ntfs/catalog.cpp
-//       src/ntfs/position_index.cpp -o catalog_memory && ./catalog_memory
+//   c++ -std=c++20 -O2 -Isrc bench/catalog_memory.cpp src/catalog/catalog.cpp
+//       src/catalog/position_index.cpp -o catalog_memory && ./catalog_memory
 #include <malloc.h>
 
 #include <cstdio>

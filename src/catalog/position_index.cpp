@@ -33,6 +33,26 @@ constexpr std::uint64_t Mix(std::uint64_t key) noexcept
 
 constexpr std::size_t kMinSlots = 16;
 
+template <typename Key>
+constexpr std::array<std::uint32_t, sizeof(Key) / 4> Words(Key key) noexcept
+{
+    std::array<std::uint32_t, sizeof(Key) / 4> words{};
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        words[i] = static_cast<std::uint32_t>(key >> (32 * i));
+    }
+    return words;
+}
+
+template <typename Key>
+constexpr Key KeyOf(const std::array<std::uint32_t, sizeof(Key) / 4>& words) noexcept
+{
+    Key key = 0;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        key |= static_cast<Key>(static_cast<Key>(words[i]) << (32 * i));
+    }
+    return key;
+}
+
 }  // namespace
 
 template <typename Key>
@@ -40,7 +60,8 @@ std::size_t BasicPositionIndex<Key>::SlotFor(Key key) const noexcept
 {
     const std::size_t mask = m_slots.size() - 1;
     std::size_t i = static_cast<std::size_t>(Mix(key)) & mask;
-    while (m_slots[i].tail != kNone && m_slots[i].key != key)
+    const auto words = Words(key);
+    while (m_slots[i].tail != kNone && m_slots[i].key != words)
         i = (i + 1) & mask;
     return i;
 }
@@ -48,11 +69,11 @@ std::size_t BasicPositionIndex<Key>::SlotFor(Key key) const noexcept
 template <typename Key>
 void BasicPositionIndex<Key>::Grow()
 {
-    std::vector<Slot> old(m_slots.empty() ? kMinSlots : m_slots.size() * 2, Slot{Key{0}, kNone});
+    std::vector<Slot> old(m_slots.empty() ? kMinSlots : m_slots.size() * 2, Slot{Words(Key{0}), kNone});
     old.swap(m_slots);
     for (const Slot& slot : old) {
         if (slot.tail != kNone)
-            m_slots[SlotFor(slot.key)] = slot;
+            m_slots[SlotFor(KeyOf<Key>(slot.key))] = slot;
     }
 }
 
@@ -76,7 +97,7 @@ void BasicPositionIndex<Key>::Append(Key key, std::size_t position)
         Grow();
     Slot& slot = m_slots[SlotFor(key)];
     if (slot.tail == kNone) {
-        slot = Slot{key, pos};
+        slot = Slot{Words(key), pos};
         ++m_used;
     } else {
         const std::uint32_t head = HeadOf(slot.tail);

@@ -4,6 +4,7 @@
 // and gives the same entries, in the same order, as a walk of the list from its head.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -104,11 +105,13 @@ public:
     std::size_t MemoryBytes() const noexcept;
 
 private:
+    // The key in 32-bit words, so that a slot of a 64-bit key takes 12 bytes rather than 16.
     struct Slot
     {
-        Key key;
+        std::array<std::uint32_t, sizeof(Key) / 4> key;
         std::uint32_t tail;  // last position with the key; kNone: slot free
     };
+    static_assert(sizeof(Key) % 4 == 0);
 
     std::size_t SlotFor(Key key) const noexcept;
     std::uint32_t HeadOf(std::uint32_t tail) const noexcept;

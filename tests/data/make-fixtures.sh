@@ -5,7 +5,7 @@
 # Needs root and FUSE (ntfs-3g mounts the volumes) and these Debian packages:
 #   ntfs-3g sleuthkit fdisk dosfstools mtools attr xz-utils python3
 #
-# Usage: sudo bash tests/data/make-fixtures.sh [ntfs_basic|multi_part|mft_runs|reformatted|compressed|demo|unicode|gpt ...]
+# Usage: sudo bash tests/data/make-fixtures.sh [ntfs_basic|multi_part|mft_runs|reformatted|compressed|demo|unicode|big_gpt|gpt ...]
 # With no argument every image is built. Scratch files go to $FIXTURE_WORK (default /tmp/fixtures-work).
 #
 # File contents are stamped: every 512-byte sector of a file holds the line
@@ -875,6 +875,49 @@ SF
     pack unicode "$disk" "$DATA"
 }
 
+# A GPT disk of 3 TiB whose NTFS partition starts beyond sector 2^32. Only the partition image
+# and the sectors of both partition tables are committed (big_gpt.part.img, big_gpt.head.bin:
+# sectors 0-33, big_gpt.tail.bin: the last 33 sectors); tests assemble the disk as a sparse file.
+# The boot sector's 32-bit hidden-sectors field cannot hold the start: it is left 0.
+build_big_gpt() {
+    local W=$WORK/big_gpt START=4294969344 SECTORS=32768 DISK_SECTORS=6442450944
+    mkdir -p "$W"; ROWS=$W/rows; DELROWS=$W/delrows; : >"$ROWS"; : >"$DELROWS"
+    new_ntfs "$W/big_gpt.part.img" $SECTORS 0 4096 BEYOND2TIB
+    mount_ntfs "$W/big_gpt.part.img"
+    wstamp "Far Away/notes.txt" 5000
+    wstamp "Far Away/photos/beach.jpg" 300000
+    wstamp "Far Away/photos/tiny.txt" 200
+    wstamp "report.doc" 40000
+    wstamp "big.bin" 2100000
+    wstamp "Far Away/gone.txt" 9000
+    wstamp "old/letter.txt" 1200
+    sync
+    delete 1 $START "Far Away/gone.txt"
+    delete 1 $START "old"
+    live_rows 1 $START ntfs
+    umount_ntfs
+
+    local disk=$W/big_gpt.img
+    new_disk "$disk" $DISK_SECTORS <<SF
+label: gpt
+label-id: 4E544606-0000-4000-8000-00000000B16D
+unit: sectors
+first-lba: 34
+
+start=$START, size=$SECTORS, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7, uuid=4E544606-0001-4000-8000-00000000B16D, name="Beyond 2 TiB"
+SF
+    put_volume "$disk" "$W/big_gpt.part.img" $START
+    dd if="$disk" of="$W/big_gpt.head.bin" bs=512 count=34 status=none
+    dd if="$disk" of="$W/big_gpt.tail.bin" bs=512 skip=$((DISK_SECTORS - 33)) count=33 status=none
+    check_deleted "$disk"
+    write_manifest big_gpt
+    oracles big_gpt "$disk" "1:$START:ntfs:$W/big_gpt.part.img"
+    tar -C "$W" --sort=name --owner=0 --group=0 --numeric-owner --mtime=@0 --sparse -cf - \
+        big_gpt.head.bin big_gpt.part.img big_gpt.tail.bin | xz -9e -T1 >"$DATA/big_gpt.tar.xz"
+    ls -l "$DATA/big_gpt.tar.xz"
+    rm -f "$disk"
+}
+
 # ---------------------------------------------------------------------------------------------
 # gpt: a GUID partition table (fixed disk and partition GUIDs) on a 20 MiB disk, partitions on
 # 1 MiB boundaries: an EFI System partition (FAT12), a Microsoft Reserved one (empty), two NTFS
@@ -945,7 +988,7 @@ SF
 # ---------------------------------------------------------------------------------------------
 main() {
     local targets=("$@")
-    (( ${#targets[@]} )) || targets=(ntfs_basic multi_part mft_runs reformatted compressed demo unicode gpt)
+    (( ${#targets[@]} )) || targets=(ntfs_basic multi_part mft_runs reformatted compressed demo unicode big_gpt gpt)
     local t
     for t in "${targets[@]}"; do
         echo "== $t"

@@ -1,6 +1,10 @@
 // Where the fixture disk images live.
 #include "support/fixtures.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -26,6 +30,49 @@ std::vector<std::vector<std::string>> ManifestRows(const std::string& stem)
         }
     }
     return rows;
+}
+
+namespace {
+
+// Copies the whole file `part` into `fd` at byte `offset`, skipping blocks of zeros so that the
+// image stays sparse.
+bool PutPart(int fd, const std::filesystem::path& part, std::uint64_t offset)
+{
+    std::ifstream in(part, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::vector<char> block(64 * 1024);
+    while (in) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got == 0) {
+            break;
+        }
+        const bool zeros = std::all_of(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got),
+                                       [](char c) { return c == 0; });
+        if (!zeros && ::pwrite(fd, block.data(), got, static_cast<off_t>(offset)) != static_cast<ssize_t>(got)) {
+            return false;
+        }
+        offset += got;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool AssembleBigGptDisk(const std::filesystem::path& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = ::ftruncate(fd, static_cast<off_t>(kBigGptSectors * 512)) == 0 &&
+                    PutPart(fd, FixtureDir() / "big_gpt.head.bin", 0) &&
+                    PutPart(fd, FixtureDir() / "big_gpt.part.img", kBigGptPartStart * 512) &&
+                    PutPart(fd, FixtureDir() / "big_gpt.tail.bin", (kBigGptSectors - 33) * 512);
+    ::close(fd);
+    return ok;
 }
 
 }  // namespace testing_support

@@ -50,4 +50,13 @@ inline std::string VolumeTestName(const FixtureVolume& v)
     return std::filesystem::path(v.image).stem().string() + "_p" + std::to_string(v.part);
 }
 
+// The 3 TiB GPT disk whose NTFS partition starts beyond sector 2^32, assembled as a sparse file
+// from its committed parts (the partition image and the sectors of both tables).
+inline constexpr std::uint64_t kBigGptSectors = 6442450944;      // 3 TiB
+inline constexpr std::uint64_t kBigGptPartStart = 4294969344;    // 2^32 + 2048
+inline constexpr std::uint64_t kBigGptPartSectors = 32768;
+// Writes the disk to `path` (sparse: a few MB on disk). False when a part is missing or the file
+// system cannot hold a sparse file of 3 TiB.
+bool AssembleBigGptDisk(const std::filesystem::path& path);
+
 }  // namespace testing_support

@@ -417,6 +417,32 @@ TEST(CatalogLookups, FilesBySectorAcrossTheFirstLookupAndAClear)
     EXPECT_EQ(c.NtfsFileWithDataRecordSector(104), 0u);
 }
 
+// Sectors beyond 2^32 are keys of their own: one that equals another in its low 32 bits is not
+// taken for it, in every lookup by sector.
+TEST(CatalogLookups, SectorsThatShareTheirLow32BitsAreDifferentKeys)
+{
+    constexpr core::Sector kHigh = (core::Sector{1} << 32) + 100;
+    Catalog c;
+    c.AddNtfsFile({.name = "low", .record = 40, .parent = 5, .dataRecordSector = 100});
+    c.AddNtfsFile({.name = "high", .record = 41, .parent = 5, .dataRecordSector = kHigh});
+    c.AddFoundFile({.name = "high", .sector = kHigh, .parent = 5});
+    c.AddFoundFile({.name = "low", .sector = 100, .parent = 5});
+    c.AddFoundIndexRecord({.sector = kHigh, .owner = 7});
+    EXPECT_EQ(c.NtfsFileWithDataRecordSector(kHigh), 1u);
+    EXPECT_EQ(c.NtfsFileWithDataRecordSector(100), 0u);
+    EXPECT_EQ(c.FoundFileWithSector(kHigh), 0u);
+    EXPECT_EQ(c.FoundFileWithSector(100), 1u);
+    EXPECT_FALSE(c.FoundFileWithSector(kHigh + 1).has_value());
+    EXPECT_FALSE(c.FoundIndexRecordsAtSector(kHigh).empty());
+    EXPECT_TRUE(c.FoundIndexRecordsAtSector(100).empty());
+    // Many keys apart by 2^32 only: the slots grow and still tell them apart.
+    for (core::Sector k = 1; k <= 3000; ++k) {
+        c.AddFoundFile({.name = "n", .sector = (k << 32) | 7, .parent = 5});
+    }
+    EXPECT_EQ(c.FoundFileWithSector((core::Sector{1234} << 32) | 7), 2u + 1233u);
+    EXPECT_FALSE(c.FoundFileWithSector(7).has_value());
+}
+
 // Room made ahead of the adds changes no answer, whether the hint is too small, too large or
 // given to lists that already hold entries.
 TEST(CatalogLookups, ReservedRoomChangesNoAnswer)

@@ -335,11 +335,30 @@ INSTANTIATE_TEST_SUITE_P(
     Checks, WizardRangeInput,
     ::testing::Values(RangeCase{kFileSystemEntryNtfs, "-5", "100", msg::kStartSectorNotValid},
                       RangeCase{kFileSystemEntryNtfs, "", "100", msg::kStartSectorNotValid},
+                      RangeCase{kFileSystemEntryNtfs, "18014398509481984", "18014398509481985",
+                                msg::kStartSectorNotValid},
                       RangeCase{kFileSystemEntryNtfs, "0", "1x", msg::kEndSectorNotValid},
                       RangeCase{kFileSystemEntryNtfs, "100", "100", msg::kEndBeforeStart},
                       RangeCase{kFileSystemEntryNtfs, "200", "100", msg::kEndBeforeStart},
                       RangeCase{kFileSystemEntryFat32, "0", "100", msg::kFatPartitionAdvance},
                       RangeCase{kFileSystemEntryFat16, "0", "100", msg::kFatPartitionAdvance}));
+
+// Disks beyond 2 TiB: the range boxes take sector numbers past 32 bits.
+TEST(WizardAdvanceScan, RangeBeyond32BitSectorsIsScanned)
+{
+    ShellRig rig({BasicImage()});
+    FakeWindow& w = rig.window;
+    rig.ToPartitionStep(true);
+    w.SelectListEntry(ctl::kFileSystemList, kFileSystemEntryNtfs);
+    w.SetControlText(ctl::kStartSectorBox, "4294967296");
+    w.SetControlText(ctl::kEndSectorBox, "4294969344");
+    const int workers = w.workersStarted;
+    rig.wizard.Next();
+    EXPECT_EQ(w.workersStarted, workers + 1);
+    EXPECT_EQ(rig.session.catalog.scanTarget.scanStartSector, 4294967296u);
+    EXPECT_EQ(rig.session.catalog.scanTarget.scanEndSector, 4294969344u);
+    EXPECT_EQ(rig.session.catalog.scanTarget.scanSectorCount, 2048u);
+}
 
 // The analysis after the sweep does not look at the stop flag, so Stop is not offered while it
 // runs.
