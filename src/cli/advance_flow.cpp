@@ -77,10 +77,15 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
                          *options.partition, static_cast<unsigned>(list.partitionCount));
             return kExitUsage;
         }
+        const partitions::PartitionRecord& record = list.records[static_cast<std::size_t>(*options.partition - 1)];
+        // An encrypted volume holds nothing a sweep could find; other GPT partitions may be swept.
+        if (record.content == partitions::PartitionContent::BitLocker) {
+            ShowMessage(context, kMessageError, partitions::NoScanMessage(record.content));
+            return kExitUsage;
+        }
         catalog::ScanTarget ignored;
-        const auto selection = partitions::SelectPartition(
-            tree, list, list.records[static_cast<std::size_t>(*options.partition - 1)].treeItem, true,
-            slot.totalSectors, ignored);
+        const auto selection =
+            partitions::SelectPartition(tree, list, record.treeItem, true, slot.totalSectors, ignored);
         if (!selection) {
             std::fprintf(context.err, "%s: partition %" PRIu64 " cannot be selected\n", prefix.c_str(),
                          *options.partition);

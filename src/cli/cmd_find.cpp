@@ -51,8 +51,8 @@ int RunFind(CliContext& context, std::span<const std::string> args)
             find.drive = *n;
         } else if (a == "--partition") {
             const auto n = hasValue ? ParseUnsigned(args[++i]) : std::nullopt;
-            if (!n || *n == 0 || *n > partitions::kMaxPartitions)
-                return Usage(context, "--partition needs a partition number from 1 to 25");
+            if (!n || *n == 0 || *n > partitions::kMaxGptPartitions)
+                return Usage(context, "--partition needs a partition number from 1 to 128");
             find.partition = *n;
         } else if (a == "--snapshot") {
             if (!hasValue)

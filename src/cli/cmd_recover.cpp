@@ -269,8 +269,8 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
         if (a.advance.start || a.advance.end)
             return Usage(context, "--start and --end need --fs");
         a.partition = a.advance.partition.value_or(0);
-        if (a.partition > partitions::kMaxPartitions)
-            return Usage(context, "--partition needs a partition number from 1 to 25");
+        if (a.partition > partitions::kMaxGptPartitions)
+            return Usage(context, "--partition needs a partition number from 1 to 128");
         if ((a.partition == 0) == a.snapshotFile.empty())
             return Usage(context, "either --partition or --snapshot is needed, not both");
     }

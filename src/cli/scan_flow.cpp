@@ -11,6 +11,7 @@
 #include "cli/json_writer.h"
 #include "core/messages.h"
 #include "core/out_of_memory.h"
+#include "partitions/gpt.h"
 #include "partitions/partition_select.h"
 #include "partitions/partition_table.h"
 #include "partitions/quick_search.h"
@@ -152,7 +153,11 @@ void SearchPartitions(CliContext& context, Session& session, partitions::Partiti
 void ListPartitions(CliContext& context, Session& session, partitions::PartitionList& list,
                     partitions::PartitionTree& tree)
 {
-    if (partitions::WalkPartitionTables(session.Disk(), list, tree)) {
+    const partitions::TablesWalk walk = partitions::WalkPartitionTables(session.Disk(), list, tree);
+    if (walk.gptBackupSector) {
+        std::fprintf(context.err, "%s\n", partitions::GptBackupNote(*walk.gptBackupSector).c_str());
+    }
+    if (walk.listed) {
         return;
     }
     ShowMessage(context, kMessageError, core::msg::kNoPartitionsQuickSearch);
@@ -172,8 +177,8 @@ void PrintPartitions(CliContext& context, const partitions::PartitionList& list,
         target.scanStartSector = record.startSector;
         target.scanSectorCount = record.sectorCount;
         target.scanEndSector = partitions::PartitionLastSector(record.startSector, record.sectorCount);
-        const partitions::PartitionInfo info = partitions::ShowPartitionInfo(target);
-        const std::string item = partitions::PartitionItemText(i, record.fsType);
+        const partitions::PartitionInfo info = partitions::ShowPartitionInfo(target, record.typeName);
+        const std::string item = partitions::PartitionItemText(i, partitions::RecordName(record));
         text += std::to_string(i + 1) + "\t" + item + "\t" + std::to_string(record.startSector) + "\t" +
                 std::to_string(record.sectorCount) + "\t" + std::to_string(record.fsType);
         writer.BeginObject()
@@ -182,7 +187,13 @@ void PrintPartitions(CliContext& context, const partitions::PartitionList& list,
             .Field("startSector", record.startSector)
             .Field("sectorCount", record.sectorCount)
             .Field("fsType", record.fsType)
-            .Key("info")
+            .Field("scheme", partitions::SchemeName(list.scheme));
+        if (record.gpt) {
+            writer.Field("name", record.gpt->name)
+                .Field("typeGuid", partitions::GuidText(record.gpt->typeGuid))
+                .Field("guid", partitions::GuidText(record.gpt->uniqueGuid));
+        }
+        writer.Key("info")
             .BeginArray();
         for (const partitions::InfoRow& row : info) {
             text += "\t" + row.value;
@@ -225,6 +236,10 @@ int SelectPartitionOfDrive(CliContext& context, std::string_view command, std::u
                                      out.catalog.scanTarget)) {
         std::fprintf(context.err, "dravik-cli %.*s: partition %" PRIu64 " cannot be selected\n",
                      static_cast<int>(command.size()), command.data(), partition);
+        return kExitUsage;
+    }
+    if (const std::string_view why = partitions::NoScanMessage(record.content); !why.empty()) {
+        ShowMessage(context, kMessageError, why);
         return kExitUsage;
     }
     if (out.catalog.scanTarget.scanType != core::kFsNtfs) {

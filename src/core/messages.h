@@ -38,6 +38,38 @@ inline constexpr std::string_view kNoPartitionAdvance =
     "No partition found, select file system type, and press next to search the full disk or you can define the "
     "searching range";
 
+// GUID partition tables: the names of what a partition holds when it is no FAT or NTFS volume,
+// the note when the backup table had to be read, and why such a partition is not scanned.
+inline constexpr std::string_view kSchemeMbr = "MBR";
+inline constexpr std::string_view kSchemeGpt = "GPT";
+inline constexpr std::string_view kVolumeBitLocker = "BitLocker";
+inline constexpr std::string_view kGptTypeEfiSystem = "EFI System";
+inline constexpr std::string_view kGptTypeMicrosoftReserved = "Microsoft Reserved";
+inline constexpr std::string_view kGptTypeBasicData = "Basic Data";
+inline constexpr std::string_view kGptTypeWindowsRecovery = "Windows Recovery";
+inline constexpr std::string_view kGptTypeLdmMetadata = "LDM Metadata";
+inline constexpr std::string_view kGptTypeLdmData = "LDM Data";
+inline constexpr std::string_view kGptTypeStorageSpaces = "Storage Spaces";
+inline constexpr std::string_view kGptTypeBiosBoot = "BIOS Boot";
+inline constexpr std::string_view kGptTypeLinux = "Linux";
+inline constexpr std::string_view kGptTypeLinuxSwap = "Linux Swap";
+inline constexpr std::string_view kGptTypeLinuxLvm = "Linux LVM";
+inline constexpr std::string_view kGptTypeLinuxRaid = "Linux RAID";
+inline constexpr std::string_view kGptTypeLinuxRoot = "Linux Root";
+inline constexpr std::string_view kGptTypeLinuxHome = "Linux Home";
+inline constexpr std::string_view kGptTypeLinuxLuks = "Linux LUKS";
+inline constexpr std::string_view kGptTypeAppleHfs = "Apple HFS+";
+inline constexpr std::string_view kGptTypeAppleApfs = "Apple APFS";
+inline constexpr std::string_view kGptTypeUnknown = "Unknown";
+inline constexpr std::string_view kGptBackupUsedPrefix =
+    "GPT: the primary partition table is damaged, using the backup table at sector ";
+inline constexpr std::string_view kBitLockerPartition =
+    "This partition is encrypted with BitLocker. Unlock it first (on Linux with \"cryptsetup bitlk\" or "
+    "dislocker), then scan the unlocked device.";
+inline constexpr std::string_view kNoReadableFileSystem =
+    "This partition holds no FAT or NTFS file system. Select an NTFS partition, or use Advance Scan to search "
+    "its sectors.";
+
 // Opening a drive: why it failed.
 inline constexpr std::string_view kPermissionHint = " (run as root or join the `disk` group to read disks)";
 inline constexpr std::string_view kNoSuchDrive = "No such drive";

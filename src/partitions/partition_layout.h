@@ -1,9 +1,10 @@
-// Byte offsets of the master boot record, extended boot records and the boot-sector fields the
-// partition classifier and the quick search read.
+// Byte offsets of the master boot record, extended boot records, the GUID partition table and the
+// boot-sector fields the partition classifier and the quick search read.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace partitions {
 
@@ -31,11 +32,43 @@ inline constexpr std::uint8_t kTypeFat32 = 0x0B;
 inline constexpr std::uint8_t kTypeFat32Lba = 0x0C;
 inline constexpr std::uint8_t kTypeFat16Lba = 0x0E;
 inline constexpr std::uint8_t kTypeExtendedLba = 0x0F;
+inline constexpr std::uint8_t kTypeGptProtective = 0xEE;  // a GPT disk's protective (or hybrid) MBR entry
+
+// GPT header (at LBA 1, its backup at the disk's last LBA).
+inline constexpr std::uint64_t kGptPrimaryHeaderLba = 1;
+inline constexpr std::string_view kGptSignature = "EFI PART";
+inline constexpr std::size_t kGptSignatureOffset = 0;       // 8 bytes "EFI PART"
+inline constexpr std::size_t kGptHeaderSizeOffset = 12;     // le32 bytes covered by the header CRC
+inline constexpr std::size_t kGptHeaderCrcOffset = 16;      // le32 CRC-32 of the header, this field as zero
+inline constexpr std::size_t kGptMyLbaOffset = 24;          // le64 LBA of this header
+inline constexpr std::size_t kGptAlternateLbaOffset = 32;   // le64 LBA of the other header
+inline constexpr std::size_t kGptFirstUsableOffset = 40;    // le64 first LBA partitions may use
+inline constexpr std::size_t kGptLastUsableOffset = 48;     // le64 last LBA partitions may use
+inline constexpr std::size_t kGptEntryArrayLbaOffset = 72;  // le64 first LBA of the entry array
+inline constexpr std::size_t kGptEntryCountOffset = 80;     // le32 number of entries in the array
+inline constexpr std::size_t kGptEntrySizeOffset = 84;      // le32 bytes per entry
+inline constexpr std::size_t kGptEntryArrayCrcOffset = 88;  // le32 CRC-32 of the whole array
+inline constexpr std::uint32_t kGptMinHeaderSize = 92;
+inline constexpr std::uint32_t kGptMaxHeaderSize = 512;     // one sector
+inline constexpr std::uint32_t kGptMinEntrySize = 128;
+inline constexpr std::uint32_t kGptEntrySizeAlign = 8;
+inline constexpr std::uint32_t kGptMaxArrayBytes = 1024 * 1024;  // larger arrays are not read
+
+// GPT entry.
+inline constexpr std::size_t kGptEntryTypeGuidOffset = 0;     // 16 bytes
+inline constexpr std::size_t kGptEntryUniqueGuidOffset = 16;  // 16 bytes
+inline constexpr std::size_t kGptEntryFirstLbaOffset = 32;    // le64
+inline constexpr std::size_t kGptEntryLastLbaOffset = 40;     // le64, inclusive
+inline constexpr std::size_t kGptEntryAttributesOffset = 48;  // le64
+inline constexpr std::size_t kGptEntryNameOffset = 56;        // 36 UTF-16LE units, NUL-padded
+inline constexpr std::size_t kGptEntryNameUnits = 36;
+inline constexpr std::size_t kGuidSize = 16;
 
 // Boot-sector texts and sizes.
 inline constexpr std::size_t kFat32TextOffset = 82;  // "FAT32" of the FAT32 extended BPB
 inline constexpr std::size_t kFat16TextOffset = 54;  // "FAT16" of the FAT12/16 extended BPB
 inline constexpr std::size_t kNtfsTextOffset = 3;    // "NTFS" of the OEM name "NTFS    "
+inline constexpr std::size_t kBitLockerTextOffset = 3;  // "-FVE-FS-" OEM name of a BitLocker volume
 inline constexpr std::size_t kFatTotalSectorsOffset = 32;   // le32 total sectors (FAT)
 inline constexpr std::size_t kNtfsTotalSectorsOffset = 40;  // le64 total sectors (NTFS); the low half is used
 

@@ -2,6 +2,7 @@
 #include "partitions/partition_list.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/messages.h"
 
@@ -53,37 +54,59 @@ std::string_view FsTypeName(core::FsTypeCode code) noexcept
     }
 }
 
-std::string PartitionItemText(std::uint32_t position, core::FsTypeCode code)
+std::string_view RecordName(const PartitionRecord& record) noexcept
+{
+    return record.content == PartitionContent::FileSystem ? FsTypeName(record.fsType) : record.typeName;
+}
+
+std::string_view SchemeName(PartitionScheme scheme) noexcept
+{
+    return scheme == PartitionScheme::Gpt ? core::msg::kSchemeGpt : core::msg::kSchemeMbr;
+}
+
+std::string PartitionItemText(std::uint32_t position, std::string_view name)
 {
     std::string text(core::msg::kPartitionItemPrefix);
     text += std::to_string(std::uint64_t{position} + 1);
     text += core::msg::kPartitionItemSeparator;
-    text += FsTypeName(code);
+    text += name;
     return text;
+}
+
+std::string PartitionItemText(std::uint32_t position, core::FsTypeCode code)
+{
+    return PartitionItemText(position, FsTypeName(code));
 }
 
 void ClearPartitions(PartitionList& list, PartitionTree& tree)
 {
-    const std::uint32_t count = std::min(list.partitionCount, kMaxPartitions);
+    const std::uint32_t count = std::min<std::uint32_t>(list.partitionCount, kMaxGptPartitions);
     for (std::uint32_t i = 0; i < count; ++i) {
         tree.Remove(list.records[i].treeItem);
     }
     list.records.fill(PartitionRecord{});
     list.partitionCount = 0;
+    list.scheme = PartitionScheme::Mbr;
 }
 
 bool AddPartition(PartitionList& list, PartitionTree& tree, core::Sector startSector, core::Sector sectorCount,
                   core::FsTypeCode fsType)
 {
-    if (PartitionListFull(list)) {
-        return false;
-    }
-    const std::uint32_t position = list.partitionCount;
-    PartitionRecord& record = list.records[position];
+    PartitionRecord record;
     record.startSector = startSector;
     record.sectorCount = sectorCount;
     record.fsType = fsType;
-    record.treeItem = tree.InsertUnderRoot(PartitionItemText(position, fsType), position);
+    return AddPartition(list, tree, std::move(record));
+}
+
+bool AddPartition(PartitionList& list, PartitionTree& tree, PartitionRecord record)
+{
+    if (PartitionListFull(list) || list.partitionCount >= kMaxGptPartitions) {
+        return false;
+    }
+    const std::uint32_t position = list.partitionCount;
+    record.treeItem = tree.InsertUnderRoot(PartitionItemText(position, RecordName(record)), position);
+    list.records[position] = std::move(record);
     tree.ExpandRoot();
     ++list.partitionCount;
     return true;

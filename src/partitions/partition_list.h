@@ -13,21 +13,62 @@
 
 namespace partitions {
 
+// Most records a walk of MBR tables (and the quick search) lists.
 inline constexpr std::uint32_t kMaxPartitions = 25;
+// Most records a walk of a GUID partition table lists.
+inline constexpr std::uint32_t kMaxGptPartitions = 128;
+
+// The kind of table the records were listed from. The quick search lists in the MBR form.
+enum class PartitionScheme : std::uint8_t
+{
+    Mbr,
+    Gpt,
+};
+
+// What a listed partition holds. Records of MBR tables and of the quick search always hold a FAT
+// or NTFS file system; a GPT lists every used entry.
+enum class PartitionContent : std::uint8_t
+{
+    FileSystem,  // FAT16, FAT32 or NTFS: fsType says which
+    BitLocker,   // a BitLocker-encrypted volume ("-FVE-FS-" boot sector)
+    Other,       // anything else (EFI System, Microsoft Reserved, Linux, ...): named by its type
+};
+
+// A GUID as stored on disk (the first three fields little-endian).
+using Guid = std::array<std::uint8_t, 16>;
+
+// What a GPT entry adds to its record.
+struct GptEntryInfo
+{
+    Guid typeGuid{};
+    Guid uniqueGuid{};
+    std::uint64_t attributes = 0;
+    std::string name;  // the entry's name, UTF-8
+};
 
 struct PartitionRecord
 {
     core::Sector startSector = 0;     // absolute sector of the partition's boot sector
     core::Sector sectorCount = 0;     // from the table entry, or from the boot sector (quick search)
-    core::FsTypeCode fsType = 0;      // 100 FAT16, 200 FAT32, 300 NTFS
+    core::FsTypeCode fsType = 0;      // 100 FAT16, 200 FAT32, 300 NTFS; 0 when content is not FileSystem
     core::TreeItemId treeItem = 0;    // the partition's item in the partition tree
+    PartitionContent content = PartitionContent::FileSystem;
+    std::string_view typeName;        // the name shown when content is not FileSystem (static text)
+    std::optional<GptEntryInfo> gpt;  // GPT records only
 };
 
 struct PartitionList
 {
-    std::array<PartitionRecord, kMaxPartitions> records{};
-    std::uint32_t partitionCount = 0;  // never above kMaxPartitions
+    std::array<PartitionRecord, kMaxGptPartitions> records{};
+    std::uint32_t partitionCount = 0;  // never above PartitionLimit(scheme)
+    PartitionScheme scheme = PartitionScheme::Mbr;
 };
+
+// The most records a list of `scheme` holds: 25 for MBR tables and the quick search, 128 for GPT.
+constexpr std::uint32_t PartitionLimit(PartitionScheme scheme) noexcept
+{
+    return scheme == PartitionScheme::Gpt ? kMaxGptPartitions : kMaxPartitions;
+}
 
 // One item of the partition tree. The root stands for the disk and has no record.
 struct PartitionTreeItem
@@ -67,17 +108,29 @@ private:
 // "FAT16", "FAT32" or "NTFS" for the codes 100, 200, 300; empty for any other code.
 std::string_view FsTypeName(core::FsTypeCode code) noexcept;
 
+// The name a record shows: its file system's name, else its type name ("BitLocker", "EFI System").
+std::string_view RecordName(const PartitionRecord& record) noexcept;
+
+// "MBR" or "GPT".
+std::string_view SchemeName(PartitionScheme scheme) noexcept;
+
 // "Partition " n " - " name, for the record at 0-based `position`.
+std::string PartitionItemText(std::uint32_t position, std::string_view name);
 std::string PartitionItemText(std::uint32_t position, core::FsTypeCode code);
 
-// Empties the list and removes the items of its records from the tree.
+// Empties the list (back to the MBR form) and removes the items of its records from the tree.
 void ClearPartitions(PartitionList& list, PartitionTree& tree);
 
 // Stores a record at position partitionCount, inserts its tree item under the root and expands
-// the root. Returns false, storing nothing, when the list already holds kMaxPartitions records.
+// the root. Returns false, storing nothing, when the list already holds PartitionLimit records.
 bool AddPartition(PartitionList& list, PartitionTree& tree, core::Sector startSector, core::Sector sectorCount,
                   core::FsTypeCode fsType);
+// The same for a whole record (its treeItem is set here); its item is named by RecordName.
+bool AddPartition(PartitionList& list, PartitionTree& tree, PartitionRecord record);
 
-inline bool PartitionListFull(const PartitionList& list) noexcept { return list.partitionCount >= kMaxPartitions; }
+inline bool PartitionListFull(const PartitionList& list) noexcept
+{
+    return list.partitionCount >= PartitionLimit(list.scheme);
+}
 
 }  // namespace partitions

@@ -6,6 +6,8 @@
 
 #include "core/checked_math.h"
 #include "core/le_view.h"
+#include "core/messages.h"
+#include "partitions/gpt.h"
 #include "partitions/partition_layout.h"
 
 namespace partitions {
@@ -31,7 +33,7 @@ struct TableEntry
     std::uint32_t sectorCount = 0;
 };
 
-TableEntry EntryAt(const SectorBuffer& table, std::size_t index)
+TableEntry EntryAt(std::span<const std::uint8_t, core::kSectorSize> table, std::size_t index)
 {
     core::LeView view(table);
     const std::size_t base = kPartitionTableOffset + index * kPartitionEntrySize;
@@ -42,7 +44,7 @@ TableEntry EntryAt(const SectorBuffer& table, std::size_t index)
 bool IsExtendedType(std::uint8_t type) noexcept { return type == kTypeExtended || type == kTypeExtendedLba; }
 
 // Lenient on purpose: tables whose signature has one damaged byte are still read.
-bool HasEitherSignatureByte(const SectorBuffer& sector) noexcept
+bool HasEitherSignatureByte(std::span<const std::uint8_t, core::kSectorSize> sector) noexcept
 {
     return sector[kSignatureOffset0] == kSignatureByte0 || sector[kSignatureOffset1] == kSignatureByte1;
 }
@@ -130,9 +132,15 @@ std::optional<core::FsTypeCode> ClassifyPartition(std::span<const std::uint8_t> 
 TableWalkOutcome ReadPartitionTables(disk::DiskState& disk, core::Sector tableSector, PartitionList& list,
                                      PartitionTree& tree)
 {
-    ClearPartitions(list, tree);
     SectorBuffer table{};
     ReadOneSector(disk, tableSector, table);
+    return WalkTableSector(disk, table, list, tree);
+}
+
+TableWalkOutcome WalkTableSector(disk::DiskState& disk, std::span<const std::uint8_t, core::kSectorSize> table,
+                                 PartitionList& list, PartitionTree& tree)
+{
+    ClearPartitions(list, tree);
     if (!HasEitherSignatureByte(table)) {
         return TableWalkOutcome::NoTable;
     }
@@ -161,15 +169,41 @@ TableWalkOutcome ReadPartitionTables(disk::DiskState& disk, core::Sector tableSe
     return WalkExtendedChain(disk, *extendedBase, list, tree);
 }
 
-bool WalkPartitionTables(disk::DiskState& disk, PartitionList& list, PartitionTree& tree)
+TablesWalk WalkPartitionTables(disk::DiskState& disk, PartitionList& list, PartitionTree& tree)
 {
+    TablesWalk walk;
+    SectorBuffer table{};
     for (const core::Sector tableSector : kTableSectorsToTry) {
-        ReadPartitionTables(disk, tableSector, list, tree);
+        // Each attempt reads its table sector once, GPT or not, so a sector 0 that fails its
+        // first read is read again by the second attempt as before.
+        ReadOneSector(disk, tableSector, table);
+        if (tableSector == 0 && !walk.gptFound && HasProtectiveEntry(table)) {
+            if (const auto gpt = ReadGpt(disk, DriveSectorCount(disk))) {
+                walk.gptFound = true;
+                if (gpt->source == GptSource::Backup) {
+                    walk.gptBackupSector = gpt->headerLba;
+                }
+                ListGptPartitions(disk, *gpt, list, tree);
+                if (list.partitionCount > 0) {
+                    walk.listed = true;
+                    return walk;
+                }
+            }
+        }
+        WalkTableSector(disk, table, list, tree);
         if (list.partitionCount > 0) {
-            return true;
+            walk.listed = true;
+            return walk;
         }
     }
-    return false;
+    return walk;
+}
+
+std::string GptBackupNote(std::uint64_t sector)
+{
+    std::string note(core::msg::kGptBackupUsedPrefix);
+    note += std::to_string(sector);
+    return note;
 }
 
 }  // namespace partitions

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "core/types.h"
 #include "disk/disk_state.h"
@@ -43,11 +44,28 @@ inline constexpr std::uint32_t kMaxChainLinks = 256;
 TableWalkOutcome ReadPartitionTables(disk::DiskState& disk, core::Sector tableSector, PartitionList& list,
                                      PartitionTree& tree);
 
+// The same walk over a table sector already read into `table`.
+TableWalkOutcome WalkTableSector(disk::DiskState& disk, std::span<const std::uint8_t, core::kSectorSize> table,
+                                 PartitionList& list, PartitionTree& tree);
+
 // The table sectors tried in turn when the disk is chosen.
 inline constexpr std::array<core::Sector, 4> kTableSectorsToTry = {0, 0, 61, 62};
 
-// Walks the tables at sectors 0, 0, 61 and 62 in turn, stopping at the first walk that lists
-// something. Returns true when partitions were listed; false means the quick search is next.
-bool WalkPartitionTables(disk::DiskState& disk, PartitionList& list, PartitionTree& tree);
+// What the walk of a disk's tables found.
+struct TablesWalk
+{
+    bool listed = false;  // partitions were listed; false means the quick search is next
+    bool gptFound = false;  // a GPT (primary or backup) was read, whether or not it listed anything
+    std::optional<std::uint64_t> gptBackupSector;  // the backup header, when the primary table was damaged
+};
+
+// A disk whose sector 0 holds a protective (or hybrid) MBR entry is read as GPT first: its used
+// entries are listed (at most 128) from the primary table, or from the backup when the primary is
+// damaged. When there is no such entry, no valid GPT, or the GPT lists nothing, the MBR tables at
+// sectors 0, 0, 61 and 62 are walked in turn, stopping at the first walk that lists something.
+TablesWalk WalkPartitionTables(disk::DiskState& disk, PartitionList& list, PartitionTree& tree);
+
+// The note for a GPT read from its backup header at `sector`.
+std::string GptBackupNote(std::uint64_t sector);
 
 }  // namespace partitions

@@ -72,7 +72,9 @@ void PresetRange(MainWindow& window, const Session& session)
 {
     if (session.partitionList.partitionCount > 0) {
         const partitions::PartitionRecord& first = session.partitionList.records[0];
-        window.SelectListEntry(ctl::kFileSystemList, first.fsType / 100 - 1);
+        // A GPT record holding no FAT or NTFS volume presets NTFS, the file system the sweep looks for.
+        window.SelectListEntry(ctl::kFileSystemList,
+                               first.fsType >= core::kFsFat16 ? first.fsType / 100 - 1 : kFileSystemEntryNtfs);
         window.SetControlText(ctl::kStartSectorBox, std::to_string(first.startSector));
         window.SetControlText(ctl::kEndSectorBox,
                               std::to_string(std::uint64_t{first.startSector} + first.sectorCount));

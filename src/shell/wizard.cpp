@@ -288,7 +288,8 @@ void Wizard::NextFromDriveStep()
     }
     m_session.partitionTree.emplace(m_session.disk.selectedDrive);
     m_session.wizard.wizardStep = 1;
-    partitions::WalkPartitionTables(m_session.disk, m_session.partitionList, *m_session.partitionTree);
+    const partitions::TablesWalk walk =
+        partitions::WalkPartitionTables(m_session.disk, m_session.partitionList, *m_session.partitionTree);
     RebuildPartitionTree();
     m_window.ShowTree(LeftTree::Partitions, true);
     m_window.EnableTree(LeftTree::Partitions, true);
@@ -296,6 +297,10 @@ void Wizard::NextFromDriveStep()
     SetMenuState(1);
     SetLabels(m_window, 1);
     SetQuickHelp(QuickHelp(1));
+    if (walk.gptBackupSector) {
+        m_window.SetControlText(ctl::kStatus, partitions::GptBackupNote(*walk.gptBackupSector));
+        m_window.ShowControl(ctl::kStatus, true);
+    }
     if (m_session.partitionList.partitionCount == 0) {
         m_window.MessageBox(msg::kNoPartitionsQuickSearch, MessageKind::Error);
         StartQuickSearch();
@@ -304,6 +309,11 @@ void Wizard::NextFromDriveStep()
 
 void Wizard::NextStandardScan()
 {
+    if (const std::string_view why = SelectedRecordRefusal(); !why.empty()) {
+        // Next stays hidden until another partition is selected.
+        m_window.MessageBox(why, MessageKind::Error);
+        return;
+    }
     if (m_session.catalog.scanTarget.scanType != core::kFsNtfs) {
         // Next stays hidden until another partition is selected.
         m_window.MessageBox(msg::kFatPartitionStandard, MessageKind::Error);
@@ -315,8 +325,23 @@ void Wizard::NextStandardScan()
     StartStandardScan();
 }
 
+std::string_view Wizard::SelectedRecordRefusal() const
+{
+    const partitions::PartitionRecord* record =
+        partitions::SelectedRecord(m_session.partitionList, m_session.catalog.scanTarget);
+    return record != nullptr ? partitions::NoScanMessage(record->content) : std::string_view{};
+}
+
 void Wizard::NextAdvanceScan()
 {
+    // An encrypted volume holds nothing a sweep could find; other partitions may be swept.
+    if (const partitions::PartitionRecord* record =
+            partitions::SelectedRecord(m_session.partitionList, m_session.catalog.scanTarget);
+        record != nullptr && record->content == partitions::PartitionContent::BitLocker) {
+        m_window.MessageBox(partitions::NoScanMessage(record->content), MessageKind::Error);
+        OfferNext(true);
+        return;
+    }
     const int index = m_window.SelectedListEntry(ctl::kFileSystemList);
     m_session.catalog.scanTarget.scanType = static_cast<core::FsTypeCode>(100 * (index + 1));
     std::string_view problem;

@@ -75,6 +75,8 @@ private:
     void NextFromDriveStep();
     void NextStandardScan();
     void NextAdvanceScan();
+    // Why the partition the target was selected from cannot be scanned (empty when it can).
+    std::string_view SelectedRecordRefusal() const;
     void NextMount();
 
     void StartQuickSearch();

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/crc32.h"
 #include "core/le_view.h"
 #include "core/ntfs_names.h"
 #include "core/types.h"
@@ -192,26 +193,7 @@ bool SectorsAreClassic(const catalog::Catalog& catalog, bool ntfsBody)
                                                [](const catalog::NtfsFileEntry& e) { return FitsIn32(e.dataRecordSector); }));
 }
 
-// CRC-32 as zlib's crc32 (reflected, polynomial 0xEDB88320, initial and final value all ones).
-std::uint32_t Crc32(std::span<const std::uint8_t> bytes) noexcept
-{
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) {
-                c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            }
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const std::uint8_t b : bytes) {
-        crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
-    }
-    return crc ^ 0xFFFFFFFFu;
-}
+using core::Crc32;
 
 // ---- reading ----
 

@@ -5,7 +5,7 @@
 # Needs root and FUSE (ntfs-3g mounts the volumes) and these Debian packages:
 #   ntfs-3g sleuthkit fdisk dosfstools mtools attr xz-utils python3
 #
-# Usage: sudo bash tests/data/make-fixtures.sh [ntfs_basic|multi_part|mft_runs|reformatted|compressed|demo|unicode ...]
+# Usage: sudo bash tests/data/make-fixtures.sh [ntfs_basic|multi_part|mft_runs|reformatted|compressed|demo|unicode|big_gpt|gpt ...]
 # With no argument every image is built. Scratch files go to $FIXTURE_WORK (default /tmp/fixtures-work).
 #
 # File contents are stamped: every 512-byte sector of a file holds the line
@@ -919,9 +919,76 @@ SF
 }
 
 # ---------------------------------------------------------------------------------------------
+# gpt: a GUID partition table (fixed disk and partition GUIDs) on a 20 MiB disk, partitions on
+# 1 MiB boundaries: an EFI System partition (FAT12), a Microsoft Reserved one (empty), two NTFS
+# volumes with stamped files (one deleted in each), a BitLocker stub (only its "-FVE-FS-" boot
+# sector) and an unformatted Linux one. The protective MBR comes from sfdisk.
+build_gpt() {
+    local W=$WORK/gpt SECTORS=40960
+    mkdir -p "$W"; ROWS=$W/rows; DELROWS=$W/delrows; : >"$ROWS"; : >"$DELROWS"
+    local ESP=2048 ESPN=2048 MSR=4096 MSRN=2048 P3=6144 P4=18432 PN=12288 BL=30720 BLN=2048 LX=32768 LXN=4096
+    local disk=$W/gpt.img
+
+    new_fat "$W/esp.img" $ESPN $ESP 12 EFI 4e544607 1
+    rm -rf "$W/stage1"; mkdir -p "$W/stage1"
+    fat_put "$W/esp.img" "$W/stage1" "EFI/BOOT/BOOTX64.TXT" 3000
+    ft walk "$W/stage1" "" 1 $ESP 0 fat >>"$ROWS"
+
+    new_ntfs "$W/p3.img" $PN $P3 4096 GPTDATA
+    mount_ntfs "$W/p3.img"
+    wstamp "Work/report.txt" 9000
+    wstamp "Work/small.txt" 300
+    wstamp "Work/Archive/old.txt" 20000
+    wstamp "top level.txt" 1500
+    wstamp "Work/gone.txt" 7000
+    sync
+    delete 3 $P3 "Work/gone.txt"
+    live_rows 3 $P3 ntfs
+    umount_ntfs
+
+    new_ntfs "$W/p4.img" $PN $P4 2048 GPTMORE
+    mount_ntfs "$W/p4.img"
+    wstamp "Photos/list.txt" 40000
+    wstamp "Photos/2024/summer.txt" 12000
+    stamp "Données/été.txt" 2500
+    wstamp "removed.txt" 5000
+    sync
+    delete 4 $P4 "removed.txt"
+    live_rows 4 $P4 ntfs
+    umount_ntfs
+
+    new_disk "$disk" $SECTORS <<SF
+label: gpt
+label-id: 4E544647-5054-4000-8000-000000000001
+unit: sectors
+first-lba: 34
+last-lba: 40926
+
+start=$ESP, size=$ESPN, type=C12A7328-F81F-11D2-BA4B-00A0C93EC93B, uuid=4E544647-5054-4001-8000-000000000001, name="EFI system partition"
+start=$MSR, size=$MSRN, type=E3C9E316-0B5C-4DB8-817D-F92DF00215AE, uuid=4E544647-5054-4002-8000-000000000002, name="Microsoft reserved partition"
+start=$P3, size=$PN, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7, uuid=4E544647-5054-4003-8000-000000000003, name="Basic data partition"
+start=$P4, size=$PN, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7, uuid=4E544647-5054-4004-8000-000000000004, name="Données"
+start=$BL, size=$BLN, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7, uuid=4E544647-5054-4005-8000-000000000005, name="Encrypted"
+start=$LX, size=$LXN, type=0FC63DAF-8483-4772-8E79-3D69D8477DE4, uuid=4E544647-5054-4006-8000-000000000006, name="linux"
+SF
+    put_volume "$disk" "$W/esp.img" $ESP
+    put_volume "$disk" "$W/p3.img" $P3
+    put_volume "$disk" "$W/p4.img" $P4
+    # A BitLocker volume's boot sector as far as the tools look: jump, "-FVE-FS-" and the signature.
+    { printf '\xeb\x58\x90-FVE-FS-'; head -c 499 /dev/zero; printf '\x55\xaa'; } \
+        | dd of="$disk" bs=512 seek=$BL conv=notrunc status=none
+
+    mmls "$disk" | grep -q "0000018432   0000030719   0000012288" || die "gpt: table not as planned"
+    check_deleted "$disk"
+    write_manifest gpt
+    oracles gpt "$disk" "3:$P3:ntfs:$W/p3.img 4:$P4:ntfs:$W/p4.img"
+    pack gpt "$disk" "$DATA"
+}
+
+# ---------------------------------------------------------------------------------------------
 main() {
     local targets=("$@")
-    (( ${#targets[@]} )) || targets=(ntfs_basic multi_part mft_runs reformatted compressed demo unicode big_gpt)
+    (( ${#targets[@]} )) || targets=(ntfs_basic multi_part mft_runs reformatted compressed demo unicode big_gpt gpt)
     local t
     for t in "${targets[@]}"; do
         echo "== $t"

@@ -100,6 +100,7 @@ private Q_SLOTS:
     void tabMovesTheFocusBetweenTreeAndList();
     void viewStylesDriveInformationAndAbout();
     void noTableLeadsToTheQuickSearch();
+    void gptPartitionsInTheTreeAndBitLockerRefused();
     void stopAnsweredNoThenYesDuringAnAdvanceScan();
     void snapshotSavedThenLoaded();
     void advanceScanToTheMountedFileSystem();
@@ -545,6 +546,37 @@ void GuiFlowTest::noTableLeadsToTheQuickSearch()
     rig.click(ctl::kSearchPartitions);
     QVERIFY(rig.waitIdle());
     QVERIFY(rig.prompter->sawMessage(gui::toQt(msg::kNoPartitionStandard)));
+}
+
+void GuiFlowTest::gptPartitionsInTheTreeAndBitLockerRefused()
+{
+    Rig rig(gui_test::fixture("gpt.img"));
+    rig.clickTree(shell::LeftTree::Drives, shell::DriveItemId(0));
+    rig.click(ctl::kNext);
+    QVERIFY(rig.waitIdle());
+    const auto& list = rig.s().partitionList;
+    QCOMPARE(list.partitionCount, 6u);
+    const QStringList expected = {QStringLiteral("Partition 1 - EFI System"),
+                                  QStringLiteral("Partition 2 - Microsoft Reserved"),
+                                  QStringLiteral("Partition 3 - NTFS"),
+                                  QStringLiteral("Partition 4 - NTFS"),
+                                  QStringLiteral("Partition 5 - BitLocker"),
+                                  QStringLiteral("Partition 6 - Linux")};
+    const auto* tree = rig.w().treeModel(shell::LeftTree::Partitions);
+    for (int i = 0; i < expected.size(); ++i)
+        QCOMPARE(tree->text(list.records[static_cast<std::size_t>(i)].treeItem), expected[i]);
+
+    rig.clickTree(shell::LeftTree::Partitions, list.records[4].treeItem);
+    QCOMPARE(qobject_cast<QLabel*>(rig.w().control(ctl::PanelValueId(1)))->text(), QStringLiteral("BitLocker"));
+    rig.click(ctl::kNext);
+    QVERIFY(rig.prompter->sawMessage(gui::toQt(msg::kBitLockerPartition)));
+    QCOMPARE(rig.s().wizard.wizardStep, 1);
+
+    rig.clickTree(shell::LeftTree::Partitions, list.records[3].treeItem);
+    rig.click(ctl::kNext);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.s().wizard.wizardStep, 3);
+    QVERIFY(rig.row(QStringLiteral("Photos")) >= 0);
 }
 
 void GuiFlowTest::stopAnsweredNoThenYesDuringAnAdvanceScan()

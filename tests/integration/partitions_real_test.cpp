@@ -91,7 +91,7 @@ TEST_F(MultiPartTest, WalkListsThePartitionsInTableOrder)
 {
     disk::DiskState disk;
     disk.driveHandle = std::move(source);
-    ASSERT_TRUE(partitions::WalkPartitionTables(disk, list, tree));
+    ASSERT_TRUE(partitions::WalkPartitionTables(disk, list, tree).listed);
 
     std::vector<MmlsPartition> expected;
     std::copy_if(oracle.begin(), oracle.end(), std::back_inserter(expected),
@@ -118,7 +118,7 @@ TEST_F(MultiPartTest, QuickSearchFindsThePartitionsAfterTheTableIsWiped)
     ASSERT_TRUE(opened.source) << opened.reason;
     disk::DiskState disk;
     disk.driveHandle = std::move(opened.source);
-    EXPECT_FALSE(partitions::WalkPartitionTables(disk, list, tree));
+    EXPECT_FALSE(partitions::WalkPartitionTables(disk, list, tree).listed);
 
     const platform::Geometry g = platform::TranslatedGeometry(sizeBytes);
     const partitions::ReportedGeometry reported{static_cast<std::uint32_t>(g.cylinders), g.heads, g.sectorsPerTrack,
@@ -220,7 +220,7 @@ TEST_P(AlignedDiskTest, QuickSearchFindsEveryNtfsPartitionOfAWipedTable)
     disk.driveHandle = std::move(opened.source);
     partitions::PartitionList list;
     partitions::PartitionTree tree{0};
-    EXPECT_FALSE(partitions::WalkPartitionTables(disk, list, tree));
+    EXPECT_FALSE(partitions::WalkPartitionTables(disk, list, tree).listed);
 
     const platform::Geometry g = platform::TranslatedGeometry(sizeBytes);
     const partitions::ReportedGeometry reported{static_cast<std::uint32_t>(g.cylinders), g.heads, g.sectorsPerTrack,

@@ -153,7 +153,8 @@ TEST_P(RecoverAllReal, ReproducesEveryFileOfTheManifest)
 INSTANTIATE_TEST_SUITE_P(Fixtures, RecoverAllReal,
                          ::testing::Values(Volume{"ntfs_basic", 1}, Volume{"multi_part", 1}, Volume{"multi_part", 3},
                                            Volume{"multi_part", 4}, Volume{"reformatted", 1}, Volume{"mft_runs", 1},
-                                           Volume{"compressed", 1}, Volume{"unicode", 1}),
+                                           Volume{"compressed", 1}, Volume{"unicode", 1}, Volume{"gpt", 3},
+                                           Volume{"gpt", 4}),
                          [](const auto& info) {
                              return std::string(info.param.image) + "_p" + std::to_string(info.param.part);
                          });

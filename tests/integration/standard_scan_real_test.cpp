@@ -308,7 +308,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Golden{"unicode.img", "ls --partition 1 \xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe --json", "unicode.ls-foto.json"},
                       Golden{"unicode.img", "find '*\xd0\x9e\xd0\xa2\xd0\xa7\xd0\x81\xd0\xa2*' --partition 1",
                              "unicode.find.txt"},
-                      Golden{"unicode.img", "find '*' --partition 1 --json", "unicode.find-all.json"}),
+                      Golden{"unicode.img", "find '*' --partition 1 --json", "unicode.find-all.json"},
+                      Golden{"gpt.img", "partitions", "gpt.partitions.txt"},
+                      Golden{"gpt.img", "partitions --json", "gpt.partitions.json"},
+                      Golden{"gpt.img", "scan --partition 4 --tree", "gpt.p4.scan.txt"}),
     [](const auto& info) {
         std::string name = info.param.file;
         for (char& c : name) {

@@ -179,6 +179,25 @@ bool WipePartitionTable(DamagedImage& image)
     return image.WriteBytes(kTableOffset, zeros);
 }
 
+bool BreakGptPrimaryHeader(DamagedImage& image)
+{
+    constexpr std::uint64_t kHeaderCrcOffset = kSectorBytes + 16;
+    const auto crc = image.ReadBytes(kHeaderCrcOffset, 1);
+    if (!crc) {
+        return false;
+    }
+    const std::array<std::uint8_t, 1> flipped{static_cast<std::uint8_t>(~(*crc)[0])};
+    return image.WriteBytes(kHeaderCrcOffset, flipped);
+}
+
+bool WipeGptTables(DamagedImage& image)
+{
+    constexpr std::uint64_t kTableSectors = 33;  // header and 32 sectors of entries
+    const std::uint64_t sectors = image.SizeBytes() / kSectorBytes;
+    return sectors > 2 * kTableSectors && image.ZeroSectors(1, kTableSectors) &&
+           image.ZeroSectors(sectors - kTableSectors, kTableSectors);
+}
+
 bool BreakUpdateSequence(DamagedImage& image, std::uint64_t recordSector)
 {
     const auto sector = image.ReadBytes(recordSector * kSectorBytes, kSectorBytes);

@@ -55,6 +55,12 @@ bool ZeroBootSector(DamagedImage& image, std::uint64_t volumeStartSector);
 // The four entries of the master boot record (bytes 446..509 of sector 0) are zeroed; the 0x55 0xAA
 // signature and the boot code stay.
 bool WipePartitionTable(DamagedImage& image);
+// One byte of the primary GPT header's CRC-32 field (sector 1, offset 16) is inverted, so the
+// header fails its check and the backup table must be read.
+bool BreakGptPrimaryHeader(DamagedImage& image);
+// Both GPT headers and their entry arrays are zeroed: sectors 1..33 and the image's last 33
+// sectors (where a table of 128 entries of 128 bytes lies). The protective MBR stays.
+bool WipeGptTables(DamagedImage& image);
 // The last two bytes of the record's first sector no longer equal its update sequence number, so
 // the fixup check of that record fails.
 bool BreakUpdateSequence(DamagedImage& image, std::uint64_t recordSector);

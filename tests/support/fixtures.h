@@ -26,7 +26,7 @@ struct FixtureVolume
 };
 
 // Every NTFS volume of the fixture images, as the partition tables give them.
-inline constexpr std::array<FixtureVolume, 8> kNtfsFixtureVolumes{{
+inline constexpr std::array<FixtureVolume, 10> kNtfsFixtureVolumes{{
     {"ntfs_basic.img", 1, 2048, 49152},
     {"multi_part.img", 1, 63, 16002},
     {"multi_part.img", 3, 96453, 16002},
@@ -35,6 +35,8 @@ inline constexpr std::array<FixtureVolume, 8> kNtfsFixtureVolumes{{
     {"reformatted.img", 1, 2048, 49152},
     {"compressed.img", 1, 2048, 32768},
     {"unicode.img", 1, 2048, 16384},
+    {"gpt.img", 3, 6144, 12288},
+    {"gpt.img", 4, 18432, 12288},
 }};
 
 // A test-name suffix for a volume: "ntfs_basic_p1".

@@ -29,3 +29,6 @@ run unicode.ls.txt unicode.img ls --partition 1
 run unicode.ls-foto.json unicode.img ls --partition 1 Фото --json
 run unicode.find.txt unicode.img find '*ОТЧЁТ*' --partition 1
 run unicode.find-all.json unicode.img find '*' --partition 1 --json
+run gpt.partitions.txt gpt.img partitions
+run gpt.partitions.json gpt.img partitions --json
+run gpt.p4.scan.txt gpt.img scan --partition 4 --tree

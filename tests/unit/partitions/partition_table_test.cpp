@@ -318,7 +318,7 @@ TEST_F(WalkTest, NoDriveOpenListsNothing)
 {
     disk.driveHandle.reset();
     EXPECT_EQ(Walk(), TableWalkOutcome::NoTable);
-    EXPECT_FALSE(WalkPartitionTables(disk, list, tree));
+    EXPECT_FALSE(WalkPartitionTables(disk, list, tree).listed);
 }
 
 // The retries at 0, 0, 61 and 62.
@@ -341,7 +341,7 @@ TEST_P(RetryTest, TriesZeroTwiceThen61Then62)
     if (c.sectorZeroFailures != 0) {
         image->MarkBad(0, c.sectorZeroFailures);
     }
-    EXPECT_EQ(WalkPartitionTables(disk, list, tree), c.listed);
+    EXPECT_EQ(WalkPartitionTables(disk, list, tree).listed, c.listed);
     EXPECT_EQ(list.partitionCount, c.listed ? 1u : 0u);
     EXPECT_EQ(tree.Items().size(), c.listed ? 2u : 1u);
 }

@@ -10,6 +10,8 @@
 
 #include "core/messages.h"
 #include "shell/window_changes.h"
+#include "partitions/partition_table.h"
+#include "support/damage.h"
 #include "support/fixtures.h"
 #include "support/shell_fixture.h"
 
@@ -233,6 +235,53 @@ TEST(WizardPartitionStep, NoTableLeadsToTheQuickSearchAndItsMessages)
         }
     }
     std::filesystem::remove(blank);
+}
+
+// A GPT disk whose primary header is broken: the records come from the backup, the status line
+// says so, and Next refuses the BitLocker and reserved partitions with their own messages.
+TEST(WizardPartitionStep, GptBackupIsNotedAndPartitionsWithoutFileSystemAreRefused)
+{
+    testing_support::DamagedImage damaged(testing_support::FixturePath("gpt.img"));
+    ASSERT_TRUE(damaged.Ok());
+    ASSERT_TRUE(testing_support::BreakGptPrimaryHeader(damaged));
+    ShellRig rig({damaged.Path().string()});
+    FakeWindow& w = rig.window;
+    rig.ToPartitionStep();
+    ASSERT_EQ(rig.session.partitionList.partitionCount, 6u);
+    EXPECT_EQ(w.trees[LeftTree::Partitions].model[5].text, "Partition 5 - BitLocker");
+    EXPECT_TRUE(w.Visible(ctl::kStatus));
+    EXPECT_EQ(w.Text(ctl::kStatus), partitions::GptBackupNote(40959));
+    EXPECT_EQ(w.workersStarted, 0);
+
+    const auto& records = rig.session.partitionList.records;
+    struct Refused
+    {
+        std::size_t record;
+        std::string_view type;
+        std::string_view message;
+    };
+    for (const Refused r : {Refused{4, "BitLocker", msg::kBitLockerPartition},
+                            Refused{1, "Microsoft Reserved", msg::kNoReadableFileSystem}}) {
+        rig.browse.OnTreeClick(LeftTree::Partitions, records[r.record].treeItem);
+        EXPECT_EQ(w.Text(ctl::PanelValueId(1)), r.type);
+        ASSERT_TRUE(w.Offered(ctl::kNext));
+        rig.wizard.Next();
+        EXPECT_EQ(w.LastMessage(), r.message);
+        EXPECT_EQ(rig.session.wizard.wizardStep, 1);
+        EXPECT_FALSE(w.Offered(ctl::kNext));
+        EXPECT_EQ(w.workersStarted, 0);
+    }
+
+    rig.browse.OnTreeClick(LeftTree::Partitions, records[2].treeItem);
+    EXPECT_EQ(w.Text(ctl::PanelValueId(1)), "NTFS");
+    rig.wizard.Next();
+    EXPECT_EQ(rig.session.wizard.wizardStep, 3);
+    EXPECT_TRUE(rig.RowNamed("Work").has_value());
+
+    // Back at the drive step the note is gone.
+    rig.wizard.Back();
+    rig.wizard.Back();
+    EXPECT_EQ(w.Text(ctl::kStatus), "");
 }
 
 TEST(WizardPartitionStep, DriveThatCannotBeOpenedKeepsTheDriveStepAndSaysWhy)
