@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -84,7 +85,7 @@ TEST_F(Beyond2TiB, ScanListAndFindReachTheFiles)
 
     const CliRun find = Cli("find '*.txt' --partition 1");
     ASSERT_EQ(find.exitCode, 0) << find.err;
-    for (const char* name : {"notes.txt", "tiny.txt", "gone.txt", "letter.txt"}) {
+    for (const char* name : {"NOTES.TXT\t\\Far Away\t5000", "TINY.TXT", "GONE.TXT", "LETTER.TXT\t\\old"}) {
         EXPECT_NE(find.out.find(name), std::string::npos) << name << "\n" << find.out;
     }
 }
@@ -108,6 +109,12 @@ TEST_F(Beyond2TiB, SnapshotIsVersionTwoAndRecoversByteExact)
     const CliRun save = Cli("scan --partition 1 --save-snapshot " + Quoted(snapshot.string()));
     ASSERT_EQ(save.exitCode, 0) << save.err;
     ASSERT_TRUE(fs::exists(snapshot));
+    {
+        std::ifstream in(snapshot, std::ios::binary);
+        std::string head(10, '\0');
+        in.read(head.data(), 10);
+        EXPECT_EQ(head, "dnx4.022.0");  // sectors past 32 bits need the 64-bit fields
+    }
 
     const CliRun loaded = Cli("scan --snapshot " + Quoted(snapshot.string()) + " --json");
     ASSERT_EQ(loaded.exitCode, 0) << loaded.err;

@@ -327,7 +327,7 @@ TEST(LivePathCli, PathMeansTheLiveFileWhereADeletedOneSharesItsName)
                             .IndexRoot({{.record = 21, .key = {.name = "a.txt", .parent = 5}}})
                             .Build());
     const SectorBytes mbr = MakeBootRecord({{.type = 0x07,
-                                             .firstSector = volume.Layout().volumeStart,
+                                             .firstSector = static_cast<std::uint32_t>(volume.Layout().volumeStart),
                                              .sectorCount = volume.Layout().volumeSectors,
                                              .bootable = true}});
     volume.Raw().Write(0, mbr);
