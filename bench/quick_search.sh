@@ -22,6 +22,7 @@ image="$work/3t.img"
 
 c++ -std=c++20 -O2 -I"$here/src" -I"$build/generated" "$here/bench/quick_search.cpp" -o "$work/quick_search" \
     "$build/src/partitions/libdravik_partitions.a" "$build/src/ntfs/libdravik_ntfs.a" \
+    "$build/src/catalog/libdravik_catalog.a" \
     "$build/src/disk/libdravik_disk.a" "$build/src/platform/libdravik_platform.a" \
     "$build/src/core/libdravik_core.a" -ldl
 
