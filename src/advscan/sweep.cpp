@@ -255,7 +255,7 @@ SweepOutcome SweepSectors(disk::DiskState& disk, catalog::Catalog& catalog, core
         }
         const std::uint64_t current = std::uint64_t{target.scanStartSector} + done;
         if (current > kLastSector) {
-            break;  // no sector number lies beyond 32 bits
+            break;  // beyond the last addressable sector
         }
         sink.PanelValue(kPanelRowCurrentSector, Decimal(current).View());
         if (++tick == kSweepStatusEveryReads) {

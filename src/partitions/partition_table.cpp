@@ -73,8 +73,8 @@ TableWalkOutcome WalkExtendedChain(disk::DiskState& disk, core::Sector extendedB
                 continue;
             }
             const bool link = IsExtendedType(entry.type);
-            // Logical partitions count from their own boot record; a start past the 32-bit sector
-            // numbers is left out rather than wrapped onto the start of the disk.
+            // Logical partitions count from their own boot record; the start is formed in 64 bits,
+            // so one past sector 2^32 lies where it is rather than wrapped onto the start of the disk.
             const auto start = core::CheckedAdd<core::Sector>(*recordSector, entry.firstSector);
             work.fill(0);
             if (!link && start) {

@@ -32,7 +32,7 @@ enum class TableWalkOutcome
     NoTable,    // the table sector carries neither signature byte; nothing listed
     Completed,  // every entry and every link was followed
     ListFull,   // the walk ended when the 25th record was stored
-    ChainCut,   // the extended chain revisited a boot record, ran past 32-bit sectors or was too long
+    ChainCut,   // the extended chain revisited a boot record, overflowed its sector numbers or was too long
 };
 
 // Most extended boot records one walk visits.

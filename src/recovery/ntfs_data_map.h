@@ -25,7 +25,7 @@ struct DataPiece
 };
 
 // The volume the clusters belong to: cluster n starts at sector clusterBase + sectorsPerCluster * n;
-// no cluster may reach past lastSector (inclusive; 0 when unknown: only the 32-bit sector limit
+// no cluster may reach past lastSector (inclusive; 0 when unknown: only core::kLastSector
 // holds).
 struct ClusterGeometry
 {
