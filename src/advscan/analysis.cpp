@@ -51,12 +51,10 @@ private:
 };
 
 // A signed sector field of VolumeParams holding an absolute sector; 0 when the sector cannot be
-// formed (its computation overflowed).
+// formed (its computation overflowed) or lies beyond the last addressable sector.
 std::int64_t SectorField(std::optional<std::uint64_t> sector) noexcept
 {
-    return sector && *sector <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
-               ? static_cast<std::int64_t>(*sector)
-               : 0;
+    return sector && *sector <= kLastSector ? static_cast<std::int64_t>(*sector) : 0;
 }
 
 // boot + spc * cluster, or nothing when it overflows.
@@ -321,8 +319,8 @@ void FileSystemIdentifier::IdentifyByBootSectors(disk::DiskState& disk)
         if (!ntfs::IsValidSectorsPerCluster(spc)) {
             continue;
         }
-        const core::Sector end =
-            core::CheckedAdd(std::uint64_t{boot}, view.U64(ntfs::kBootTotalSectors)).value_or(kLastSector);
+        const core::Sector end = std::min<std::uint64_t>(
+            core::CheckedAdd(std::uint64_t{boot}, view.U64(ntfs::kBootTotalSectors)).value_or(kLastSector), kLastSector);
         const std::uint32_t rawIndex = view.U32(ntfs::kBootClustersPerIndexBuffer);
         const std::uint64_t indexSectors = rawIndex == ntfs::kIndexBufferCode4096
                                                ? ntfs::kIndexBufferCode4096Sectors

@@ -34,7 +34,7 @@ std::uint64_t DriveSectors(const DriveSlot& slot)
     if (slot.sizeBytes == 0) {
         return TotalSectors32(slot.cylinders, slot.heads, slot.sectorsPerTrack);
     }
-    return std::min<std::uint64_t>(slot.sizeBytes / core::kSectorSize, core::kLastSector + 1);
+    return std::min<std::uint64_t>(slot.sizeBytes / core::kSectorSize, core::kLastSector);
 }
 
 }  // namespace

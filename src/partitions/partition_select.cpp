@@ -53,7 +53,7 @@ std::optional<PartitionSelection> SelectPartition(const PartitionTree& tree, con
         }
         target.scanType = found->fsType;
         target.scanStartSector = found->startSector;
-        target.scanSectorCount = found->sectorCount;
+        target.scanSectorCount = std::min(found->sectorCount, core::kLastSector);
         target.scanEndSector = PartitionLastSector(found->startSector, found->sectorCount);
         target.scanPartitionTag = static_cast<std::uint16_t>(found - begin);
     } else if (advanceScan) {

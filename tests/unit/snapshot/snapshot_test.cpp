@@ -629,6 +629,29 @@ TEST(SnapshotVersions, NamesPastLatinOneWriteVersionTwoAndComeBackExactly)
     EXPECT_EQ(fromOlder.volumeParams.mftSector, 0xFFFFFFFB);
 }
 
+// Every sector the engine addresses, up to the last one, is written and read back.
+TEST(SnapshotVersions, SectorsUpToTheLastAddressableOneComeBack)
+{
+    catalog::Catalog c;
+    SetHeader(c, core::kFsNtfs);
+    c.scanTarget.scanStartSector = core::kLastSector - 10;
+    c.scanTarget.scanSectorCount = core::kLastSector;
+    c.scanTarget.scanEndSector = core::kLastSector;
+    c.volumeParams.clusterBase = core::kLastSector - 10;
+    c.volumeParams.mftSector = static_cast<std::int64_t>(core::kLastSector - 2);
+    c.volumeParams.endSector = core::kLastSector;
+    AddNtfsFile(c, "far.txt", 70, 5, 12);
+    const Bytes b = Serialize(c);
+    ASSERT_EQ(VersionOf(b), "2.0");
+    catalog::Catalog loaded;
+    const LoadResult r = LoadSnapshotBytes(b, loaded);
+    ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.message;
+    EXPECT_EQ(loaded.scanTarget.scanStartSector, core::kLastSector - 10);
+    EXPECT_EQ(loaded.volumeParams.mftSector, static_cast<std::int64_t>(core::kLastSector - 2));
+    EXPECT_EQ(loaded.volumeParams.endSector, core::kLastSector);
+    EXPECT_EQ(Serialize(loaded), b);
+}
+
 TEST(SnapshotVersions, EmptyVersionTwoCatalogIsHeaderCountsAndChecksum)
 {
     catalog::Catalog c;
