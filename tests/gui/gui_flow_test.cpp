@@ -104,6 +104,7 @@ private Q_SLOTS:
     void stopAnsweredNoThenYesDuringAnAdvanceScan();
     void snapshotSavedThenLoaded();
     void advanceScanToTheMountedFileSystem();
+    void disksBeyond2TiBScannedAndSweptThere();
     void backTwiceThenTheCloseBox();
 };
 
@@ -681,6 +682,64 @@ void GuiFlowTest::advanceScanToTheMountedFileSystem()
     rig.click(ctl::kBack);
     QCOMPARE(rig.s().wizard.wizardStep, 1);
     QVERIFY(rig.w().control(ctl::kFileSystemFrame)->isVisible());
+}
+
+// The 3 TiB GPT disk whose NTFS partition starts at 2^32 + 2048, assembled sparse from the
+// committed partition image and the sectors of both tables.
+void GuiFlowTest::disksBeyond2TiBScannedAndSweptThere()
+{
+    constexpr qint64 kDiskSectors = 6442450944;
+    constexpr qint64 kStart = 4294969344;
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("big.img"));
+    {
+        QFile disk(image);
+        QVERIFY(disk.open(QIODevice::WriteOnly));
+        if (!disk.resize(kDiskSectors * 512))
+            QSKIP("no room for a sparse 3 TiB file");
+        const auto put = [&disk](const char* part, qint64 sector) {
+            QFile in(gui_test::fixture(part));
+            return in.open(QIODevice::ReadOnly) && disk.seek(sector * 512) && disk.write(in.readAll()) == in.size();
+        };
+        QVERIFY(put("big_gpt.head.bin", 0));
+        QVERIFY(put("big_gpt.part.img", kStart));
+        QVERIFY(put("big_gpt.tail.bin", kDiskSectors - 33));
+    }
+
+    {
+        Rig rig(image);
+        rig.clickTree(shell::LeftTree::Drives, shell::DriveItemId(0));
+        rig.click(ctl::kNext);
+        QVERIFY(rig.waitIdle());
+        const auto& list = rig.s().partitionList;
+        QCOMPARE(list.partitionCount, 1u);
+        QCOMPARE(list.records[0].startSector, std::uint64_t{kStart});
+        rig.clickTree(shell::LeftTree::Partitions, list.records[0].treeItem);
+        rig.click(ctl::kNext);
+        QVERIFY(rig.waitIdle());
+        QCOMPARE(rig.s().wizard.wizardStep, 3);
+        QVERIFY(rig.row(QStringLiteral("Far Away")) >= 0);
+        QVERIFY(rig.row(QStringLiteral("big.bin")) >= 0);
+    }
+
+    // The Advance Scan: the range boxes hold the partition's 64-bit sectors, and its sweep mounts it.
+    Rig rig(image);
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(rig.w().control(ctl::kAdvanceScan)), Qt::LeftButton);
+    rig.clickTree(shell::LeftTree::Drives, shell::DriveItemId(0));
+    rig.click(ctl::kNext);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.w().ControlText(ctl::kStartSectorBox), std::string("4294969344"));
+    QCOMPARE(rig.w().ControlText(ctl::kEndSectorBox), std::string("4295002112"));
+    rig.click(ctl::kNext);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.s().wizard.wizardStep, 2);
+    QVERIFY(!rig.s().catalog.FileSystems().empty());
+    rig.clickTree(shell::LeftTree::FileSystems, rig.s().catalog.FileSystems().front().key);
+    QCOMPARE(qobject_cast<QLabel*>(rig.w().control(ctl::PanelValueId(1)))->text(), QStringLiteral("4294969344"));
+    rig.click(ctl::kNext);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.s().wizard.wizardStep, 3);
+    QVERIFY(rig.row(QStringLiteral("Far Away")) >= 0);
 }
 
 void GuiFlowTest::backTwiceThenTheCloseBox()
