@@ -28,7 +28,8 @@ std::string Name(std::uint32_t i, std::size_t length)
     return name;
 }
 
-void Measure(const char* what, std::size_t nameLength, const std::function<void(catalog::Catalog&, std::uint32_t, std::string)>& add)
+void Measure(const char* what, std::size_t nameLength,
+             const std::function<void(catalog::Catalog&, std::uint32_t, std::string)>& add)
 {
     auto* catalog = new catalog::Catalog;
     const std::size_t before = HeapInUse();

@@ -104,7 +104,8 @@ int main(int argc, char** argv)
     cli::Session* session = context.OpenSession(exitCode);
     const catalog::Catalog& catalog = scan->catalog;
     const auto& files = catalog.NtfsFiles();
-    const auto entry = std::find_if(files.begin(), files.end(), [record](const catalog::NtfsFileEntry& f) { return f.record == record; });
+    const auto entry = std::find_if(files.begin(), files.end(),
+                                    [record](const catalog::NtfsFileEntry& f) { return f.record == record; });
     if (session == nullptr || entry == files.end()) {
         std::fprintf(stderr, "recovery_copy: no file of MFT record %u in the catalog\n", record);
         return 2;

@@ -320,7 +320,8 @@ void FileSystemIdentifier::IdentifyByBootSectors(disk::DiskState& disk)
             continue;
         }
         const core::Sector end = std::min<std::uint64_t>(
-            core::CheckedAdd(std::uint64_t{boot}, view.U64(ntfs::kBootTotalSectors)).value_or(kLastSector), kLastSector);
+            core::CheckedAdd(std::uint64_t{boot}, view.U64(ntfs::kBootTotalSectors)).value_or(kLastSector),
+            kLastSector);
         const std::uint32_t rawIndex = view.U32(ntfs::kBootClustersPerIndexBuffer);
         const std::uint64_t indexSectors = rawIndex == ntfs::kIndexBufferCode4096
                                                ? ntfs::kIndexBufferCode4096Sectors

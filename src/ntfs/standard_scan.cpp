@@ -781,8 +781,8 @@ RunTableOutcome BuildMftRunTable(disk::DiskState& disk, core::Sector clusterBase
     return RunTableOutcome::Complete;
 }
 
-StandardScanResult StandardScan(disk::DiskState& disk, catalog::Catalog& catalog, MftRunTable& runTable, FolderTree& tree,
-                                core::ProgressSink& sink, const StandardScanOptions& options)
+StandardScanResult StandardScan(disk::DiskState& disk, catalog::Catalog& catalog, MftRunTable& runTable,
+                                FolderTree& tree, core::ProgressSink& sink, const StandardScanOptions& options)
 {
     StandardScanResult result;
     const bool parameters = ComputeNtfsParameters(disk, catalog.scanTarget, catalog.volumeParams);

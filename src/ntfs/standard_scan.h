@@ -169,7 +169,7 @@ struct StandardScanResult
 // `tree`'s root from record 5, and the listing of the root. Reports the counters, the current
 // sector and the last name in panel rows 1-4, "Reading Sector n Of total" and progress 0..99.
 // catalog.scanStopFlag is clear when this returns. Throws std::bad_alloc when memory runs out.
-StandardScanResult StandardScan(disk::DiskState& disk, catalog::Catalog& catalog, MftRunTable& runTable, FolderTree& tree,
-                                core::ProgressSink& sink, const StandardScanOptions& options = {});
+StandardScanResult StandardScan(disk::DiskState& disk, catalog::Catalog& catalog, MftRunTable& runTable,
+                                FolderTree& tree, core::ProgressSink& sink, const StandardScanOptions& options = {});
 
 }  // namespace ntfs

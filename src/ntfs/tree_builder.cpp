@@ -169,8 +169,8 @@ std::uint32_t SearchLostData(catalog::Catalog& catalog, std::uint32_t counter, b
     return SearchLostData(catalog, counter, includeFiles ? LostFiles::NtfsFiles : LostFiles::None, stop, progress);
 }
 
-std::uint32_t BuildNtfsTree(catalog::Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
-                            core::ProgressSink& progress, TreeBuildCounts* counts)
+std::uint32_t BuildNtfsTree(catalog::Catalog& catalog, FolderTree& tree, core::TreeItemId item,
+                            std::uint32_t parentRecord, core::ProgressSink& progress, TreeBuildCounts* counts)
 {
     const TreeBuildCounts done = BuildTree(
         catalog.NtfsFolders(), catalog.folderCount, tree, item, parentRecord,
@@ -183,8 +183,8 @@ std::uint32_t BuildNtfsTree(catalog::Catalog& catalog, FolderTree& tree, core::T
     return done.placed;
 }
 
-std::uint32_t BuildFatTree(catalog::Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
-                           core::ProgressSink& progress, TreeBuildCounts* counts)
+std::uint32_t BuildFatTree(catalog::Catalog& catalog, FolderTree& tree, core::TreeItemId item,
+                           std::uint32_t parentCluster, core::ProgressSink& progress, TreeBuildCounts* counts)
 {
     const TreeBuildCounts done = BuildTree(
         catalog.FatFolders(), catalog.folderCount, tree, item, parentCluster,

@@ -56,11 +56,13 @@ struct TreeBuildCounts
 // is not descended into again and a folder is never placed inside its own subtree. Iterative,
 // so the depth of the tree is bounded only by memory. Returns the number of folders placed;
 // `counts`, when given, receives what the build did. Throws std::bad_alloc when memory runs out.
-std::uint32_t BuildNtfsTree(catalog::Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentRecord,
-                            core::ProgressSink& progress, TreeBuildCounts* counts = nullptr);
+std::uint32_t BuildNtfsTree(catalog::Catalog& catalog, FolderTree& tree, core::TreeItemId item,
+                            std::uint32_t parentRecord, core::ProgressSink& progress,
+                            TreeBuildCounts* counts = nullptr);
 
 // The same over the FAT folders, by parentCluster and cluster.
-std::uint32_t BuildFatTree(catalog::Catalog& catalog, FolderTree& tree, core::TreeItemId item, std::uint32_t parentCluster,
-                           core::ProgressSink& progress, TreeBuildCounts* counts = nullptr);
+std::uint32_t BuildFatTree(catalog::Catalog& catalog, FolderTree& tree, core::TreeItemId item,
+                           std::uint32_t parentCluster, core::ProgressSink& progress,
+                           TreeBuildCounts* counts = nullptr);
 
 }  // namespace ntfs

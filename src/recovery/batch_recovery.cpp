@@ -620,8 +620,8 @@ ntfs::ShownKind ShownKindOf(BatchSource source) noexcept
     return ntfs::ShownKind::NtfsLists;
 }
 
-BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const catalog::Catalog& catalog, BatchSource source,
-                          const BatchSelection& selection, const std::filesystem::path& destination,
+BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const catalog::Catalog& catalog,
+                          BatchSource source, const BatchSelection& selection, const std::filesystem::path& destination,
                           const BatchObserver& observer, unsigned workers)
 {
     return RecoverBatch(extractor, state, ntfs::ShownVolume(catalog, ShownKindOf(source)), selection, destination,

@@ -86,8 +86,8 @@ BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs
                           const BatchObserver& observer = {}, unsigned workers = 1);
 // The same over the volume of `catalog` that `source` names.
 ntfs::ShownKind ShownKindOf(BatchSource source) noexcept;
-BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const catalog::Catalog& catalog, BatchSource source,
-                          const BatchSelection& selection, const std::filesystem::path& destination,
+BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const catalog::Catalog& catalog,
+                          BatchSource source, const BatchSelection& selection, const std::filesystem::path& destination,
                           const BatchObserver& observer = {}, unsigned workers = 1);
 
 }  // namespace recovery

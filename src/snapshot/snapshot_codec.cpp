@@ -188,9 +188,11 @@ bool SectorsAreClassic(const catalog::Catalog& catalog, bool ntfsBody)
     const catalog::VolumeParams& v = catalog.volumeParams;
     const bool header = FitsIn32(t.scanStartSector) && FitsIn32(t.scanSectorCount) && FitsIn32(t.scanEndSector) &&
                         FitsIn32(v.clusterBase) && FitsIn32(v.fat1Start) && FitsIn32(v.fat2Start) &&
-                        FitsInClassicMftField(v.mftSector) && FitsInClassicMftField(v.mftMirrSector) && FitsIn32(v.endSector);
-    return header && (!ntfsBody || std::all_of(catalog.NtfsFiles().begin(), catalog.NtfsFiles().end(),
-                                               [](const catalog::NtfsFileEntry& e) { return FitsIn32(e.dataRecordSector); }));
+                        FitsInClassicMftField(v.mftSector) && FitsInClassicMftField(v.mftMirrSector) &&
+                        FitsIn32(v.endSector);
+    return header &&
+           (!ntfsBody || std::all_of(catalog.NtfsFiles().begin(), catalog.NtfsFiles().end(),
+                                     [](const catalog::NtfsFileEntry& e) { return FitsIn32(e.dataRecordSector); }));
 }
 
 using core::Crc32;

@@ -42,8 +42,8 @@ protected:
 
     static CliRun Cli(const std::string& args)
     {
-        return RunCommand(Quoted(DRAVIK_CLI) + " --quiet --images-only --image " + Quoted((s_dir / "big.img").string()) +
-                          " " + args);
+        return RunCommand(Quoted(DRAVIK_CLI) + " --quiet --images-only --image " +
+                          Quoted((s_dir / "big.img").string()) + " " + args);
     }
 
     // Manifest files with content, present or deleted with their data intact, by path.

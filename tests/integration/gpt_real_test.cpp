@@ -4,7 +4,10 @@
 // the NTFS volumes).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -166,6 +169,23 @@ TEST_F(GptReal, WipedTablesListNothingFromThem)
     const auto run = RunCommand(Cli(damaged.Path(), "partitions 2>/dev/null"));
     EXPECT_NE(run.out.find("1\tPartition 1 - NTFS\t6144\t"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("2\tPartition 2 - NTFS\t18432\t"), std::string::npos) << run.out;
+
+    // And the files of the second come back byte for byte from the partition the search found.
+    const fs::path out = fs::temp_directory_path() / ("dravik-gpt-wiped-" + std::to_string(::getpid()));
+    fs::remove_all(out);
+    const auto recovered =
+        RunCommand(Cli(damaged.Path(), "--quiet recover --partition 2 --all --to " + Quoted(out.string())));
+    EXPECT_EQ(recovered.exitCode, 0) << recovered.out << recovered.err;
+    const std::map<std::string, std::string> hashes = testing_support::HashTree(out);
+    std::size_t compared = 0;
+    for (const auto& row : testing_support::ManifestRows("gpt")) {
+        if (row[0] == "4" && row[2] == "f" && row[6] == "0") {
+            EXPECT_EQ(hashes.count(row[3]) ? hashes.at(row[3]) : "missing", row[5]) << row[3];
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 0u);
+    fs::remove_all(out);
 }
 
 }  // namespace

@@ -48,7 +48,8 @@ struct Scanned
     }
 };
 
-std::set<std::string> FoundNames(const catalog::Catalog& catalog, std::string_view pattern, const core::UpCaseTable* table)
+std::set<std::string> FoundNames(const catalog::Catalog& catalog, std::string_view pattern,
+                                 const core::UpCaseTable* table)
 {
     core::PauseGate gate;
     core::StopFlag stop;

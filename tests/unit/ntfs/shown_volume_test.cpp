@@ -10,7 +10,8 @@
 namespace ntfs {
 namespace {
 
-catalog::NtfsFolderEntry NtfsFolder(std::string name, std::uint32_t record, std::uint32_t parent, std::uint32_t deleted = 0)
+catalog::NtfsFolderEntry NtfsFolder(std::string name, std::uint32_t record, std::uint32_t parent,
+                                    std::uint32_t deleted = 0)
 {
     catalog::NtfsFolderEntry e;
     e.name = std::move(name);

@@ -48,7 +48,8 @@ std::vector<std::string> Names(const Hits& h)
     return names;
 }
 
-void AddFile(catalog::Catalog& c, std::string name, std::uint32_t parent, std::uint64_t size = 1, std::uint32_t deleted = 0)
+void AddFile(catalog::Catalog& c, std::string name, std::uint32_t parent, std::uint64_t size = 1,
+             std::uint32_t deleted = 0)
 {
     c.AddNtfsFile({.name = std::move(name), .record = 100 + c.fileCount, .parent = parent, .size = size,
                    .deleted = deleted});
