@@ -23,14 +23,6 @@ using SectorBuffer = std::array<std::uint8_t, core::kSectorSize>;
 // Without a known disk size LBAs are bounded by what 32-bit sector numbers address.
 constexpr std::uint64_t kUnknownDiskBound = std::uint64_t{1} << 32;
 
-void ReadOneSector(disk::DiskState& disk, std::uint64_t sector, std::span<std::uint8_t> buffer)
-{
-    std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-    if (disk::ReadSectors(disk, sector, 1, buffer) == 0) {
-        std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-    }
-}
-
 Guid GuidAt(std::span<const std::uint8_t> bytes, std::size_t offset) noexcept
 {
     Guid guid{};

@@ -18,14 +18,6 @@ using SectorBuffer = std::array<std::uint8_t, core::kSectorSize>;
 
 // Reads one sector into `buffer`; whatever could not be read is zero, so a failed read never
 // leaves an earlier sector's bytes behind.
-void ReadOneSector(disk::DiskState& disk, core::Sector sector, SectorBuffer& buffer)
-{
-    buffer.fill(0);
-    if (disk::ReadSectors(disk, sector, 1, buffer) == 0) {
-        buffer.fill(0);
-    }
-}
-
 struct TableEntry
 {
     std::uint8_t type = 0;
@@ -95,6 +87,14 @@ TableWalkOutcome WalkExtendedChain(disk::DiskState& disk, core::Sector extendedB
 }
 
 }  // namespace
+
+void ReadOneSector(disk::DiskState& disk, std::uint64_t sector, std::span<std::uint8_t> buffer)
+{
+    std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+    if (disk::ReadSectors(disk, sector, 1, buffer) == 0) {
+        std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+    }
+}
 
 std::optional<core::FsTypeCode> ClassifyPartition(std::span<const std::uint8_t> bootSector, std::uint8_t typeByte,
                                                   EntryKind kind) noexcept

@@ -48,6 +48,10 @@ TableWalkOutcome ReadPartitionTables(disk::DiskState& disk, core::Sector tableSe
 TableWalkOutcome WalkTableSector(disk::DiskState& disk, std::span<const std::uint8_t, core::kSectorSize> table,
                                  PartitionList& list, PartitionTree& tree);
 
+// Reads one sector (`buffer` holds 512 bytes) of the selected drive; an unreadable sector reads as
+// zeros, so it fails every signature test.
+void ReadOneSector(disk::DiskState& disk, std::uint64_t sector, std::span<std::uint8_t> buffer);
+
 // The table sectors tried in turn when the disk is chosen.
 inline constexpr std::array<core::Sector, 4> kTableSectorsToTry = {0, 0, 61, 62};
 
