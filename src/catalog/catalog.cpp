@@ -319,6 +319,19 @@ void Catalog::SetNtfsFolderTreeItem(std::size_t position, core::TreeItemId item)
     m_ntfsFolderByTreeItem.stale = true;
 }
 
+void Catalog::SetNtfsFolderParents(std::span<const std::pair<std::size_t, std::uint32_t>> parents)
+{
+    if (parents.empty())
+        return;
+    for (const auto& [position, parent] : parents) {
+        if (position < m_ntfsFolders.size())
+            m_ntfsFolders[position].parent = parent;
+    }
+    m_ntfsFolderByParent.Reset();
+    for (std::size_t i = 0; i < m_ntfsFolders.size(); ++i)
+        m_ntfsFolderByParent.Append(m_ntfsFolders[i].parent, i);
+}
+
 void Catalog::SetFatFolderTreeItem(std::size_t position, core::TreeItemId item)
 {
     assert(position < m_fatFolders.size());

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/progress.h"
@@ -224,6 +226,9 @@ public:
 
     // Writes after add. A position past the end of its list is ignored.
     void SetNtfsFolderTreeItem(std::size_t position, core::TreeItemId item);
+    // Gives the NTFS folders at these positions new parents (position, parent pairs; positions
+    // past the list are ignored) and rebuilds the index by parent once.
+    void SetNtfsFolderParents(std::span<const std::pair<std::size_t, std::uint32_t>> parents);
     void SetFatFolderTreeItem(std::size_t position, core::TreeItemId item);
     void SetFoundFolderRecord(std::size_t position, std::uint32_t record);
     void SetFoundFolderFsNumber(std::size_t position, std::int16_t fsNumber);

@@ -14,20 +14,6 @@ namespace cli {
 
 namespace {
 
-bool HasPlaceholderName(std::string_view name)
-{
-    constexpr std::string_view kPrefix = "Dir";
-    if (!name.starts_with(kPrefix) || name.size() == kPrefix.size()) {
-        return false;
-    }
-    for (const char c : name.substr(kPrefix.size())) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Why a rebuilt run table is not whole; empty when it is.
 std::string_view RunTableProblem(ntfs::RunTableOutcome outcome)
 {
@@ -63,7 +49,7 @@ std::uint32_t CountPlaceholderFolders(const catalog::Catalog& catalog)
     std::uint32_t count = 0;
     for (const catalog::NtfsFolderEntry& f : catalog.NtfsFolders()) {
         if (f.parent == ntfs::kRootRecord && f.created == 0 && f.changed == 0 && f.deleted == 0 &&
-            HasPlaceholderName(f.name)) {
+            ntfs::IsPlaceholderName(f.name)) {
             ++count;
         }
     }

@@ -2,6 +2,7 @@
 #include "ntfs/tree_builder.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -46,6 +47,98 @@ std::uint32_t PlaceholderFor(catalog::Catalog& catalog, std::uint32_t parent, st
     placeholder.parent = kRootRecord;
     catalog.AddNtfsFolder(std::move(placeholder));
     return counter + 1;
+}
+
+// The highest folder key below `next` that no folder carries and no folder or file names as its
+// parent; `next` moves below it. Keys are taken from the top of the range, far above the record
+// numbers of any volume.
+std::uint32_t UnusedFolderKey(const catalog::Catalog& catalog, std::uint32_t& next)
+{
+    for (; next > kRootRecord; --next) {
+        const std::uint32_t key = next;
+        if (!catalog.NtfsFolderWithRecord(key) && catalog.NtfsFoldersWithParent(key).empty() &&
+            catalog.NtfsFilesWithParent(key).empty() && catalog.FoundFilesWithParent(key).empty()) {
+            --next;
+            return key;
+        }
+    }
+    return 0;  // unreachable: the lists hold fewer entries than there are keys
+}
+
+// Folders whose parent links never reach the root (a folder that is its own parent, two or more
+// folders that are each other's ancestors, and everything below them) are hung under a
+// placeholder of their own: each loop is cut at one folder, whose parent becomes the new
+// placeholder's key. Linear in the folder list: every folder is walked up once and reached once.
+std::uint32_t HangFolderLoops(catalog::Catalog& catalog, std::uint32_t counter)
+{
+    constexpr std::uint32_t kUnseen = 0;
+    constexpr std::uint32_t kReached = 1;
+    const std::size_t count = catalog.NtfsFolders().size();
+    std::vector<std::uint32_t> state(count, kUnseen);  // kUnseen, kReached, or the number of a walk
+    std::unordered_set<std::uint32_t> keysWalked;
+    std::vector<std::uint32_t> keys;
+    const auto reach = [&](std::uint32_t from) {
+        if (!keysWalked.insert(from).second)
+            return;
+        keys.push_back(from);
+        while (!keys.empty()) {
+            const std::uint32_t key = keys.back();
+            keys.pop_back();
+            for (const std::size_t p : catalog.NtfsFoldersWithParent(key)) {
+                if (p >= count || state[p] == kReached)
+                    continue;
+                state[p] = kReached;
+                const std::uint32_t own = catalog.NtfsFolders()[p].record;
+                if (keysWalked.insert(own).second)
+                    keys.push_back(own);
+            }
+        }
+    };
+    reach(kRootRecord);
+
+    std::vector<std::pair<std::size_t, std::uint32_t>> cuts;  // folder position, new parent key
+    std::uint32_t walk = kReached;
+    std::uint32_t nextKey = 0xFFFFFFFEu;
+    for (std::size_t first = 0; first < count; ++first) {
+        if (state[first] != kUnseen)
+            continue;
+        ++walk;
+        // Up the parent links until the walk meets itself or finds no parent folder: every
+        // folder met is unreached, since a reached parent would have reached its children.
+        std::size_t at = first;
+        bool loop = false;
+        for (;;) {
+            state[at] = walk;
+            const std::optional<std::size_t> up = catalog.NtfsFolderWithRecord(catalog.NtfsFolders()[at].parent);
+            if (!up || *up >= count || state[*up] != kUnseen) {
+                // No parent folder (the pass was stopped), or the chain of an earlier such walk:
+                // no loop, left as it is.
+                loop = up && *up < count && state[*up] == walk;
+                break;
+            }
+            at = *up;
+        }
+        if (!loop)
+            continue;
+        const std::uint32_t key = UnusedFolderKey(catalog, nextKey);
+        if (key == 0)
+            break;
+        cuts.emplace_back(at, key);
+        state[at] = kReached;
+        reach(catalog.NtfsFolders()[at].record);
+    }
+    if (cuts.empty())
+        return counter;
+
+    catalog.SetNtfsFolderParents(cuts);
+    for (const auto& cut : cuts) {
+        catalog::NtfsFolderEntry placeholder;
+        placeholder.name = std::string(core::msg::kPlaceholderFolderPrefix) + std::to_string(counter++);
+        placeholder.record = cut.second;
+        placeholder.parent = kRootRecord;
+        catalog.AddNtfsFolder(std::move(placeholder));
+    }
+    return counter;
 }
 
 // The depth-first build shared by the NTFS and FAT trees. `folders` is the folder list,
@@ -159,8 +252,33 @@ std::uint32_t SearchLostData(catalog::Catalog& catalog, std::uint32_t counter, L
     }
     }
 
+    counter = HangFolderLoops(catalog, counter);
     stop.Clear();
     return counter;
+}
+
+bool IsPlaceholderName(std::string_view name) noexcept
+{
+    const std::string_view prefix = core::msg::kPlaceholderFolderPrefix;
+    if (!name.starts_with(prefix) || name.size() == prefix.size())
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::uint32_t NextPlaceholderNumber(const catalog::Catalog& catalog) noexcept
+{
+    std::uint32_t next = 0;
+    const std::size_t prefix = core::msg::kPlaceholderFolderPrefix.size();
+    for (const catalog::NtfsFolderEntry& f : catalog.NtfsFolders()) {
+        if (f.parent != kRootRecord || !IsPlaceholderName(f.name) || f.name.size() - prefix > 9)
+            continue;
+        std::uint32_t number = 0;
+        for (std::size_t i = prefix; i < f.name.size(); ++i)
+            number = number * 10 + static_cast<std::uint32_t>(f.name[i] - '0');
+        next = std::max(next, number + 1);
+    }
+    return next;
 }
 
 std::uint32_t SearchLostData(catalog::Catalog& catalog, std::uint32_t counter, bool includeFiles, core::StopFlag& stop,

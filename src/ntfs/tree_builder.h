@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "core/progress.h"
 #include "core/types.h"
@@ -31,9 +32,20 @@ enum class LostFiles : std::uint8_t
 // `stop` when it ends. Returns the next counter. Throws std::bad_alloc when memory runs out.
 std::uint32_t SearchLostData(catalog::Catalog& catalog, std::uint32_t counter, LostFiles files, core::StopFlag& stop,
                              core::ProgressSink& progress);
+// Last, folders whose parent links never reach the root (loops, a folder that is its own
+// parent) are cut at one folder each, which is hung under a placeholder "Dir<counter>" of its
+// own (parent 5, record a key no entry uses, taken from the top of the 32-bit range): after the
+// pass every folder and file is reachable from the root.
+//
 // The same with the NTFS files (`includeFiles`) or the folders only.
 std::uint32_t SearchLostData(catalog::Catalog& catalog, std::uint32_t counter, bool includeFiles, core::StopFlag& stop,
                                core::ProgressSink& progress);
+
+// A name the orphan pass gives its placeholders: "Dir" and decimal digits.
+bool IsPlaceholderName(std::string_view name) noexcept;
+// The counter for the next placeholder of a catalog that may hold some already (a loaded
+// snapshot): one past the highest number of a placeholder folder under the root.
+std::uint32_t NextPlaceholderNumber(const catalog::Catalog& catalog) noexcept;
 
 // What a tree build did: folders placed, lookups of a parent's children, and child positions
 // walked. The last two stay linear in the folder list whatever the records hold.

@@ -27,7 +27,13 @@ FinishResult FinishSnapshotLoad(disk::DiskState& disk, catalog::Catalog& catalog
     const catalog::VolumeParams& v = catalog.volumeParams;
     if (v.type == core::kFsNtfs) {
         result.runTable = ntfs::BuildMftRunTable(disk, v.clusterBase, ntfs::MftSectorOf(v.mftSector),
-                                                 v.sectorsPerCluster, runTable);
+                                                 v.sectorsPerCluster, runTable, ntfs::MftLastSector(disk, catalog));
+        // A snapshot holds the placeholders of its scan; one written elsewhere or damaged may
+        // still name missing parents or parent loops: they get placeholders here, quietly.
+        core::StopFlag keepGoing;
+        ntfs::SearchLostData(catalog, ntfs::NextPlaceholderNumber(catalog),
+                             options.scanMethod == kAdvanceScan ? ntfs::LostFiles::None : ntfs::LostFiles::NtfsFiles,
+                             keepGoing, core::NullSink());
         sink.Status(core::msg::kCreatingDirectoryTree);
         result.foldersPlaced = ntfs::BuildNtfsTree(catalog, tree, tree.Root(), ntfs::kRootRecord, sink);
     } else if (v.type == core::kFsFat16 || v.type == core::kFsFat32) {

@@ -193,6 +193,17 @@ TEST_P(StandardScanReal, CatalogHoldsEveryLiveAndSurvivingDeletedEntryOfTheManif
     EXPECT_EQ(scan.result.runTable, ntfs::RunTableOutcome::Complete);
     const std::string name = std::filesystem::path(v.image).stem().string();
     CompareWithManifest(scan, ReadManifest(name, v.part));
+
+    // Every folder is in the tree and every file in a folder of it.
+    const catalog::Catalog& c = scan.catalog;
+    for (const auto& folder : c.NtfsFolders()) {
+        EXPECT_NE(folder.treeItem, 0u) << folder.name << " is not reachable from the root";
+    }
+    for (const auto& file : c.NtfsFiles()) {
+        const auto folder = c.NtfsFolderWithRecord(file.parent);
+        EXPECT_TRUE(file.parent == ntfs::kRootRecord || (folder && c.NtfsFolders()[*folder].treeItem != 0))
+            << file.name << " is not reachable from the root";
+    }
 }
 
 TEST_P(StandardScanReal, BulkReadsMatchTheRecordByRecordWalk)

@@ -124,6 +124,100 @@ TEST(SearchLostData, FilesOnlyInStandardScanAndStopEndsEarlyAndClears)
     EXPECT_EQ(c.NtfsFolders().size(), 1u);
 }
 
+// Every folder and file of the catalog has a tree item, or lies in a folder that has one.
+void ExpectEverythingReachable(catalog::Catalog& c)
+{
+    FolderTree tree;
+    BuildNtfsTree(c, tree, tree.Root(), kRootRecord, core::NullSink());
+    for (const auto& f : c.NtfsFolders())
+        EXPECT_NE(f.treeItem, 0u) << f.name << " is not in the tree";
+    for (const auto& f : c.NtfsFiles()) {
+        const auto folder = c.NtfsFolderWithRecord(f.parent);
+        EXPECT_TRUE(f.parent == kRootRecord || (folder && c.NtfsFolders()[*folder].treeItem != 0))
+            << f.name << " is in no folder of the tree";
+    }
+}
+
+TEST(SearchLostData, ParentLoopsAreCutAndHungUnderPlaceholders)
+{
+    catalog::Catalog c;
+    AddFolder(c, "self", 10, 10);      // its own parent
+    AddFolder(c, "A", 20, 21);         // A and B are each other's parents
+    AddFolder(c, "B", 21, 20);
+    AddFolder(c, "below B", 22, 21);   // hangs off the loop
+    AddFolder(c, "P", 30, 32);         // a loop of three
+    AddFolder(c, "Q", 31, 30);
+    AddFolder(c, "R", 32, 31);
+    AddFolder(c, "fine", 40, 5);
+    AddFolder(c, "orphan", 41, 500);   // an ordinary missing parent
+    AddFile(c, "in A", 60, 20);
+    AddFile(c, "in self", 61, 10);
+    AddFile(c, "below", 62, 22);
+    AddFile(c, "in Q", 63, 31);
+    AddFile(c, "in orphan", 64, 500);
+
+    core::StopFlag stop;
+    EXPECT_EQ(SearchLostData(c, 3, true, stop, core::NullSink()), 7u);  // Dir3 for 500, Dir4-6 for loops
+    const auto& f = c.NtfsFolders();
+    ASSERT_EQ(f.size(), 13u);
+    EXPECT_EQ(f[9].name, "Dir3");
+    EXPECT_EQ(f[9].record, 500u);
+    std::vector<std::uint32_t> cutKeys;
+    for (std::size_t i = 10; i < 13; ++i) {
+        EXPECT_EQ(f[i].name, "Dir" + std::to_string(i - 6));
+        EXPECT_EQ(f[i].parent, kRootRecord);
+        EXPECT_GT(f[i].record, 0xFFFF0000u);
+        cutKeys.push_back(f[i].record);
+    }
+    // One folder of each loop now hangs under a placeholder; the others keep their parents.
+    EXPECT_EQ(f[0].parent, cutKeys[0]);
+    EXPECT_EQ(f[1].parent, 21u);
+    EXPECT_EQ(f[2].parent, cutKeys[1]);  // the walk from A closes at B
+    EXPECT_EQ(f[3].parent, 21u);
+    int cutInThree = 0;
+    for (std::size_t i = 4; i < 7; ++i)
+        cutInThree += f[i].parent == cutKeys[2] ? 1 : 0;
+    EXPECT_EQ(cutInThree, 1);
+    EXPECT_EQ(c.NtfsFoldersWithParent(cutKeys[0]).First(), 0u);
+    ExpectEverythingReachable(c);
+
+    // A second pass finds nothing more to do.
+    EXPECT_EQ(SearchLostData(c, 7, true, stop, core::NullSink()), 7u);
+    EXPECT_EQ(c.NtfsFolders().size(), 13u);
+}
+
+TEST(SearchLostData, PlaceholderNumbersOfALoadedCatalogContinue)
+{
+    catalog::Catalog c;
+    EXPECT_EQ(NextPlaceholderNumber(c), 0u);
+    AddFolder(c, "Dir7", 100, 5);
+    AddFolder(c, "Dir12", 101, 5);
+    AddFolder(c, "Dir99", 102, 40);      // not under the root
+    AddFolder(c, "Dir", 103, 5);
+    AddFolder(c, "Dir4x", 104, 5);
+    AddFolder(c, "Dir99999999999", 105, 5);  // too long to be one of ours
+    EXPECT_EQ(NextPlaceholderNumber(c), 13u);
+    EXPECT_TRUE(IsPlaceholderName("Dir0"));
+    EXPECT_FALSE(IsPlaceholderName("dir0"));
+}
+
+TEST(SearchLostData, ManyLoopsStayLinearAndKeysAvoidUsedOnes)
+{
+    constexpr std::uint32_t kPairs = 50000;
+    catalog::Catalog c;
+    AddFolder(c, "top", 0xFFFFFFFEu, 5);        // the first key a cut would take is in use
+    AddFile(c, "parented", 70, 0xFFFFFFFDu);    // and the second is some file's parent
+    AddFolder(c, "holder", 0xFFFFFFFDu, 5);
+    for (std::uint32_t i = 0; i < kPairs; ++i) {
+        AddFolder(c, "x", 1000 + 2 * i, 1001 + 2 * i);
+        AddFolder(c, "y", 1001 + 2 * i, 1000 + 2 * i);
+    }
+    core::StopFlag stop;
+    EXPECT_EQ(SearchLostData(c, 0, true, stop, core::NullSink()), kPairs);
+    EXPECT_EQ(c.NtfsFolders()[2 + 2 * kPairs].record, 0xFFFFFFFCu);
+    ExpectEverythingReachable(c);
+}
+
 TEST(BuildNtfsTree, NoFoldersGivesEmptyExpandedRoot)
 {
     catalog::Catalog c;
