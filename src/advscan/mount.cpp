@@ -92,7 +92,8 @@ void MapMountedMft(disk::DiskState& disk, const catalog::VolumeParams& params, n
     }
     // A partial table (a damaged extension of record 0) still maps the records it reaches.
     (void)ntfs::BuildMftRunTable(disk, params.clusterBase, static_cast<core::Sector>(params.mftSector),
-                                 params.sectorsPerCluster, table);
+                                 params.sectorsPerCluster, table,
+                                 params.endSector != 0 ? params.endSector : core::kLastSector);
 }
 
 }  // namespace advscan

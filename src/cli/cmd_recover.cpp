@@ -152,7 +152,7 @@ std::optional<std::vector<std::size_t>> SelectLiveFiles(disk::DiskState& disk, c
     }
     const catalog::VolumeParams& v = catalog.volumeParams;
     if (ntfs::BuildMftRunTable(disk, v.clusterBase, ntfs::MftSectorOf(v.mftSector), v.sectorsPerCluster,
-                               scan.runTable) != ntfs::RunTableOutcome::Complete) {
+                               scan.runTable, ntfs::MftLastSector(disk, catalog)) != ntfs::RunTableOutcome::Complete) {
         return fallBack();
     }
     std::vector<catalog::NtfsFileEntry> entries;
@@ -329,7 +329,7 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
         } else if (v.mftSector != 0) {
             lastSector = catalog.scanTarget.scanEndSector;
             ntfs::BuildMftRunTable(session->Disk(), v.clusterBase, ntfs::MftSectorOf(v.mftSector), v.sectorsPerCluster,
-                                   scan->runTable);
+                                   scan->runTable, ntfs::MftLastSector(session->Disk(), catalog));
         }
     }
     if (session == nullptr)

@@ -5,8 +5,11 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/checked_math.h"
 #include "core/le_view.h"
@@ -493,9 +496,9 @@ public:
                 const std::uint32_t count = std::min(m_readSectors, usable - s);
                 if (start == 0 || std::uint64_t{start} + s >= m_diskSectors) {
                     // A sparse run, or sectors past the end of the drive: nothing to read, the
-                    // slots only count.
-                    Skip(count);
-                    s += count;
+                    // slots only count, all at once.
+                    Skip(usable - s);
+                    s = usable;
                     continue;
                 }
                 ReadZeroed(m_disk, std::uint64_t{start} + s, count, chunk);
@@ -709,8 +712,10 @@ std::size_t MftRunTable::MemoryBytes() const noexcept
            m_runEnd.capacity() * sizeof(std::uint64_t);
 }
 
-RunTableOutcome BuildMftRunTable(disk::DiskState& disk, core::Sector clusterBase, core::Sector mftSector,
-                                 std::uint32_t sectorsPerCluster, MftRunTable& table)
+namespace {
+
+RunTableOutcome DecodeMftRunTable(disk::DiskState& disk, core::Sector clusterBase, core::Sector mftSector,
+                                  std::uint32_t sectorsPerCluster, MftRunTable& table)
 {
     table.Clear();
     std::array<std::uint8_t, kFileRecordSize> record{};
@@ -781,6 +786,131 @@ RunTableOutcome BuildMftRunTable(disk::DiskState& disk, core::Sector clusterBase
     return RunTableOutcome::Complete;
 }
 
+// The part of [from, to) that no interval of `used` covers, as pieces in order: (start, end,
+// free). `used` holds disjoint [start, end) intervals by start.
+struct Piece
+{
+    core::Sector start;
+    core::Sector end;
+    bool free;
+};
+
+void SplitByUsed(const std::map<core::Sector, core::Sector>& used, core::Sector from, core::Sector to,
+                 std::vector<Piece>& pieces)
+{
+    auto it = used.upper_bound(from);
+    if (it != used.begin() && std::prev(it)->second > from)
+        --it;
+    core::Sector at = from;
+    for (; it != used.end() && it->first < to && at < to; ++it) {
+        if (it->first > at)
+            pieces.push_back({at, it->first, true});
+        const core::Sector end = std::min(it->second, to);
+        if (end > at) {
+            pieces.push_back({std::max(at, it->first), end, false});
+            at = end;
+        }
+    }
+    if (at < to)
+        pieces.push_back({at, to, true});
+}
+
+void MarkUsed(std::map<core::Sector, core::Sector>& used, core::Sector from, core::Sector to)
+{
+    auto it = used.upper_bound(from);
+    if (it != used.begin() && std::prev(it)->second >= from)
+        --it;
+    while (it != used.end() && it->first <= to) {
+        from = std::min(from, it->first);
+        to = std::max(to, it->second);
+        it = used.erase(it);
+    }
+    used.emplace(from, to);
+}
+
+}  // namespace
+
+bool ConfineMftRuns(MftRunTable& table, core::Sector firstSector, core::Sector lastSector)
+{
+    if (lastSector < firstSector)
+        lastSector = firstSector;
+    const std::uint64_t volumeSectors = lastSector - firstSector + 1;
+    std::vector<std::pair<core::Sector, std::uint32_t>> runs;
+    runs.reserve(table.Count());
+    for (std::size_t i = 0; i < table.Count(); ++i)
+        runs.emplace_back(table.RunStart(i), table.RunLength(i));
+
+    std::vector<std::pair<core::Sector, std::uint64_t>> out;  // runs kept, sparse neighbours merged
+    std::uint64_t total = 0;
+    std::map<core::Sector, core::Sector> used;  // sectors given to records so far: [start, end)
+    std::vector<Piece> pieces;
+    bool changed = false;
+    const auto append = [&out, &total](core::Sector start, std::uint64_t length) {
+        total += length;
+        if (start == 0 && !out.empty() && out.back().first == 0) {
+            out.back().second += length;  // cut runs do not fill the table with sparse pieces
+        } else {
+            out.emplace_back(start, length);
+        }
+    };
+    for (const auto& [start, length] : runs) {
+        // The $MFT never numbers more records than the volume has room for.
+        const std::uint64_t kept = std::min<std::uint64_t>(length, volumeSectors - std::min(volumeSectors, total));
+        changed |= kept != length;
+        if (kept == 0)
+            break;
+        if (start == 0) {
+            append(0, kept);
+            continue;
+        }
+        pieces.clear();
+        const core::Sector end = start + kept;  // start <= kLastSector and kept < 2^32: no overflow
+        const core::Sector inFrom = std::clamp(start, firstSector, lastSector + 1);
+        const core::Sector inTo = std::clamp(end, firstSector, lastSector + 1);
+        if (start < inFrom)
+            pieces.push_back({start, std::min(end, inFrom), false});
+        if (inFrom < inTo)
+            SplitByUsed(used, inFrom, inTo, pieces);
+        if (inTo < end)
+            pieces.push_back({std::max(start, inTo), end, false});
+        for (const Piece& piece : pieces) {
+            changed |= !piece.free;
+            append(piece.free ? piece.start : 0, piece.end - piece.start);
+        }
+        if (inFrom < inTo)
+            MarkUsed(used, inFrom, inTo);
+    }
+    MftRunTable confined;
+    for (auto [start, length] : out) {
+        for (bool room = true; length != 0 && room; ) {
+            const auto part = static_cast<std::uint32_t>(std::min<std::uint64_t>(length, 0xFFFFFFFEu));
+            room = confined.Append(start, part);
+            length -= part;
+            start = start == 0 ? 0 : start + part;
+        }
+    }
+    table = std::move(confined);
+    return changed;
+}
+
+core::Sector MftLastSector(const disk::DiskState& disk, const catalog::Catalog& catalog) noexcept
+{
+    const catalog::VolumeParams& v = catalog.volumeParams;
+    core::Sector last = v.endSector != 0 ? v.endSector : catalog.scanTarget.scanEndSector;
+    if (last < v.clusterBase)
+        last = core::kLastSector;
+    const std::uint64_t diskSectors = DiskSectors(disk);
+    return diskSectors == 0 || diskSectors == UINT64_MAX ? last : std::min<core::Sector>(last, diskSectors - 1);
+}
+
+RunTableOutcome BuildMftRunTable(disk::DiskState& disk, core::Sector clusterBase, core::Sector mftSector,
+                                 std::uint32_t sectorsPerCluster, MftRunTable& table, core::Sector lastSector)
+{
+    const RunTableOutcome outcome = DecodeMftRunTable(disk, clusterBase, mftSector, sectorsPerCluster, table);
+    ConfineMftRuns(table, clusterBase, lastSector);
+    return outcome;
+}
+
 StandardScanResult StandardScan(disk::DiskState& disk, catalog::Catalog& catalog, MftRunTable& runTable,
                                 FolderTree& tree, core::ProgressSink& sink, const StandardScanOptions& options)
 {
@@ -799,7 +929,7 @@ StandardScanResult StandardScan(disk::DiskState& disk, catalog::Catalog& catalog
     catalog.ClearNtfsLists();
     const catalog::VolumeParams& params = catalog.volumeParams;
     result.runTable = BuildMftRunTable(disk, params.clusterBase, MftSectorOf(params.mftSector),
-                                       params.sectorsPerCluster, runTable);
+                                       params.sectorsPerCluster, runTable, MftLastSector(disk, catalog));
     sink.Progress(0);
     // Every slot read may give an entry. Folders are a small share of most volumes; the hint for
     // them only spares the first few regrowths.

@@ -103,9 +103,22 @@ inline constexpr std::size_t kMaxMftDataExtensions = 96;
 // from those records in list order, the first at mftSector + 2 * number, the later ones located
 // through the runs decoded so far. runStart = clusterBase + sectorsPerCluster * LCN; a sparse run
 // gets runStart 0. A run list ends at the first run whose length or offset field is wider than
-// 4 bytes, or whose sectors do not fit 32-bit sector numbers.
+// 4 bytes, or whose sectors do not fit 32-bit sector numbers. The runs are then confined to the
+// volume, clusterBase .. lastSector (ConfineMftRuns).
 RunTableOutcome BuildMftRunTable(disk::DiskState& disk, core::Sector clusterBase, core::Sector mftSector,
-                                 std::uint32_t sectorsPerCluster, MftRunTable& table);
+                                 std::uint32_t sectorsPerCluster, MftRunTable& table,
+                                 core::Sector lastSector = core::kLastSector);
+
+// Makes a decoded run table safe to walk: a run, or the part of one, that lies outside the
+// volume (firstSector .. lastSector) or on sectors an earlier run already holds becomes sparse,
+// so that its records keep their numbers but nothing outside the volume is read and no sector is
+// read as two records; the table numbers no more sectors than the volume has. True when anything
+// was changed.
+bool ConfineMftRuns(MftRunTable& table, core::Sector firstSector, core::Sector lastSector);
+
+// The last sector the $MFT of the catalog's volume may lie on: the volume's end when known, else
+// the scanned range's, never past the end of the disk.
+core::Sector MftLastSector(const disk::DiskState& disk, const catalog::Catalog& catalog) noexcept;
 
 // What the walk makes of one record.
 struct RecordListing

@@ -290,6 +290,70 @@ TEST(BuildMftRunTable, SparseRunsCountButHoldNothing)
     EXPECT_EQ(scan.File("after-the-hole.txt")->record, 24u);
 }
 
+struct ConfineCase
+{
+    const char* name;
+    std::vector<std::pair<core::Sector, std::uint32_t>> runs;  // start (0: sparse), length
+    std::vector<std::pair<core::Sector, std::uint32_t>> kept;
+    bool changed;
+};
+
+class ConfineMftRunsTable : public ::testing::TestWithParam<ConfineCase>
+{
+};
+
+// The volume is sectors 1000 .. 1999.
+TEST_P(ConfineMftRunsTable, RunsOutsideTheVolumeOrOverEarlierOnesBecomeSparse)
+{
+    MftRunTable table;
+    for (const auto& [start, length] : GetParam().runs)
+        ASSERT_TRUE(table.Append(start, length));
+    EXPECT_EQ(ntfs::ConfineMftRuns(table, 1000, 1999), GetParam().changed);
+    std::vector<std::pair<core::Sector, std::uint32_t>> kept;
+    for (std::size_t i = 0; i < table.Count(); ++i)
+        kept.emplace_back(table.RunStart(i), table.RunLength(i));
+    EXPECT_EQ(kept, GetParam().kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConfineMftRunsTable,
+    ::testing::Values(
+        ConfineCase{"inside", {{1000, 64}, {0, 16}, {1500, 32}}, {{1000, 64}, {0, 16}, {1500, 32}}, false},
+        ConfineCase{"overlap_in_the_middle", {{1000, 64}, {1032, 64}}, {{1000, 64}, {0, 32}, {1064, 32}}, true},
+        ConfineCase{"same_run_again_and_again",
+                    {{1100, 100}, {1100, 100}, {1100, 100}, {1100, 100}},
+                    {{1100, 100}, {0, 300}},
+                    true},
+        ConfineCase{"around_an_earlier_run", {{1100, 20}, {1090, 40}}, {{1100, 20}, {1090, 10}, {0, 20}, {1120, 10}},
+                    true},
+        ConfineCase{"before_and_past_the_volume", {{990, 20}, {1990, 20}}, {{0, 10}, {1000, 10}, {1990, 10}, {0, 10}},
+                    true},
+        ConfineCase{"far_outside", {{5000000, 64}}, {{0, 64}}, true},
+        ConfineCase{"more_than_the_volume_holds", {{1000, 600}, {0, 0xFFFFFFF0u}, {1600, 64}}, {{1000, 600}, {0, 400}},
+                    true}),
+    [](const ::testing::TestParamInfo<ConfineCase>& info) { return std::string(info.param.name); });
+
+TEST(StandardScan, OverlappingMftRunsListEachRecordOnce)
+{
+    // 62 runs over the same clusters (alternately at 16 and 17: an offset of 0 would mean a sparse
+    // run): each of their records would be listed 31 times or more.
+    MftVolumeLayout fields;
+    fields.mftRuns.clear();
+    for (int i = 0; i < 62; ++i)
+        fields.mftRuns.push_back({4, 16 + i % 2});
+    fields.mftRuns.push_back({4, 5000});  // past the volume's 2048 clusters
+    MftVolume volume(fields);
+    volume.PutFile(7, "once.txt");
+    volume.PutFolder(8, "folder");
+    Scan scan(volume);
+    EXPECT_EQ(scan.result.outcome, StandardScanOutcome::Completed);
+    EXPECT_EQ(scan.result.recordsRead, 20u);  // clusters 16 to 20, each read once
+    ASSERT_EQ(scan.catalog.NtfsFiles().size(), 2u);  // $MFT and the file
+    EXPECT_EQ(scan.catalog.NtfsFiles()[1].name, "once.txt");
+    EXPECT_EQ(scan.catalog.NtfsFolders().size(), 1u);
+    EXPECT_EQ(scan.table.RunStart(scan.table.Count() - 1), 0u);
+}
+
 TEST(BuildMftRunTable, FieldWiderThanFourBytesEndsTheTable)
 {
     MftVolumeLayout fields;
