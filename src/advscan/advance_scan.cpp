@@ -55,8 +55,43 @@ std::string_view RangeCheckMessage(RangeCheck check)
         return core::msg::kEndSectorNotValid;
     case RangeCheck::EndNotAfterStart:
         return core::msg::kEndBeforeStart;
+    case RangeCheck::StartBeyondDrive:
+        return core::msg::kStartBeyondDrive;
     }
     return {};
+}
+
+std::string RangeProblemMessage(RangeCheck check, std::uint64_t driveSectors)
+{
+    std::string text(RangeCheckMessage(check));
+    if (check == RangeCheck::StartBeyondDrive) {
+        text += std::to_string(driveSectors);
+        text += core::msg::kStartBeyondDriveEnd;
+    }
+    return text;
+}
+
+bool ClipScanRange(ScanRange& range, std::uint64_t driveSectors) noexcept
+{
+    if (range.check != RangeCheck::Valid || driveSectors == 0) {
+        return false;
+    }
+    if (range.start >= driveSectors) {
+        range.check = RangeCheck::StartBeyondDrive;
+        return false;
+    }
+    if (range.end <= driveSectors) {
+        return false;
+    }
+    range.end = driveSectors;
+    return true;
+}
+
+std::string RangeClippedMessage(core::Sector end)
+{
+    std::string text(core::msg::kRangeClipped);
+    text += std::to_string(end);
+    return text;
 }
 
 catalog::ScanTarget AdvanceScanTarget(core::Sector start, core::Sector end)

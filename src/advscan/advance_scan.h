@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "advscan/analysis.h"
@@ -22,6 +23,7 @@ enum class RangeCheck
     StartNotValid,     // "Start Sector" is not an unsigned decimal sector number
     EndNotValid,       // "End Sector" likewise
     EndNotAfterStart,  // start >= end
+    StartBeyondDrive,  // start at or past the drive's last sector (ClipScanRange)
 };
 
 struct ScanRange
@@ -35,8 +37,20 @@ struct ScanRange
 // only (no sign, no blanks) of a value up to core::kLastSector, and start must lie below end.
 ScanRange CheckScanRange(std::string_view startText, std::string_view endText);
 
-// The system's message for a failed check (empty for Valid).
+// Clips a valid range to a drive of `driveSectors` sectors (0: size unknown, nothing changes):
+// an end past the drive becomes the drive's sector count, the value the End Sector box starts
+// with. Returns true when the end was clipped. A start at or past the drive's end turns the check
+// into StartBeyondDrive.
+bool ClipScanRange(ScanRange& range, std::uint64_t driveSectors) noexcept;
+
+// The message telling that a range was clipped to end at `end`.
+std::string RangeClippedMessage(core::Sector end);
+
+// The system's message for a failed check (empty for Valid). StartBeyondDrive has no fixed text:
+// RangeProblemMessage gives it with the drive's size.
 std::string_view RangeCheckMessage(RangeCheck check);
+// The message for any failed check, the drive's size included where it matters.
+std::string RangeProblemMessage(RangeCheck check, std::uint64_t driveSectors);
 
 // The scan target of an Advance Scan over [start, end): NTFS, scanSectorCount = end - start,
 // scanEndSector = end as entered.

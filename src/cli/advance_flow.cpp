@@ -94,10 +94,14 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
         startText = selection->startSectorText;
         endText = selection->endSectorText;
     }
-    const advscan::ScanRange range = advscan::CheckScanRange(startText, endText);
+    advscan::ScanRange range = advscan::CheckScanRange(startText, endText);
+    const bool clipped = advscan::ClipScanRange(range, slot.totalSectors);
     if (range.check != advscan::RangeCheck::Valid) {
-        ShowMessage(context, kMessageError, advscan::RangeCheckMessage(range.check));
+        ShowMessage(context, kMessageError, advscan::RangeProblemMessage(range.check, slot.totalSectors));
         return kExitUsage;
+    }
+    if (clipped) {
+        std::fprintf(context.err, "%s: %s\n", prefix.c_str(), advscan::RangeClippedMessage(range.end).c_str());
     }
     out.rangeStart = range.start;
     out.rangeEnd = range.end;

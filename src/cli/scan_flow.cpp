@@ -188,6 +188,9 @@ void PrintPartitions(CliContext& context, const partitions::PartitionList& list,
             .Field("sectorCount", record.sectorCount)
             .Field("fsType", record.fsType)
             .Field("scheme", partitions::SchemeName(list.scheme));
+        if (record.endBeyondDisk) {
+            writer.Field("endBeyondDisk", true);
+        }
         if (record.gpt) {
             writer.Field("name", record.gpt->name)
                 .Field("typeGuid", partitions::GuidText(record.gpt->typeGuid))
@@ -200,6 +203,10 @@ void PrintPartitions(CliContext& context, const partitions::PartitionList& list,
             writer.BeginObject().Field("label", row.label).Field("value", row.value).EndObject();
         }
         writer.EndArray().EndObject();
+        if (record.endBeyondDisk) {
+            text += "\t";
+            text += core::msg::kPartitionEndClamped;
+        }
         text += "\n";
     }
     writer.EndArray().EndObject();

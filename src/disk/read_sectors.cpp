@@ -29,6 +29,20 @@ int ReadSectorsN(DiskState& disk, std::uint64_t firstSector, std::uint32_t count
         unreadable = count;
         return 0;
     }
+    // Sectors past the end of the drive are zeros at once: reading them one by one, with
+    // retries, would only fail slowly.
+    const std::uint64_t size = source->SizeBytes();
+    if (size != UINT64_MAX && firstSector + count > size / core::kSectorSize) {
+        const std::uint64_t driveSectors = size / core::kSectorSize;
+        const auto inside = static_cast<std::uint32_t>(firstSector >= driveSectors ? 0 : driveSectors - firstSector);
+        const auto past = out.subspan(std::size_t{inside} * core::kSectorSize);
+        std::fill(past.begin(), past.end(), std::uint8_t{0});
+        unreadable += count - inside;
+        if (inside != 0) {
+            (void)ReadSectorsN(disk, firstSector, inside, out, unreadable);
+        }
+        return 0;
+    }
     if (source->ReadAt(core::SectorOffset(firstSector), out)) {
         return 1;
     }

@@ -55,6 +55,9 @@ struct PartitionRecord
     PartitionContent content = PartitionContent::FileSystem;
     std::string_view typeName;        // the name shown when content is not FileSystem (static text)
     std::optional<GptEntryInfo> gpt;  // GPT records only
+    // The table gave an end past the end of the disk (a damaged or wrapped size field):
+    // sectorCount then stops at the disk's last sector.
+    bool endBeyondDisk = false;
 };
 
 struct PartitionList

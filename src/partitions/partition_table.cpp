@@ -169,7 +169,24 @@ TableWalkOutcome WalkTableSector(disk::DiskState& disk, std::span<const std::uin
     return WalkExtendedChain(disk, *extendedBase, list, tree);
 }
 
-TablesWalk WalkPartitionTables(disk::DiskState& disk, PartitionList& list, PartitionTree& tree)
+namespace {
+
+// A record whose end lies past the disk keeps its start and ends at the disk's last sector,
+// marked; a disk of unknown size changes nothing.
+void ClampToDisk(PartitionList& list, std::uint64_t diskSectors)
+{
+    if (diskSectors == 0 || diskSectors == UINT64_MAX)
+        return;
+    for (std::uint32_t i = 0; i < list.partitionCount && i < list.records.size(); ++i) {
+        PartitionRecord& record = list.records[i];
+        if (record.startSector < diskSectors && record.sectorCount > diskSectors - record.startSector) {
+            record.sectorCount = diskSectors - record.startSector;
+            record.endBeyondDisk = true;
+        }
+    }
+}
+
+TablesWalk WalkTables(disk::DiskState& disk, PartitionList& list, PartitionTree& tree)
 {
     TablesWalk walk;
     SectorBuffer table{};
@@ -196,6 +213,15 @@ TablesWalk WalkPartitionTables(disk::DiskState& disk, PartitionList& list, Parti
             return walk;
         }
     }
+    return walk;
+}
+
+}  // namespace
+
+TablesWalk WalkPartitionTables(disk::DiskState& disk, PartitionList& list, PartitionTree& tree)
+{
+    TablesWalk walk = WalkTables(disk, list, tree);
+    ClampToDisk(list, DriveSectorCount(disk));
     return walk;
 }
 

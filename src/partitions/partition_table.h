@@ -67,6 +67,7 @@ struct TablesWalk
 // entries are listed (at most 128) from the primary table, or from the backup when the primary is
 // damaged. When there is no such entry, no valid GPT, or the GPT lists nothing, the MBR tables at
 // sectors 0, 0, 61 and 62 are walked in turn, stopping at the first walk that lists something.
+// A record whose end lies past the end of the disk is clamped to it and marked endBeyondDisk.
 TablesWalk WalkPartitionTables(disk::DiskState& disk, PartitionList& list, PartitionTree& tree);
 
 // The note for a GPT read from its backup header at `sector`.

@@ -353,10 +353,22 @@ void Wizard::NextAdvanceScan()
                                         m_window.ControlText(ctl::kEndSectorBox));
         problem = advscan::RangeCheckMessage(range.check);
     }
+    const std::uint64_t driveSectors =
+        m_session.driveTable.slots[m_session.disk.selectedDrive % disk::kDriveSlots].totalSectors;
+    const bool clipped = problem.empty() && advscan::ClipScanRange(range, driveSectors);
+    if (range.check == advscan::RangeCheck::StartBeyondDrive) {
+        m_window.MessageBox(advscan::RangeProblemMessage(range.check, driveSectors), MessageKind::Error);
+        OfferNext(true);
+        return;
+    }
     if (!problem.empty()) {
         m_window.MessageBox(problem, MessageKind::Error);
         OfferNext(true);
         return;
+    }
+    if (clipped) {
+        m_window.SetControlText(ctl::kEndSectorBox, std::to_string(range.end));
+        m_window.MessageBox(advscan::RangeClippedMessage(range.end), MessageKind::Information);
     }
     m_session.catalog.scanTarget = advscan::AdvanceScanTarget(range.start, range.end);
     SetMenuState(0);

@@ -311,6 +311,31 @@ TEST(Sweep, StatusEvery88thReadAndStopAfterTheChunk)
     EXPECT_NE(s.catalog.FoundFolders()[0].record, 0u);
 }
 
+TEST(ScanRange, ARangePastTheDriveIsClippedToIt)
+{
+    advscan::ScanRange range = advscan::CheckScanRange("100", "4294967296");
+    EXPECT_TRUE(advscan::ClipScanRange(range, 20480));
+    EXPECT_EQ(range.check, advscan::RangeCheck::Valid);
+    EXPECT_EQ(range.end, 20480u);
+    EXPECT_EQ(advscan::RangeClippedMessage(20480),
+              "The end sector lies beyond the end of the drive: the scan ends at sector 20480");
+
+    range = advscan::CheckScanRange("100", "20480");
+    EXPECT_FALSE(advscan::ClipScanRange(range, 20480));
+    EXPECT_FALSE(advscan::ClipScanRange(range, 0));  // size unknown
+    EXPECT_EQ(range.end, 20480u);
+
+    range = advscan::CheckScanRange("20480", "30000");
+    EXPECT_FALSE(advscan::ClipScanRange(range, 20480));
+    EXPECT_EQ(range.check, advscan::RangeCheck::StartBeyondDrive);
+    EXPECT_EQ(advscan::RangeProblemMessage(range.check, 20480),
+              "Start sector lies beyond the end of the drive (20480 sectors)");
+
+    range = advscan::CheckScanRange("x", "30000");
+    EXPECT_FALSE(advscan::ClipScanRange(range, 20480));
+    EXPECT_EQ(range.check, advscan::RangeCheck::StartNotValid);
+}
+
 TEST(ScanRange, TheWizardsChecksInOrder)
 {
     EXPECT_EQ(advscan::CheckScanRange("-5", "x").check, advscan::RangeCheck::StartNotValid);

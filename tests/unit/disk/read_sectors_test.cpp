@@ -110,6 +110,23 @@ TEST(ReadSectors, ReadPastTheEndIsZeroFilled)
     EXPECT_TRUE(SectorIs(buf, 3, 0));
 }
 
+TEST(ReadSectors, SectorsPastTheEndAreZerosAtOnceNotRetriedOneByOne)
+{
+    Reader r(4);
+    std::vector<std::uint8_t> buf(1000 * kSector, 0x55);
+    std::uint32_t unreadable = 0;
+    EXPECT_EQ(disk::ReadSectorsCounted(r.state, 3, 1000, buf, unreadable), 0);
+    EXPECT_EQ(unreadable, 999u);
+    EXPECT_TRUE(SectorIs(buf, 0, 4));
+    EXPECT_TRUE(SectorIs(buf, 999, 0));
+    EXPECT_EQ(r.disk->ReadCount(), 1u);  // the one sector inside, in one read
+
+    r.disk->ResetReadCount();
+    EXPECT_EQ(disk::ReadSectorsCounted(r.state, 4000000, 1000, buf, unreadable), 0);
+    EXPECT_EQ(unreadable, 1000u);
+    EXPECT_EQ(r.disk->ReadCount(), 0u);
+}
+
 TEST(ReadSectors, CountZeroReportsTheEmptyRead)
 {
     Reader r(4);

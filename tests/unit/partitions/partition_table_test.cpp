@@ -140,6 +140,19 @@ TEST_F(WalkTest, NtfsEntryThatLostItsBootTextIsListedByType)
     EXPECT_EQ(item->record, 0u);
 }
 
+TEST_F(WalkTest, AnEntryEndingPastTheDiskIsClampedToItAndMarked)
+{
+    // A size field that wrapped: 0xFFFFFFF0 sectors on a disk of 20000.
+    image->WriteSector(0, MakeBootRecord({{0x07, 63, 8000}, {0x07, 10000, 0xFFFFFFF0u}}));
+    EXPECT_TRUE(WalkPartitionTables(disk, list, tree).listed);
+    ASSERT_EQ(list.partitionCount, 2u);
+    EXPECT_EQ(list.records[0].sectorCount, 8000u);
+    EXPECT_FALSE(list.records[0].endBeyondDisk);
+    EXPECT_EQ(list.records[1].startSector, 10000u);
+    EXPECT_EQ(list.records[1].sectorCount, kDiskSectors - 10000);
+    EXPECT_TRUE(list.records[1].endBeyondDisk);
+}
+
 TEST_F(WalkTest, Fat32BootSectorUnderNtfsTypeIsListedAsFat32)
 {
     image->WriteSector(0, MakeBootRecord({{0x07, 100, 5000}}));

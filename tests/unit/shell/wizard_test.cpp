@@ -343,21 +343,35 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{kFileSystemEntryFat32, "0", "100", msg::kFatPartitionAdvance},
                       RangeCase{kFileSystemEntryFat16, "0", "100", msg::kFatPartitionAdvance}));
 
-// Disks beyond 2 TiB: the range boxes take sector numbers past 32 bits.
-TEST(WizardAdvanceScan, RangeBeyond32BitSectorsIsScanned)
+// The range boxes take sector numbers past 32 bits; a range past the drive is clipped to it with
+// a note, and one that starts past it is refused.
+TEST(WizardAdvanceScan, RangePastTheDriveIsClippedWithANote)
 {
     ShellRig rig({BasicImage()});
     FakeWindow& w = rig.window;
     rig.ToPartitionStep(true);
+    const std::uint64_t sectors = rig.session.driveTable.slots[rig.session.disk.selectedDrive].totalSectors;
+    ASSERT_GT(sectors, 100u);
     w.SelectListEntry(ctl::kFileSystemList, kFileSystemEntryNtfs);
     w.SetControlText(ctl::kStartSectorBox, "4294967296");
     w.SetControlText(ctl::kEndSectorBox, "4294969344");
-    const int workers = w.workersStarted;
+    int workers = w.workersStarted;
+    rig.wizard.Next();
+    EXPECT_EQ(w.workersStarted, workers);
+    EXPECT_EQ(w.LastMessage(),
+              "Start sector lies beyond the end of the drive (" + std::to_string(sectors) + " sectors)");
+
+    w.SetControlText(ctl::kStartSectorBox, "100");
+    workers = w.workersStarted;
     rig.wizard.Next();
     EXPECT_EQ(w.workersStarted, workers + 1);
-    EXPECT_EQ(rig.session.catalog.scanTarget.scanStartSector, 4294967296u);
-    EXPECT_EQ(rig.session.catalog.scanTarget.scanEndSector, 4294969344u);
-    EXPECT_EQ(rig.session.catalog.scanTarget.scanSectorCount, 2048u);
+    EXPECT_EQ(w.messages.back().kind, MessageKind::Information);
+    EXPECT_EQ(w.LastMessage(), "The end sector lies beyond the end of the drive: the scan ends at sector " +
+                                   std::to_string(sectors));
+    EXPECT_EQ(w.Text(ctl::kEndSectorBox), std::to_string(sectors));
+    EXPECT_EQ(rig.session.catalog.scanTarget.scanStartSector, 100u);
+    EXPECT_EQ(rig.session.catalog.scanTarget.scanEndSector, sectors);
+    EXPECT_EQ(rig.session.catalog.scanTarget.scanSectorCount, sectors - 100);
 }
 
 // The analysis after the sweep does not look at the stop flag, so Stop is not offered while it
