@@ -138,6 +138,11 @@ inline constexpr std::string_view kStartSectorNotValid =
     "      Start sector value is not valid, It should be a positive number";
 inline constexpr std::string_view kEndSectorNotValid = "      End sector value is not valid, It should be a positive number";
 inline constexpr std::string_view kEndBeforeStart = "      End sector should be bigger than start sector";
+inline constexpr std::string_view kStartBeyondDrive = "Start sector lies beyond the end of the drive (";
+inline constexpr std::string_view kStartBeyondDriveEnd = " sectors)";
+inline constexpr std::string_view kPartitionEndClamped = "end beyond the disk: clamped to its last sector";
+inline constexpr std::string_view kRangeClipped =
+    "The end sector lies beyond the end of the drive: the scan ends at sector ";
 
 // File extraction and batch recovery.
 inline constexpr std::string_view kErrorCreatingFile = "Error creating file : ";
@@ -167,6 +172,10 @@ inline constexpr std::string_view kOutcomeResidentTooLarge = "error: resident da
 inline constexpr std::string_view kOutcomeNoDataRun = "error: no data run";
 inline constexpr std::string_view kOutcomeCannotCreate = "error: cannot create";
 inline constexpr std::string_view kOutcomeWriteFailed = "error: write failed";
+inline constexpr std::string_view kOutcomeNotReached = "error: not reached through its folders";
+inline constexpr std::string_view kOutcomeRecordNotFile = "error: its FILE record is no FILE record now";
+inline constexpr std::string_view kOutcomeRecordTorn = "error: its FILE record is torn (update sequence differs)";
+inline constexpr std::string_view kOutcomeRecordOfOtherFile = "error: its FILE record holds another file now";
 inline constexpr std::string_view kOutcomeUnknown = "unknown";
 inline constexpr std::string_view kSummaryWritten = "written";
 inline constexpr std::string_view kSummaryRenamed = "renamed";

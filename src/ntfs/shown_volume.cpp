@@ -149,18 +149,20 @@ ShownFile ShownVolume::File(std::size_t position) const
     switch (m_kind) {
     case ShownKind::FatLists: {
         const catalog::FatFileEntry& f = m_catalog.FatFiles()[position];
-        return {f.name, f.parentCluster, f.size, f.writeDate, f.accessDate, f.deleted != 0, f.serial, 0, f.cluster};
+        return {f.name,         f.parentCluster, f.size, f.writeDate, f.accessDate,
+                f.deleted != 0, f.serial,        0,      f.cluster,   std::nullopt};
     }
     case ShownKind::MountedFound: {
         const catalog::FoundFileRecord& f = m_catalog.FoundFiles()[position];
-        return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.sector, f.sector, 0};
+        return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.sector, f.sector, 0, std::nullopt};
     }
     case ShownKind::NtfsLists:
     case ShownKind::None:
         break;
     }
     const catalog::NtfsFileEntry& f = m_catalog.NtfsFiles()[position];
-    return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.dataRecordSector, f.dataRecordSector, 0};
+    return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.dataRecordSector, f.dataRecordSector, 0,
+            f.record};
 }
 
 std::size_t ShownVolume::FileListSize() const noexcept

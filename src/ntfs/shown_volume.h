@@ -60,6 +60,7 @@ struct ShownFile
     std::uint64_t id = 0;          // the "ID" column: dataRecordSector, the found record's sector, or the FAT serial
     core::Sector recordSector = 0; // NTFS: the FILE record the data runs are read from; FAT: 0
     std::uint32_t firstCluster = 0;  // FAT: first cluster of the data; NTFS: 0
+    std::optional<std::uint32_t> record;  // NTFS lists: the file's record number, checked before recovery
 };
 
 // What a path names.

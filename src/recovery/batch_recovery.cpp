@@ -246,6 +246,79 @@ public:
         }
     }
 
+    // The last check of the plan: a file the selection was to take (Recover All: every file of
+    // the volume; a folder: every file whose parent links lead into it) that no step takes
+    // becomes a failed step of its own. Nothing is left out silently when damaged parent links
+    // keep a file from every folder the walk came through.
+    void CheckEveryFileTaken(const BatchSelection& selection)
+    {
+        if (Stopped()) {
+            return;
+        }
+        std::vector<bool> taken(FileCount(), false);
+        for (const Step& step : m_steps) {
+            if (step.isFile && step.position < taken.size()) {
+                taken[step.position] = true;
+            }
+        }
+        std::unordered_map<std::uint32_t, bool> inside;  // folder key -> lies in the selection
+        std::unordered_map<std::uint32_t, std::uint32_t> parentOf;
+        if (!selection.all) {
+            for (const std::size_t p : selection.folders) {
+                if (p < FolderCount()) {
+                    inside[m_volume.Folder(p).key] = true;
+                }
+            }
+            if (inside.empty()) {
+                return;  // single files only: each one is a step already
+            }
+            for (std::size_t p = 0; p < FolderCount(); ++p) {
+                const ntfs::ShownFolder f = m_volume.Folder(p);
+                parentOf.try_emplace(f.key, f.parent);
+            }
+        }
+        const auto inSelection = [&](std::uint32_t key) {
+            std::vector<std::uint32_t> path;
+            bool answer = false;
+            for (;;) {
+                if (const auto known = inside.find(key); known != inside.end()) {
+                    answer = known->second;
+                    break;
+                }
+                const auto up = parentOf.find(key);
+                if (key == m_volume.RootKey() || up == parentOf.end() || path.size() > parentOf.size()) {
+                    break;
+                }
+                path.push_back(key);
+                key = up->second;
+            }
+            for (const std::uint32_t k : path) {
+                inside.emplace(k, answer);
+            }
+            return answer;
+        };
+        for (std::size_t p = 0; p < taken.size(); ++p) {
+            if (taken[p] || !m_volume.Holds(p) || (!selection.all && !inSelection(m_volume.File(p).parent))) {
+                continue;
+            }
+            // Where the file's parent links lead, for the report.
+            std::string relative;
+            for (const std::string_view folder : m_volume.FolderNames(m_volume.File(p).parent)) {
+                relative += SafeOutputName(folder);
+                relative += '/';
+            }
+            relative += SafeOutputName(FileName(p));
+            ExtractResult result;
+            result.outcome = ExtractOutcome::NotReached;
+            Step step;
+            step.isFile = false;
+            step.state = Step::State::Done;
+            step.position = p;
+            step.event = std::make_unique<BatchEvent>(BatchEvent{std::move(relative), false, std::move(result)});
+            m_steps.push_back(std::move(step));
+        }
+    }
+
     std::size_t FolderCount() const { return m_volume.FolderListSize(); }
 
     std::size_t FileCount() const { return m_volume.FileListSize(); }
@@ -341,8 +414,12 @@ private:
                                                                 f.firstCluster, static_cast<std::uint32_t>(f.size),
                                                                 fileName, deleted, free});
         } else {
+            std::optional<RecordIdentity> identity;
+            if (f.record) {
+                identity = RecordIdentity{*f.record, f.parent, f.created};
+            }
             result = extractor.ExtractNtfsFile(
-                NtfsExtractRequest{out.path, fileName, f.size, f.recordSector, 1, deleted, free});
+                NtfsExtractRequest{out.path, fileName, f.size, f.recordSector, 1, deleted, free, identity});
         }
         if (!result.name.empty()) {
             Take(out, result.name);  // made or not, later files of this name ask the file system
@@ -567,6 +644,10 @@ private:
         case ExtractOutcome::NoDecodableRun:
         case ExtractOutcome::CreateFailed:
         case ExtractOutcome::WriteFailed:
+        case ExtractOutcome::NotReached:
+        case ExtractOutcome::RecordNotFile:
+        case ExtractOutcome::RecordTorn:
+        case ExtractOutcome::RecordOfOtherFile:
             ++m_summary.errors;
             break;
         }
@@ -669,6 +750,7 @@ BatchSummary RecoverBatch(Extractor& extractor, RecoveryState& state, const ntfs
             }
         }
     }
+    run.CheckEveryFileTaken(selection);
     run.CopyFiles(workers);
     return run.Summary();
 }

@@ -36,6 +36,14 @@ std::string_view OutcomeText(const ExtractResult& result)
         return msg::kOutcomeCannotCreate;
     case ExtractOutcome::WriteFailed:
         return msg::kOutcomeWriteFailed;
+    case ExtractOutcome::NotReached:
+        return msg::kOutcomeNotReached;
+    case ExtractOutcome::RecordNotFile:
+        return msg::kOutcomeRecordNotFile;
+    case ExtractOutcome::RecordTorn:
+        return msg::kOutcomeRecordTorn;
+    case ExtractOutcome::RecordOfOtherFile:
+        return msg::kOutcomeRecordOfOtherFile;
     }
     return msg::kOutcomeUnknown;
 }

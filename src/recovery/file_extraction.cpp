@@ -8,7 +8,10 @@
 #include "core/checked_math.h"
 #include "core/le_view.h"
 #include "core/messages.h"
+#include "ntfs/file_record.h"
+#include "ntfs/fixup.h"
 #include "ntfs/ntfs_layout.h"
+#include "ntfs/record_names.h"
 #include "recovery/lznt1.h"
 #include "recovery/output_names.h"
 
@@ -393,6 +396,36 @@ void Extractor::CopyCompressed(const DataMap& map, std::uint64_t size, int batch
     }
 }
 
+std::optional<ExtractOutcome> CheckRecordOfFile(std::span<std::uint8_t> record, const RecordIdentity& expected)
+{
+    const std::uint32_t expectedRecord = expected.record;
+    if (record.size() < ntfs::kFileRecordSize || !ntfs::HasFileSignature(record)) {
+        return ExtractOutcome::RecordNotFile;
+    }
+    const auto fileRecord = record.first(ntfs::kFileRecordSize);
+    if (!ntfs::ApplyFixupChecked(fileRecord).sequenceMatched) {
+        return ExtractOutcome::RecordTorn;
+    }
+    constexpr std::uint64_t kRecordNumberMask = 0xFFFFFFFFFFFFull;  // a reference's low 48 bits
+    const std::uint64_t base = ntfs::BaseRecordReference(fileRecord) & kRecordNumberMask;
+    if (base != 0) {
+        return base == expectedRecord ? std::nullopt : std::optional(ExtractOutcome::RecordOfOtherFile);
+    }
+    // A number field of 0 is left unset by some writers (record 0 is $MFT's own).
+    if (const auto own = ntfs::RecordNumberField(fileRecord); own && *own != 0 && *own != expectedRecord) {
+        return ExtractOutcome::RecordOfOtherFile;
+    }
+    // With an attribute list the name the catalog chose may lie in an extension record; a record
+    // that names no file at all is judged by its number alone.
+    if (!ntfs::FindAttributeList(fileRecord).present) {
+        const std::optional<ntfs::FileNameInfo> best = ntfs::FindBestFileName(fileRecord);
+        if (best && (best->parent != expected.parent || best->created != expected.created)) {
+            return ExtractOutcome::RecordOfOtherFile;
+        }
+    }
+    return std::nullopt;
+}
+
 ExtractResult Extractor::ExtractNtfsFile(const NtfsExtractRequest& request)
 {
     ExtractResult result;
@@ -408,7 +441,19 @@ ExtractResult Extractor::ExtractNtfsFile(const NtfsExtractRequest& request)
         ShowFile(result);
     }
     m_record.assign(ntfs::kFileRecordSize, 0);
-    result.unreadableSectors += ReadFileRecord(m_disk, request.recordSector, m_record);
+    if (request.expected) {
+        std::uint32_t unreadable = 0;
+        disk::ReadSectorsCounted(m_disk, request.recordSector, static_cast<std::uint32_t>(ntfs::kFileRecordSectors),
+                                 m_record, unreadable);
+        result.unreadableSectors += unreadable;
+        const std::optional<ExtractOutcome> mismatch = CheckRecordOfFile(m_record, *request.expected);
+        if (mismatch) {
+            result.outcome = *mismatch;
+            return result;
+        }
+    } else {
+        result.unreadableSectors += ReadFileRecord(m_disk, request.recordSector, m_record);
+    }
     const DataMap map = MapNtfsData(m_disk, m_record, request.recordSector, Geometry(), m_context.mftMap);
 
     switch (map.kind) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,15 @@ inline constexpr int kSaveRowTotalFiles = 3;  // "Total Files": files saved so f
 inline constexpr std::uint32_t kMaxReadSectors = 2048;
 
 // What ExtractNtfsFile needs of an NtfsFileEntry or a FoundFileRecord.
+// A file as the catalog knows it: its record number, and the parent and creation time of the
+// $FILE_NAME that gave its name.
+struct RecordIdentity
+{
+    std::uint32_t record = 0;
+    std::uint32_t parent = 0;
+    std::uint64_t created = 0;
+};
+
 struct NtfsExtractRequest
 {
     std::filesystem::path destinationFolder;  // must exist
@@ -53,6 +63,9 @@ struct NtfsExtractRequest
     int batchMode = 0;                        // 1 batch (policies, filters, progress), 0 view
     int deleted = 0;
     bool nameIsFree = false;                  // the caller knows the folder holds nothing of this name
+    // Who the file is by the catalog, when the record at recordSector must still be that file's
+    // (a catalog from a snapshot may be older than the disk): checked before its runs are used.
+    std::optional<RecordIdentity> expected;
 };
 
 // What ExtractFatFile needs of a FatFileEntry.
@@ -83,7 +96,19 @@ enum class ExtractOutcome
     NoDecodableRun,       // non-resident $DATA with no run to copy
     CreateFailed,         // the output file (or a free rename candidate) could not be made
     WriteFailed,          // a write to the output file failed (the destination is full, ...)
+    NotReached,           // a batch was to take the file but its walk of the folders never came to it
+    RecordNotFile,        // the FILE record the catalog names no longer carries "FILE"
+    RecordTorn,           // ... its update sequence does not match: a torn or overwritten record
+    RecordOfOtherFile,    // ... its record number, base record or name is another file's
 };
+
+// Whether `record`, a FILE record just read and not yet fixed up, still holds the file the
+// catalog knows as `expected`: it must carry "FILE", its update sequence must match (it is fixed
+// up in place), its own number (NTFS 3.1 records, when set) must be the file's, or for an
+// extension record its base record, and a base record without an attribute list that names a
+// file must name it with the parent and creation time the catalog holds. (Not the name itself:
+// the browse step lets the user rename an entry.) Empty when it holds the file, else the failure.
+std::optional<ExtractOutcome> CheckRecordOfFile(std::span<std::uint8_t> record, const RecordIdentity& expected);
 
 struct ExtractResult
 {
