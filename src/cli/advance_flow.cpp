@@ -113,7 +113,8 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
             [&](std::string_view text) {
                 progress.Finish();
                 ShowMessage(context, kMessageError, text);
-            });
+            },
+            kExitOutOfMemory);
         progress.Finish();
     }
 
@@ -132,7 +133,8 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
             [&](std::string_view text) {
                 progress.Finish();
                 ShowMessage(context, kMessageError, text);
-            });
+            },
+            kExitOutOfMemory);
         progress.Finish();
     }
     return kExitOk;
