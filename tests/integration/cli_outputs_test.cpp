@@ -1,7 +1,6 @@
 // Outputs of dravik-cli that must not mislead: names with control characters (escaped in text,
-// made safe as file names), --duplicates overwrite over a hard link, the answer to "Continue
-// Recovery ?" without the wizard's accelerators, every exit code in --help, and out of memory
-// ending with its own exit code.
+// made safe as file names), the answer to "Continue Recovery ?" without the wizard's
+// accelerators, every exit code in --help, and out of memory ending with its own exit code.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -131,22 +130,6 @@ TEST_F(CliOutputs, ControlCharactersInNamesAreEscapedInTextAndReplacedInFileName
     EXPECT_FALSE(HasRawControls(recover.out));
     EXPECT_EQ(HashFile(out / "READ_[31mME_.TXT"), kReadmeSha256);
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
-}
-
-// --duplicates overwrite over a hard link to a file outside the destination: the link's name gets
-// a new file, the file outside keeps its bytes.
-TEST_F(CliOutputs, OverwriteLeavesAHardLinkedFileOutsideAlone)
-{
-    const fs::path out = m_dir / "out";
-    fs::create_directories(out);
-    const fs::path outside = m_dir / "outside.txt";
-    std::ofstream(outside) << "mine";
-    fs::create_hard_link(outside, out / "README.TXT");
-    const CliRun run = Run("recover --partition 1 README.TXT --duplicates overwrite --to " + Quoted(out.string()));
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(HashFile(out / "README.TXT"), kReadmeSha256);
-    std::ifstream in(outside);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "mine");
 }
 
 // A file that cannot be created asks "Continue Recovery ?"; the command line answers in its own
