@@ -117,7 +117,8 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
             [&](std::string_view text) {
                 progress.Finish();
                 ShowMessage(context, kMessageError, text);
-            });
+            },
+            kExitOutOfMemory);
         progress.Finish();
     }
 
@@ -136,7 +137,8 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
             [&](std::string_view text) {
                 progress.Finish();
                 ShowMessage(context, kMessageError, text);
-            });
+            },
+            kExitOutOfMemory);
         progress.Finish();
     }
     return kExitOk;

@@ -50,7 +50,9 @@ void PrintUsage(std::FILE* to)
     }
     std::fputs("exit status: 0 done; 1 bad arguments, or a snapshot that cannot be loaded or has a name too long to\n"
                "  be saved; 2 a drive that cannot be opened or read, or a snapshot file that cannot be written;\n"
-               "  3 recover: some files were not recovered whole (see the summary)\n",
+               "  3 recover: some files were not recovered whole (see the summary; those cut short or not written\n"
+               "  to the end are kept as NAME.partial); 4 out of memory: the command did not finish\n"
+               "names in text output: control characters are shown as \\xNN (JSON escapes them its own way)\n",
                to);
 }
 

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "cli/name_text.h"
 #include "cli/scan_flow.h"
 #include "core/ntfs_names.h"
 #include "partitions/partition_list.h"
@@ -119,8 +120,8 @@ int RunFind(CliContext& context, std::span<const std::string> args)
     } else {
         std::fputs("File Name\tPath\tSize\n", context.out);
         for (const shell::FindRow& r : rows) {
-            std::fprintf(context.out, "%s\t%s\t%" PRIu64 "\n", r.name.c_str(),
-                         r.path.c_str(), r.size);
+            std::fprintf(context.out, "%s\t%s\t%" PRIu64 "\n", EscapeControls(r.name).c_str(),
+                         EscapeControls(r.path).c_str(), r.size);
         }
         std::fprintf(context.out, "Files Found\t%zu\n", rows.size());
     }

@@ -10,6 +10,7 @@
 #include "cli/advance_flow.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "cli/name_text.h"
 #include "cli/scan_flow.h"
 #include "cli/tree_print.h"
 #include "core/messages.h"
@@ -28,8 +29,6 @@
 namespace cli {
 
 namespace {
-
-constexpr int kExitNotAllWritten = 3;
 
 constexpr const char* kRecoverUsage =
     "usage: dravik-cli recover --to DIR ([--drive N] --partition K | [--drive N] --snapshot FILE\n"
@@ -84,7 +83,7 @@ public:
     {
         Poll();
         if (row == recovery::kSaveRowPath) {
-            m_terminal.Status(text);
+            m_terminal.Status(text);  // escaped there
         }
     }
     void Amount(std::uint64_t done, std::uint64_t total, core::AmountUnit unit) override
@@ -369,8 +368,9 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
         return shell::AdmitByFilters(a.filters, name, upCase);
     };
     extraction.askContinue = [&context, &a](std::string_view message) {
-        ShowMessage(context, kMessageQuestion, message);
-        std::fprintf(context.err, "%s\n", a.stopOnError ? "&No" : "&Yes");
+        ShowMessage(context, kMessageQuestion, EscapeControls(message));  // the path holds names
+        const std::string_view answer = a.stopOnError ? core::msg::kCliAnswerStop : core::msg::kCliAnswerContinue;
+        std::fprintf(context.err, "%.*s\n", static_cast<int>(answer.size()), answer.data());
         return !a.stopOnError;
     };
     extraction.sink = &progress;
@@ -400,15 +400,16 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
                 .Field("bytes", r.bytesWritten)
                 .Field("unreadableSectors", r.unreadableSectors)
                 .Field("incomplete", r.incomplete)
+                .Field("partial", r.partial)
                 .EndObject();
             std::fputs(firstJson ? "\n" : ",\n", context.out);
             std::fputs(row.Text().c_str(), context.out);
             firstJson = false;
             return;
         }
-        std::string line = std::string(OutcomeText(r)) + "\t" + e.relativePath;
-        if (r.renamed)
-            line += "\t-> " + r.name;
+        std::string line = std::string(OutcomeText(r)) + "\t" + EscapeControls(e.relativePath);
+        if (r.renamed || r.partial)
+            line += "\t-> " + EscapeControls(r.name);
         if (r.unreadableSectors != 0)
             line += "\t(" + std::to_string(r.unreadableSectors) + " unreadable sectors written as zeros)";
         if (r.incomplete)
@@ -434,6 +435,7 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
             .Field("skipped", summary.skipped)
             .Field("errors", summary.errors)
             .Field("cutShort", summary.cutShort)
+            .Field("partial", summary.partial)
             .Field("withUnreadableSectors", summary.withUnreadableSectors)
             .Field("incomplete", summary.incomplete)
             .Field("foldersCreated", summary.foldersCreated)

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cli/json_writer.h"
+#include "cli/name_text.h"
 #include "core/messages.h"
 #include "core/out_of_memory.h"
 #include "partitions/gpt.h"
@@ -61,7 +62,7 @@ TerminalProgress::~TerminalProgress() { Finish(); }
 
 void TerminalProgress::Status(std::string_view text)
 {
-    m_status.assign(text);
+    m_status = EscapeControls(text);  // one line on the terminal, whatever a name holds
     Draw(false);
 }
 
@@ -179,7 +180,7 @@ void PrintPartitions(CliContext& context, const partitions::PartitionList& list,
         target.scanEndSector = partitions::PartitionLastSector(record.startSector, record.sectorCount);
         const partitions::PartitionInfo info = partitions::ShowPartitionInfo(target, record.typeName);
         const std::string item = partitions::PartitionItemText(i, partitions::RecordName(record));
-        text += std::to_string(i + 1) + "\t" + item + "\t" + std::to_string(record.startSector) + "\t" +
+        text += std::to_string(i + 1) + "\t" + EscapeControls(item) + "\t" + std::to_string(record.startSector) + "\t" +
                 std::to_string(record.sectorCount) + "\t" + std::to_string(record.fsType);
         writer.BeginObject()
             .Field("position", i + 1)
@@ -199,7 +200,7 @@ void PrintPartitions(CliContext& context, const partitions::PartitionList& list,
         writer.Key("info")
             .BeginArray();
         for (const partitions::InfoRow& row : info) {
-            text += "\t" + row.value;
+            text += "\t" + EscapeControls(row.value);  // a GPT entry's name comes from the disk
             writer.BeginObject().Field("label", row.label).Field("value", row.value).EndObject();
         }
         writer.EndArray().EndObject();
@@ -274,7 +275,8 @@ int ScanSelectedPartition(CliContext& context, ScannedPartition& out)
             [&](std::string_view text) {
                 progress.Finish();
                 ShowMessage(context, kMessageError, text);
-            });
+            },
+            kExitOutOfMemory);
         progress.Finish();
     }
     switch (out.result.outcome) {

@@ -22,6 +22,8 @@ namespace cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitDisk = 2;
+inline constexpr int kExitNotAllWritten = 3;  // recover: some files were not recovered whole
+inline constexpr int kExitOutOfMemory = 4;    // memory ran out: the command did not finish
 
 // Options given before the command.
 struct GlobalOptions

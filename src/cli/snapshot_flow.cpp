@@ -87,7 +87,8 @@ int LoadSnapshotOfDrive(CliContext& context, std::string_view command, const std
             [&](std::string_view text) {
                 progress.Finish();
                 ShowMessage(context, kMessageError, text);
-            });
+            },
+            kExitOutOfMemory);
         progress.Finish();
     }
     out.result = ntfs::StandardScanResult();

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "cli/name_text.h"
 #include "core/ntfs_names.h"
 #include "ntfs/tree_builder.h"
 
@@ -48,7 +49,7 @@ std::string FormatTree(const ntfs::FolderTree& tree)
         tree,
         [&text](const ntfs::TreeItem& item, std::size_t depth) {
             text.append(2 * depth, ' ');
-            text += item.text;
+            text += EscapeControls(item.text);
             text += '\n';
         },
         [](const ntfs::TreeItem&) {});
@@ -107,10 +108,10 @@ std::string FormatRows(const std::vector<ntfs::ListRow>& rows)
 {
     std::string text = "Name\tType\tSize\tCreated\tModified\tID\n";
     for (const ntfs::ListRow& row : rows) {
-        text += row.name;
+        text += EscapeControls(row.name);
         for (const std::string* column : {&row.type, &row.size, &row.created, &row.modified, &row.id}) {
             text += '\t';
-            text += *column;
+            text += EscapeControls(*column);  // the type is made from the name's extension
         }
         text += '\n';
     }

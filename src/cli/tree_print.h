@@ -17,7 +17,7 @@
 namespace cli {
 
 // One line per item, depth first with children in tree order, the root first: two blanks per
-// level of depth, then the item's text (UTF-8).
+// level of depth, then the item's text (UTF-8, control characters escaped: EscapeControls).
 std::string FormatTree(const ntfs::FolderTree& tree);
 
 // The tree as nested objects {"name", "id", "children": [...]} starting at the root.
@@ -37,7 +37,7 @@ std::optional<std::uint32_t> NtfsRecordOfItem(const catalog::Catalog& catalog, c
                                               core::TreeItemId item);
 
 // The header "Name\tType\tSize\tCreated\tModified\tID" and one tab-separated line per row, the
-// texts exactly as the list shows them (names written as UTF-8).
+// texts exactly as the list shows them (names written as UTF-8, control characters escaped).
 std::string FormatRows(const std::vector<ntfs::ListRow>& rows);
 
 // The rows as an array of objects with the six columns and the folder and deleted flags.

@@ -182,6 +182,11 @@ inline constexpr std::string_view kSummaryRenamed = "renamed";
 inline constexpr std::string_view kSummarySkipped = "skipped";
 inline constexpr std::string_view kSummaryErrors = "errors";
 inline constexpr std::string_view kSummaryCutShort = "cut short";
+inline constexpr std::string_view kSummaryPartial = "left as .partial";
+// dravik-cli's answer to "Continue Recovery ?", printed after the question (the wizard's buttons
+// are "&Yes" and "&No").
+inline constexpr std::string_view kCliAnswerContinue = "yes (--on-error continue)";
+inline constexpr std::string_view kCliAnswerStop = "no (--on-error stop)";
 inline constexpr std::string_view kSummaryUnreadable = "with unreadable sectors";
 inline constexpr std::string_view kSummaryIncomplete = "incomplete";
 inline constexpr std::string_view kSummaryFoldersCreated = "folders created";
@@ -190,6 +195,7 @@ inline constexpr std::string_view kLogHeading = "Recovery into ";
 inline constexpr std::string_view kLogFolderNotMade = "error: folder not made";
 inline constexpr std::string_view kLogUnreadableSectors = " unreadable sectors written as zeros)";
 inline constexpr std::string_view kLogIncomplete = "(incomplete: clusters not found written as zeros)";
+inline constexpr std::string_view kLogPartial = "-> ";  // then the ".partial" name the bytes were kept under
 inline constexpr std::string_view kBatchNotWhole = "Not every file was recovered whole.\n\n";
 // The per-file report of the last batch: the offer after it, the menu item, the save dialog's
 // file types and the failure to write it.

@@ -12,16 +12,17 @@
 namespace core {
 
 // Runs `work`; when memory runs out anywhere below it, `show` receives the out-of-memory text
-// and the process ends with exit code 0.
+// and the process ends with `exitCode`: 0 for the wizard, as it always did; dravik-cli gives its
+// own code, so that a script never takes a run cut short for a finished one.
 template <typename Work, typename Show>
-auto RunGuardedAgainstOom(Work&& work, Show&& show) -> decltype(work())
+auto RunGuardedAgainstOom(Work&& work, Show&& show, int exitCode = 0) -> decltype(work())
 {
     try {
         return std::forward<Work>(work)();
     } catch (const std::bad_alloc&) {
         std::forward<Show>(show)(msg::kOutOfMemory);
         std::fflush(nullptr);
-        std::_Exit(0);
+        std::_Exit(exitCode);
     }
 }
 

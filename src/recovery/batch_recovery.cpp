@@ -100,11 +100,12 @@ struct Step
     std::int8_t result = 0;    // ExtractResult::result
     bool named = false;        // the result had its output name (and path) formed
     bool renamed = false;
+    bool partial = false;
     bool incomplete = false;
     std::uint64_t bytesWritten = 0;
     std::uint64_t unreadableSectors = 0;
     std::optional<core::Sha256::Digest> sha256;
-    std::string renamedName;   // the "Copy (n ) of" name, when renamed
+    std::string renamedName;   // the "Copy (n ) of" or ".partial" name, when renamed or partial
     std::unique_ptr<BatchEvent> event;  // a folder that could not be made
 };
 
@@ -428,11 +429,12 @@ private:
         step.result = static_cast<std::int8_t>(result.result);
         step.named = !result.name.empty();
         step.renamed = result.renamed;
+        step.partial = result.partial;
         step.incomplete = result.incomplete;
         step.bytesWritten = result.bytesWritten;
         step.unreadableSectors = result.unreadableSectors;
         step.sha256 = result.sha256;
-        if (result.renamed) {
+        if (result.renamed || result.partial) {
             step.renamedName = std::move(result.name);
         }
         step.state = Step::State::Done;
@@ -463,6 +465,7 @@ private:
         result.outcome = step.outcome;
         result.result = step.result;
         result.renamed = step.renamed;
+        result.partial = step.partial;
         result.incomplete = step.incomplete;
         result.bytesWritten = step.bytesWritten;
         result.unreadableSectors = step.unreadableSectors;
@@ -475,7 +478,7 @@ private:
         std::string name = SafeOutputName(FileName(step.position));
         std::string relative = out.relative.empty() ? name : out.relative + "/" + name;
         if (step.named) {
-            result.name = step.renamed ? std::move(step.renamedName) : std::move(name);
+            result.name = step.renamed || step.partial ? std::move(step.renamedName) : std::move(name);
             result.path = out.path / result.name;
         }
         m_observer(BatchEvent{std::move(relative), false, std::move(result)});
@@ -658,6 +661,9 @@ private:
         }
         if (output && result.incomplete) {
             ++m_summary.incomplete;
+        }
+        if (result.partial) {
+            ++m_summary.partial;
         }
     }
 

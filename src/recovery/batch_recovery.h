@@ -40,6 +40,7 @@ struct BatchSummary
     std::uint32_t skipped = 0;          // passed over: filters, deleted policy, duplicates, empty NTFS files
     std::uint32_t errors = 0;           // not written: no data, creation or write failed, folder not made
     std::uint32_t cutShort = 0;         // ended by Stop or Skip with the bytes written so far
+    std::uint32_t partial = 0;          // cut short or failed while written: left as "NAME.partial"
     std::uint32_t withUnreadableSectors = 0;  // written with zeros for unreadable sectors
     std::uint32_t incomplete = 0;       // written with zeros where clusters could not be located or decoded
     std::uint32_t foldersCreated = 0;

@@ -62,6 +62,7 @@ std::string SummaryText(const BatchSummary& s)
     line(msg::kSummarySkipped, s.skipped);
     line(msg::kSummaryErrors, s.errors);
     line(msg::kSummaryCutShort, s.cutShort);
+    line(msg::kSummaryPartial, s.partial);
     line(msg::kSummaryUnreadable, s.withUnreadableSectors);
     line(msg::kSummaryIncomplete, s.incomplete);
     line(msg::kSummaryFoldersCreated, s.foldersCreated);
@@ -108,6 +109,11 @@ void BatchReport::Add(const BatchEvent& event)
     if (output && r.incomplete) {
         m_lines += '\t';
         m_lines += msg::kLogIncomplete;
+    }
+    if (r.partial) {
+        m_lines += '\t';
+        m_lines += msg::kLogPartial;
+        m_lines += r.name;
     }
     m_lines += '\n';
 }

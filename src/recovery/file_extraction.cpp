@@ -29,6 +29,8 @@ constexpr std::uint32_t kFirstDataCluster = 2;
 constexpr std::uint64_t kMaxCopyCandidates = 1000000;
 // Files extracted to be opened are the user's alone.
 constexpr unsigned kViewFilePermissions = 0600;
+// Most names tried for a file set aside as not written whole ("NAME.partial", "NAME.2.partial", ...).
+constexpr std::uint32_t kMaxPartialCandidates = 1000;
 
 constexpr std::uint64_t kMaxReadBytes = std::uint64_t{kMaxReadSectors} * core::kSectorSize;
 // Most pieces looked through for clusters that follow on disk when a read of compressed data is
@@ -89,10 +91,13 @@ bool Extractor::Admit(std::string_view catalogName, int deleted, int batchMode, 
     case DuplicatePolicy::Rename:
         break;
     }
-    for (std::uint64_t n = 1; n <= kMaxCopyCandidates; ++n) {
+    std::uint64_t n = FirstCopyToTry(folder, result.name);
+    for (std::uint64_t tries = 0; tries < kMaxCopyCandidates; ++tries, ++n) {
         std::string candidate = CopyCandidateName(n, result.name);
         std::filesystem::path path = folder / candidate;
+        ++m_copyNameProbes;
         if (!PathExists(path)) {
+            CopyFound(folder, result.name, n);
             result.name = std::move(candidate);
             result.path = std::move(path);
             result.renamed = true;
@@ -101,6 +106,30 @@ bool Extractor::Admit(std::string_view catalogName, int deleted, int batchMode, 
     }
     result.outcome = ExtractOutcome::CreateFailed;
     return false;
+}
+
+std::string Extractor::CopyKey(const std::filesystem::path& folder, std::string_view base)
+{
+    std::string key = folder.native();
+    key += '/';
+    key += base;
+    return key;
+}
+
+std::uint64_t Extractor::FirstCopyToTry(const std::filesystem::path& folder, std::string_view base)
+{
+    const auto it = m_nextCopy.find(CopyKey(folder, base));
+    if (it == m_nextCopy.end()) {
+        return 1;
+    }
+    // The copy the last search found is gone (the folder was emptied since): from 1 again.
+    ++m_copyNameProbes;
+    return PathExists(folder / CopyCandidateName(it->second - 1, base)) ? it->second : 1;
+}
+
+void Extractor::CopyFound(const std::filesystem::path& folder, std::string_view base, std::uint64_t n)
+{
+    m_nextCopy.insert_or_assign(CopyKey(folder, base), n + 1);
 }
 
 bool Extractor::CreateOutput(ExtractResult& result, int batchMode)
@@ -128,9 +157,11 @@ bool Extractor::CreateOutput(ExtractResult& result, int batchMode)
         return false;
     }
     const std::filesystem::path folder = result.path.parent_path();
-    for (std::uint64_t n = 1; n <= kMaxCopyCandidates; ++n) {
+    std::uint64_t n = FirstCopyToTry(folder, m_outputBase);
+    for (std::uint64_t tries = 0; tries < kMaxCopyCandidates; ++tries, ++n) {
         std::string candidate = CopyCandidateName(n, m_outputBase);
         std::filesystem::path path = folder / candidate;
+        ++m_copyNameProbes;
         if (PathExists(path)) {
             continue;
         }
@@ -138,6 +169,7 @@ bool Extractor::CreateOutput(ExtractResult& result, int batchMode)
         if (status == CreateStatus::Exists) {
             continue;
         }
+        CopyFound(folder, m_outputBase, n);
         result.name = std::move(candidate);
         result.path = std::move(path);
         result.renamed = true;
@@ -158,6 +190,29 @@ bool Extractor::CreateFailed(ExtractResult& result)
         m_state.stopRequested.store(true);
     }
     return false;
+}
+
+void Extractor::SetAsidePartial(ExtractResult& result)
+{
+    if (result.outcome != ExtractOutcome::CutByStop && result.outcome != ExtractOutcome::CutBySkip &&
+        result.outcome != ExtractOutcome::WriteFailed) {
+        return;
+    }
+    const std::filesystem::path folder = result.path.parent_path();
+    for (std::uint32_t n = 1; n <= kMaxPartialCandidates; ++n) {
+        std::string name = PartialName(result.name, n);
+        std::filesystem::path path = folder / name;
+        const RenameStatus status = RenameNoReplace(result.path, path);
+        if (status == RenameStatus::Exists) {
+            continue;
+        }
+        if (status == RenameStatus::Renamed) {
+            result.name = std::move(name);
+            result.path = std::move(path);
+            result.partial = true;
+        }
+        return;  // not renamed: it stays under its name, and its outcome says it is not whole
+    }
 }
 
 void Extractor::ShowFile(const ExtractResult& result)
@@ -500,8 +555,11 @@ ExtractResult Extractor::ExtractNtfsFile(const NtfsExtractRequest& request)
     result.bytesWritten = m_out.Position();
     result.sha256 = m_out.Digest();
     result.result = result.outcome == ExtractOutcome::WriteFailed ? 0 : 1;
-    if (request.batchMode != 0 && result.result == 1) {
-        m_state.filesSaved.fetch_add(1);
+    if (request.batchMode != 0) {
+        SetAsidePartial(result);
+        if (result.result == 1) {
+            m_state.filesSaved.fetch_add(1);
+        }
     }
     return result;
 }
@@ -603,8 +661,11 @@ ExtractResult Extractor::ExtractFatFile(const FatExtractRequest& request)
     result.bytesWritten = m_out.Position();
     result.sha256 = m_out.Digest();
     result.result = result.outcome == ExtractOutcome::WriteFailed ? 0 : 1;
-    if (request.batchMode != 0 && result.result == 1) {
-        m_state.filesSaved.fetch_add(1);
+    if (request.batchMode != 0) {
+        SetAsidePartial(result);
+        if (result.result == 1) {
+            m_state.filesSaved.fetch_add(1);
+        }
     }
     return result;
 }

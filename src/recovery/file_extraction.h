@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/progress.h"
@@ -84,7 +85,8 @@ struct FatExtractRequest
 enum class ExtractOutcome
 {
     Written,              // the whole file was written (see unreadableSectors and incomplete)
-    CutByStop,            // Stop ended the copy; the file keeps the bytes written so far
+    CutByStop,            // Stop ended the copy; the file keeps the bytes written so far (batch mode:
+                          // as "NAME.partial", see ExtractResult::partial)
     CutBySkip,            // Skip ended the copy; likewise
     NotStarted,           // Stop was already set: nothing created
     EmptyFile,            // NTFS entry of size 0: no output file
@@ -95,11 +97,12 @@ enum class ExtractOutcome
     ResidentTooLarge,     // the resident content is shorter than the size
     NoDecodableRun,       // non-resident $DATA with no run to copy
     CreateFailed,         // the output file (or a free rename candidate) could not be made
-    WriteFailed,          // a write to the output file failed (the destination is full, ...)
+    WriteFailed,          // a write to the output file failed (the destination is full, ...); batch
+                          // mode keeps what was written as "NAME.partial"
     NotReached,           // a batch was to take the file but its walk of the folders never came to it
     RecordNotFile,        // the FILE record the catalog names no longer carries "FILE"
     RecordTorn,           // ... its update sequence does not match: a torn or overwritten record
-    RecordOfOtherFile,    // ... its record number, base record or name is another file's
+    RecordOfOtherFile,    // ... its record number, base record, parent or creation time is another file's
 };
 
 // Whether `record`, a FILE record just read and not yet fixed up, still holds the file the
@@ -119,6 +122,9 @@ struct ExtractResult
     std::filesystem::path path;        // the output path (after renaming); empty before it is formed
     std::string name;                  // the output name (UTF-8)
     bool renamed = false;              // written under "Copy (n ) of name"
+    // Cut short by Stop or Skip, or a write failed: the bytes written so far were set aside under
+    // "NAME.partial" (name and path say which), never left under the name a whole file would have.
+    bool partial = false;
     std::uint64_t bytesWritten = 0;    // the output file's length
     std::uint64_t unreadableSectors = 0;  // sectors that stayed unreadable and were written as zeros
     bool incomplete = false;           // some of the file's clusters could not be located (written as zeros)
@@ -171,6 +177,10 @@ public:
     // cluster lies outside the volume, a read that failed, or either flag.
     std::vector<std::uint32_t> WalkFatChain(std::uint32_t firstCluster, std::uint32_t n, core::Sector fatStart);
 
+    // How many names the rename policy has looked at so far ("Copy (n ) of" candidates checked or
+    // tried): one or two per renamed file, however many copies of the name the folder holds.
+    std::uint64_t CopyNameProbes() const noexcept { return m_copyNameProbes; }
+
 private:
     bool Admit(std::string_view catalogName, int deleted, int batchMode, const std::filesystem::path& folder,
                bool nameIsFree, ExtractResult& result);
@@ -181,12 +191,21 @@ private:
     bool CreateOutput(ExtractResult& result, int batchMode);
     // The "Error creating file" question; false.
     bool CreateFailed(ExtractResult& result);
+    // Batch mode: a file that could not be written whole (cut short, or a write failed) leaves
+    // its name for "NAME.partial" (see PartialName); it keeps its name when no such name can be made.
+    void SetAsidePartial(ExtractResult& result);
     void ShowFile(const ExtractResult& result);
     void CopyPieces(const std::vector<DataPiece>& pieces, std::uint64_t size, std::uint64_t initializedSize,
                     int batchMode, ExtractResult& result);
     void CopyCompressed(const DataMap& map, std::uint64_t size, int batchMode, ExtractResult& result);
     std::span<const std::uint8_t> UnitClusters(const UnitExtent& extent, std::span<const DataPiece> pieces,
                                                ExtractResult& result);
+    // The rename policy's search for a free "Copy (n ) of" name goes on, per folder and name,
+    // from where the last one ended, so a folder that gets thousands of files of one name costs
+    // one or two checks per file rather than one per earlier copy.
+    static std::string CopyKey(const std::filesystem::path& folder, std::string_view base);
+    std::uint64_t FirstCopyToTry(const std::filesystem::path& folder, std::string_view base);
+    void CopyFound(const std::filesystem::path& folder, std::string_view base, std::uint64_t n);
     bool FlushStage();
     bool CutRequested(ExtractResult& result) const;
     void Progress(std::uint64_t written, std::uint64_t size, int batchMode);
@@ -197,6 +216,8 @@ private:
     ExtractionContext m_context;
     OutputFile m_out;
     std::string m_outputBase;   // the current file's output name before any renaming
+    std::unordered_map<std::string, std::uint64_t> m_nextCopy;  // CopyKey -> next n to try
+    std::uint64_t m_copyNameProbes = 0;
     std::vector<std::uint8_t> m_buffer;
     // Compressed data: m_buffer holds clusters [m_windowLcn, m_windowLcn + m_windowClusters);
     // m_unit gathers the clusters of one unit, m_stage the decoded bytes not yet written.

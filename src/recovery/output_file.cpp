@@ -2,6 +2,7 @@
 #include "recovery/output_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/sendfile.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -16,6 +17,8 @@ namespace {
 
 // Largest sendfile request (the kernel moves at most about 2 GiB per call anyway).
 constexpr std::uint64_t kMaxSendfile = std::uint64_t{1} << 30;
+// Replace: how often a file that keeps reappearing at the name is removed before giving up.
+constexpr int kReplaceAttempts = 3;
 
 }  // namespace
 
@@ -50,8 +53,28 @@ CreateStatus OutputFile::Create(const std::filesystem::path& path, CreateMode mo
     if (mode == CreateMode::New) {
         return CreateStatus::Exists;
     }
-    m_fd = ::open(path.c_str(), kFlags | O_TRUNC);
-    return m_fd >= 0 ? CreateStatus::Created : CreateStatus::Failed;
+    // Replace: the old entry goes and a new file is made in its place, never written into. A hard
+    // link to a file elsewhere then keeps that file as it was, and so does a file that appears
+    // between the two steps (the exclusive create refuses it). Only a regular file is replaced.
+    for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
+        struct stat st
+        {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            if (errno != ENOENT) {
+                return CreateStatus::Failed;
+            }
+        } else if (!S_ISREG(st.st_mode) || (::unlink(path.c_str()) != 0 && errno != ENOENT)) {
+            return CreateStatus::Failed;
+        }
+        m_fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, perms);
+        if (m_fd >= 0) {
+            return CreateStatus::Created;
+        }
+        if (errno != EEXIST) {
+            return CreateStatus::Failed;
+        }
+    }
+    return CreateStatus::Failed;
 }
 
 bool OutputFile::Write(std::span<const std::uint8_t> bytes)

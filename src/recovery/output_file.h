@@ -1,5 +1,5 @@
-// One output file of recovery: made new (never truncating what is there unless the overwrite
-// policy asks), written byte for byte with large writes;
+// One output file of recovery: always made new (the overwrite policy removes the old file first,
+// never writing into it), written byte for byte with large writes;
 // stretches of zeros (sparse runs, bytes past the initialized size) are left as holes;
 // optionally the SHA-256 of the bytes is computed as they are written.
 #pragma once
@@ -18,7 +18,9 @@ enum class CreateMode
 {
     New,       // only a new file is made: an existing one (or one the destination sees as the same
                // name: vfat and exFAT fold case and drop trailing dots and blanks) is left alone
-    Replace,   // an existing file is opened and emptied (the overwrite policy); a new one is made otherwise
+    Replace,   // an existing regular file is removed and a new one made in its place (the overwrite
+               // policy; a hard link's other names keep the old bytes); a folder, link or other
+               // entry at the name is left alone and Create fails
 };
 
 enum class CreateStatus

@@ -1,6 +1,6 @@
 // Names and paths of recovered files: catalog names made safe for the destination file system,
-// the "Copy (n ) of name" candidates of the rename policy, and folder paths kept below the
-// destination folder.
+// the "Copy (n ) of name" candidates of the rename policy, the ".partial" names of files not
+// written whole, and folder paths kept below the destination folder.
 #pragma once
 
 #include <cstdint>
@@ -11,11 +11,28 @@
 namespace recovery {
 
 // The catalog name (UTF-8) as a single path component that cannot leave its folder:
-// '/' and NUL become '_', an empty name becomes "_", and "." and ".." get a leading '_'.
+// '/', NUL and the other control characters (0x01-0x1F, DEL) become '_', an empty name becomes
+// "_", and "." and ".." get a leading '_'.
 std::string SafeOutputName(std::string_view catalogName);
 
 // "Copy (" n " ) of " name, the n-th candidate of the rename policy (n counts from 1).
 std::string CopyCandidateName(std::uint64_t n, std::string_view name);
+
+// The name a file that could not be written whole is set aside under: "NAME.partial" for n = 1,
+// "NAME.<n>.partial" for the later candidates, NAME cut (at a character's start) where the
+// whole would pass the longest name a Linux file system takes (255 bytes).
+std::string PartialName(std::string_view name, std::uint32_t n);
+
+enum class RenameStatus
+{
+    Renamed,
+    Exists,    // something holds `to` already; nothing was changed
+    Failed,
+};
+
+// Renames `from` to `to`, never replacing what is at `to` (an atomic check where the file system
+// offers one, a check just before the rename otherwise).
+RenameStatus RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // True when something (file, folder, link) exists at `path`; a link is not followed.
 bool PathExists(const std::filesystem::path& path);

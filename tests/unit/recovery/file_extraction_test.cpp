@@ -2,7 +2,10 @@
 // damaged run lists, unreadable sectors, names, the batch policies, Stop and Skip, FAT chains.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -12,6 +15,7 @@
 
 #include "core/messages.h"
 #include "recovery/batch_recovery.h"
+#include "recovery/batch_report.h"
 #include "recovery/file_extraction.h"
 #include "recovery/output_names.h"
 #include "support/mft_volume.h"
@@ -311,6 +315,71 @@ TEST(OutputNames, NamesAreMadeSafeAndKeptAsUtf8)
     EXPECT_EQ(recovery::CopyCandidateName(1, "report.doc"), "Copy (1 ) of report.doc");
 }
 
+struct ControlNameCase
+{
+    const char* label;
+    std::string catalogName;
+    std::string outputName;
+};
+
+class ControlNameTest : public ::testing::TestWithParam<ControlNameCase>
+{
+};
+
+// Control characters would garble every listing of the destination (a line break, an escape
+// sequence) and some destinations refuse them: each becomes '_', UTF-8 is kept as it is.
+TEST_P(ControlNameTest, ControlCharactersBecomeUnderscores)
+{
+    EXPECT_EQ(recovery::SafeOutputName(GetParam().catalogName), GetParam().outputName);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ControlNameTest,
+    ::testing::Values(ControlNameCase{"Soh", "a\x01" "b", "a_b"}, ControlNameCase{"Tab", "a\tb.txt", "a_b.txt"},
+                      ControlNameCase{"LineBreaks", "x\r\ny", "x__y"},
+                      ControlNameCase{"Escape", "\x1b[31mred", "_[31mred"},
+                      ControlNameCase{"UnitSeparatorAndDelete", "\x1f\x7f", "__"},
+                      ControlNameCase{"Utf8Kept", "\xC3\xA9\x7F\xE2\x82\xAC", "\xC3\xA9_\xE2\x82\xAC"},
+                      ControlNameCase{"BlankKept", " a ", " a "}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+std::string Repeat(std::string_view text, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+        out += text;
+    }
+    return out;
+}
+
+struct PartialNameCase
+{
+    const char* label;
+    std::string name;
+    std::uint32_t n;
+    std::string expected;
+};
+
+class PartialNameTest : public ::testing::TestWithParam<PartialNameCase>
+{
+};
+
+TEST_P(PartialNameTest, FitsALinuxNameAndNeverCutsACharacter)
+{
+    const std::string got = recovery::PartialName(GetParam().name, GetParam().n);
+    EXPECT_EQ(got, GetParam().expected);
+    EXPECT_LE(got.size(), 255u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PartialNameTest,
+    ::testing::Values(PartialNameCase{"First", "a.txt", 1, "a.txt.partial"},
+                      PartialNameCase{"Later", "a.txt", 7, "a.txt.7.partial"},
+                      PartialNameCase{"LongAscii", std::string(255, 'x'), 1, std::string(247, 'x') + ".partial"},
+                      // 127 two-byte characters: the cut at byte 247 falls inside the 124th.
+                      PartialNameCase{"LongUtf8", Repeat("\xC3\xA9", 127), 1, Repeat("\xC3\xA9", 123) + ".partial"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 TEST_F(ExtractionTest, DuplicatePoliciesRenameSkipOrOverwrite)
 {
     const ByteBuffer content = Pattern(300, 6);
@@ -401,6 +470,35 @@ TEST_F(ExtractionTest, ALinkAtTheOutputNameIsNeverWrittenThrough)
     EXPECT_EQ(ReadAll(target), ByteBuffer({'k', 'e', 'e', 'p'}));
 }
 
+// Overwrite replaces the entry: a hard link in the destination to a file outside it gets a new
+// file in its place, and the file outside keeps its bytes. A folder at the name is not removed.
+TEST_F(ExtractionTest, OverwriteNeverWritesIntoTheExistingFile)
+{
+    const ByteBuffer content = Pattern(300, 6);
+    vol.PutRecord(30, FileRecordBuilder().ResidentData(content).Build());
+    const fs::path outside = m_dir / "outside.txt";
+    const fs::path destination = m_dir / "dest";
+    fs::create_directories(destination / "folder.txt" / "inside");
+    std::ofstream(outside) << "keep";
+    fs::create_hard_link(outside, destination / "a.txt");
+    auto context = Context();
+    context.settings.duplicatePolicy = recovery::DuplicatePolicy::Overwrite;
+    recovery::Extractor extractor(vol.Disk(), state, context);
+    for (const bool nameIsFree : {false, true}) {
+        auto request = Request(30, 300, "a.txt", 1);
+        request.destinationFolder = destination;
+        request.nameIsFree = nameIsFree;
+        EXPECT_EQ(extractor.ExtractNtfsFile(request).outcome, ExtractOutcome::Written);
+        EXPECT_EQ(ReadAll(outside), ByteBuffer({'k', 'e', 'e', 'p'}));
+        EXPECT_EQ(ReadAll(destination / "a.txt"), content);
+        EXPECT_EQ(fs::hard_link_count(outside), 1u);
+    }
+    auto request = Request(30, 300, "folder.txt", 1);
+    request.destinationFolder = destination;
+    EXPECT_EQ(extractor.ExtractNtfsFile(request).outcome, ExtractOutcome::CreateFailed);
+    EXPECT_TRUE(fs::is_directory(destination / "folder.txt" / "inside"));
+}
+
 // Files extracted to be opened are the user's alone, and a second Open replaces the first copy.
 TEST_F(ExtractionTest, ViewModeFilesAreReadableByTheUserAlone)
 {
@@ -443,7 +541,12 @@ TEST_F(ExtractionTest, SkipEndsOnlyTheCurrentFileAndStopEndsTheRun)
     sink.pressAt = 2;  // Skip after the first 1 MiB was written
     const auto cut = extractor.ExtractNtfsFile(Request(35, size, "big.bin", 1));
     EXPECT_EQ(cut.outcome, ExtractOutcome::CutBySkip);
-    EXPECT_EQ(fs::file_size(m_dir / "big.bin"), 1024u * 1024u);
+    // Never left under the name of a whole file: the bytes so far are kept as "NAME.partial".
+    EXPECT_FALSE(fs::exists(m_dir / "big.bin"));
+    EXPECT_TRUE(cut.partial);
+    EXPECT_EQ(cut.name, "big.bin.partial");
+    EXPECT_EQ(cut.path, m_dir / "big.bin.partial");
+    EXPECT_EQ(fs::file_size(m_dir / "big.bin.partial"), 1024u * 1024u);
     const auto next = extractor.ExtractNtfsFile(Request(35, size, "next.bin", 1));
     EXPECT_EQ(next.outcome, ExtractOutcome::Written);
     EXPECT_EQ(fs::file_size(m_dir / "next.bin"), size);
@@ -451,6 +554,64 @@ TEST_F(ExtractionTest, SkipEndsOnlyTheCurrentFileAndStopEndsTheRun)
     state.stopRequested.store(true);
     EXPECT_EQ(extractor.ExtractNtfsFile(Request(35, size, "late.bin", 1)).outcome, ExtractOutcome::NotStarted);
     EXPECT_FALSE(fs::exists(m_dir / "late.bin"));
+}
+
+// A write that fails midway (here the file-size limit, as a full destination would) leaves the
+// bytes written as "NAME.partial"; a ".partial" name already taken moves on to the next one.
+TEST_F(ExtractionTest, AFileWhoseWriteFailsIsKeptAsPartial)
+{
+    const std::uint64_t size = 3 * 1024 * 1024;
+    PutNonResident(35, {{size / kCluster, 1000}}, size);
+    std::ofstream(m_dir / "w.bin.partial") << "an earlier one";
+    recovery::Extractor extractor(vol.Disk(), state, Context());
+
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = before;
+    limited.rlim_cur = 1024 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const auto result = extractor.ExtractNtfsFile(Request(35, size, "w.bin", 1));
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(result.outcome, ExtractOutcome::WriteFailed);
+    EXPECT_TRUE(result.partial);
+    EXPECT_EQ(result.name, "w.bin.2.partial");
+    EXPECT_FALSE(fs::exists(m_dir / "w.bin"));
+    EXPECT_EQ(fs::file_size(m_dir / "w.bin.2.partial"), 1024u * 1024u);
+    EXPECT_EQ(ReadAll(m_dir / "w.bin.partial").size(), 14u);
+}
+
+// In a batch the files cut short are counted, named in their events and in the log.
+TEST_F(ExtractionTest, ABatchSaysWhichFilesWereLeftPartial)
+{
+    const std::uint64_t size = 3 * 1024 * 1024;
+    PutNonResident(35, {{size / kCluster, 1000}}, size);
+    catalog::Catalog catalog;
+    catalog.AddNtfsFile({.name = "big.bin", .record = 35, .parent = 5, .size = size, .dataRecordSector = vol.RecordSector(35)});
+    catalog.AddNtfsFile({.name = "next.bin", .record = 35, .parent = 5, .size = size, .dataRecordSector = vol.RecordSector(35)});
+    ScriptedSink sink(state);
+    sink.pressAt = 2;  // Skip after the first 1 MiB of big.bin
+    auto context = Context();
+    context.sink = &sink;
+    recovery::Extractor extractor(vol.Disk(), state, context);
+    recovery::BatchReport report;
+    std::vector<std::string> names;
+    const auto summary = recovery::RecoverBatch(extractor, state, catalog, recovery::BatchSource::NtfsFiles,
+                                                {.all = true}, m_dir / "out", [&](const recovery::BatchEvent& e) {
+                                                    report.Add(e);
+                                                    names.push_back(e.result.name);
+                                                });
+    EXPECT_EQ(names, (std::vector<std::string>{"big.bin.partial", "next.bin"}));
+    EXPECT_EQ(summary.partial, 1u);
+    EXPECT_EQ(summary.cutShort, 1u);
+    EXPECT_EQ(summary.written, 1u);
+    EXPECT_FALSE(fs::exists(m_dir / "out" / "big.bin"));
+    EXPECT_EQ(fs::file_size(m_dir / "out" / "big.bin.partial"), 1024u * 1024u);
+    const std::string log = report.Text(m_dir / "out", summary);
+    EXPECT_NE(log.find("cut short\tbig.bin\t-> big.bin.partial\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("left as .partial: 1\n"), std::string::npos) << log;
 }
 
 TEST_F(ExtractionTest, CreationFailureAsksAndNoStopsTheRecovery)
@@ -674,6 +835,46 @@ TEST_F(ParallelBatchTest, AfterNoNoOtherWorkerAsks)
     EXPECT_FALSE(fs::exists(m_dir / "elsewhere"));
 }
 
+// Thousands of files of one name in one folder: each renamed file costs a check or two, not one
+// per earlier copy (20,000 files would otherwise take some 200 million checks).
+TEST_F(ExtractionTest, ManyFilesOfOneNameAreRenamedInLinearTime)
+{
+    constexpr std::uint32_t kFiles = 20000;
+    vol.PutRecord(30, FileRecordBuilder().ResidentData(Pattern(8, 1)).Build());
+    catalog::Catalog catalog;
+    for (std::uint32_t i = 0; i < kFiles; ++i) {
+        catalog.AddNtfsFile({.name = "same.txt", .record = 30, .parent = 5, .size = 8,
+                             .dataRecordSector = vol.RecordSector(30)});
+    }
+    // In memory where the machine offers it: making and removing 20,000 files is the slow part.
+    const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : m_dir;
+    const fs::path out = base / ("dravik-same-name-" + std::to_string(::getpid()));
+    fs::remove_all(out);
+    recovery::Extractor extractor(vol.Disk(), state, Context());
+    const auto summary =
+        recovery::RecoverBatch(extractor, state, catalog, recovery::BatchSource::NtfsFiles, {.all = true}, out);
+    EXPECT_EQ(summary.written, kFiles);
+    EXPECT_EQ(summary.renamed, kFiles - 1);
+    EXPECT_LE(extractor.CopyNameProbes(), 2u * kFiles);
+    EXPECT_TRUE(fs::exists(out / "Copy (19999 ) of same.txt"));
+    EXPECT_FALSE(fs::exists(out / "Copy (20000 ) of same.txt"));
+    fs::remove_all(out);
+}
+
+// The search goes on from where it ended only while the copies it made are there: once they are
+// gone, the first free name is "Copy (1 )" again.
+TEST_F(ExtractionTest, RenamingStartsAgainWhenTheCopiesAreGone)
+{
+    vol.PutRecord(30, FileRecordBuilder().ResidentData(Pattern(8, 1)).Build());
+    std::ofstream(m_dir / "a.txt") << "old";
+    recovery::Extractor extractor(vol.Disk(), state, Context());
+    EXPECT_EQ(extractor.ExtractNtfsFile(Request(30, 8, "a.txt", 1)).name, "Copy (1 ) of a.txt");
+    EXPECT_EQ(extractor.ExtractNtfsFile(Request(30, 8, "a.txt", 1)).name, "Copy (2 ) of a.txt");
+    fs::remove(m_dir / "Copy (1 ) of a.txt");
+    fs::remove(m_dir / "Copy (2 ) of a.txt");
+    EXPECT_EQ(extractor.ExtractNtfsFile(Request(30, 8, "a.txt", 1)).name, "Copy (1 ) of a.txt");
+}
+
 // Names the run itself took (a folder it made, a file it wrote, one differing only in case) and
 // names that were there before the run are all seen, whichever way the check is made.
 TEST_F(ExtractionTest, TakenNamesAreSeenInFoldersOldAndNew)
@@ -779,10 +980,13 @@ TEST_P(VfatDestinationTest, NamesTheDestinationFoldsGetTheDuplicatePolicy)
         const ByteBuffer firstBytes = Pattern(100, static_cast<std::uint8_t>(record));
         const ByteBuffer secondBytes = Pattern(100, static_cast<std::uint8_t>(record + 1));
         record += 2;
-        const fs::path secondName = second;  // clang 14 does not capture structured bindings
-        const bool keptApart =
-            std::any_of(fs::directory_iterator(out), fs::directory_iterator(),
-                        [&secondName](const fs::directory_entry& e) { return e.path().filename() == secondName; });
+        // Kept apart when the folder lists both names (an overwrite that folds leaves one entry,
+        // under the name of the file that replaced the other).
+        const auto listed = [&out](const fs::path& name) {
+            return std::any_of(fs::directory_iterator(out), fs::directory_iterator(),
+                               [&name](const fs::directory_entry& e) { return e.path().filename() == name; });
+        };
+        const bool keptApart = listed(first) && listed(second);
         if (keptApart) {
             EXPECT_EQ(ReadAll(out / first), firstBytes) << first;  // kept apart by this driver
             EXPECT_EQ(ReadAll(out / second), secondBytes) << second;
