@@ -94,6 +94,34 @@ TEST(FinishSnapshotLoad, TreeIsBuiltEvenWhenTheSelectedDiskHoldsNoMft)
     EXPECT_EQ(tree.Size(), 2u);
 }
 
+TEST(FinishSnapshotLoad, ParentLoopsAndMissingParentsOfAFileFromElsewhereAreHungUnderPlaceholders)
+{
+    // A snapshot written by another tool or damaged: no placeholders, a loop, a missing parent.
+    catalog::Catalog written;
+    written.scanTarget = {core::kFsNtfs, 63, 1000, 1062, 1};
+    written.volumeParams.type = core::kFsNtfs;
+    written.AddNtfsFolder({.name = "Dir4", .record = 90, .parent = 5});  // a placeholder of its scan
+    written.AddNtfsFolder({.name = "A", .record = 40, .parent = 41});
+    written.AddNtfsFolder({.name = "B", .record = 41, .parent = 40});
+    written.AddNtfsFile({.name = "in-a.txt", .record = 50, .parent = 40, .size = 1, .dataRecordSector = 100});
+    written.AddNtfsFile({.name = "stray.txt", .record = 51, .parent = 77, .size = 1, .dataRecordSector = 102});
+    written.fileCount = 2;
+
+    catalog::Catalog loaded;
+    Transfer(written, loaded);
+    disk::DiskState noDrive;
+    ntfs::MftRunTable table;
+    ntfs::FolderTree tree;
+    const FinishResult r = FinishSnapshotLoad(noDrive, loaded, table, tree, core::NullSink());
+    EXPECT_EQ(r.foldersPlaced, 5u);  // Dir4, A, B, and Dir5 (record 77), Dir6 (the loop)
+    std::vector<std::string> names;
+    for (const auto& f : loaded.NtfsFolders()) {
+        names.push_back(f.name);
+        EXPECT_NE(f.treeItem, 0u) << f.name;
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Dir4", "A", "B", "Dir5", "Dir6"}));
+}
+
 TEST(FinishSnapshotLoad, FatBuildsNoRunTableAndListsClusterZero)
 {
     catalog::Catalog fat;
