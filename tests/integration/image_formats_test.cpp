@@ -175,6 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"e01_compressed", "ewfacquire", "ewfacquire -u -q -t d -c deflate:fast raw.img", "d.E01"},
         FormatCase{"e01_segments", "ewfacquire", "ewfacquire -u -q -t d -c none -S 8M raw.img && test -e d.E04",
                    "d.E01"},
+        FormatCase{"s01_smart", "ewfacquire", "ewfacquire -u -q -t d -f smart raw.img", "d.s01"},
         FormatCase{"split_numeric", "split", "split -b 10M -d -a 3 --numeric-suffixes=1 raw.img d.img.", "d.img.001"},
         FormatCase{"split_letters", "split", "split -b 7M raw.img d.img.", "d.img.aa"}),
     [](const testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
