@@ -37,7 +37,9 @@ constexpr Command kCommands[] = {
 void PrintUsage(std::FILE* to)
 {
     std::fputs("usage: dravik-cli [--image FILE]... [--images-only] [--quiet] COMMAND [ARGS]\n"
-               "  --image FILE      a disk image, offered as the next drive (before the machine's disks)\n"
+               "  --image FILE      a disk image, offered as the next drive (before the machine's disks):\n"
+               "                    raw, split raw (the first piece, NAME.001 or NAME.aa), E01, VHD/VHDX,\n"
+               "                    VMDK or QCOW2, told by content\n"
                "  --images-only     do not offer the machine's disks\n"
                "  --platform-id N   identify the OS as N (1: legacy BIOS libraries)\n"
                "  --bios-dir DIR    where the BIOS libraries are (default: where they were installed)\n"

@@ -77,6 +77,18 @@ inline constexpr std::string_view kNoSuchDrive = "No such drive";
 inline constexpr std::string_view kRestartWithRightsQuestion =
     "\n\nRestart Quorvel Dravik for NTFS with administrator rights to read this disk ?";
 inline constexpr std::string_view kNoDevicePath = "This drive has no device path (only drives 0 to 9 can be opened)";
+// Opening a disk image of another format than raw: why its library could not open it.
+inline constexpr std::string_view kImageNotReadable = "not a readable image";
+inline constexpr std::string_view kParentImagePrefix = "parent image ";
+inline constexpr std::string_view kParentImageMissing = "no such file";
+inline constexpr std::string_view kParentChainLoops = "its chain of parent images loops or is too long";
+inline constexpr std::string_view kBackingNotQcow = "backing files other than QCOW images are not supported";
+inline constexpr std::string_view kImageEncrypted = "the image is encrypted";
+// The Open Disk Image dialog's file types: the accepted formats (told by content, whatever the
+// name), then every file.
+inline constexpr std::string_view kDiskImagePatterns =
+    "Disk images (*.img *.dd *.raw *.bin *.iso *.E01 *.e01 *.Ex01 *.S01 *.vhd *.vhdx *.vmdk *.qcow *.qcow2 "
+    "*.001 *.000 *.aa);;All files (*)";
 
 // Orphan pass and folder tree.
 inline constexpr std::string_view kSearchingForLostData = "Searching For Lost Data";

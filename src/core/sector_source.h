@@ -19,6 +19,10 @@ public:
 
     // Size of the drive or image in bytes.
     virtual std::uint64_t SizeBytes() const = 0;
+
+    // True when ReadAt may be called from several threads at once; batch recovery then copies
+    // with several workers. Sources that keep state between reads say no.
+    virtual bool ConcurrentReads() const noexcept { return false; }
 };
 
 }  // namespace core

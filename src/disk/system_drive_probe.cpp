@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/messages.h"
+#include "platform/disk_image.h"
 #include "platform/file_source.h"
 
 namespace disk {
@@ -53,8 +54,12 @@ OpenedDrive SystemDriveProbe::Open(unsigned n)
     if (n >= m_drives.size()) {
         return {nullptr, std::string(core::msg::kNoSuchDrive)};
     }
+    if (m_drives[n].isImage) {
+        platform::ImageOpenResult opened = platform::OpenDiskImage(m_drives[n].devicePath);
+        return {std::move(opened.source), std::move(opened.reason), false};
+    }
     platform::OpenResult opened = platform::OpenReadOnly(m_drives[n].devicePath);
-    const bool needsRights = !m_drives[n].isImage && (opened.error == EACCES || opened.error == EPERM);
+    const bool needsRights = opened.error == EACCES || opened.error == EPERM;
     return {std::move(opened.source), std::move(opened.reason), needsRights};
 }
 

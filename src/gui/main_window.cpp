@@ -268,8 +268,10 @@ std::optional<std::string> MainWindow::AskReportFileName()
 
 std::optional<std::string> MainWindow::AskOpenFileName(std::string_view pattern)
 {
-    const QStringList names = m_prompter->openFileNames(
-        this, toQt(core::msg::kMenuLoadSnapshot).remove(QLatin1Char('&')), toQt(pattern));
+    // One port call serves both open dialogs; the disk-image one is told by its file types.
+    const std::string_view caption =
+        pattern == core::msg::kDiskImagePatterns ? core::msg::kOpenDiskImage : core::msg::kMenuLoadSnapshot;
+    const QStringList names = m_prompter->openFileNames(this, toQt(caption).remove(QLatin1Char('&')), toQt(pattern));
     if (names.isEmpty())
         return std::nullopt;
     return names.last().toStdString();

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "core/types.h"
-#include "platform/file_source.h"
+#include "platform/disk_image.h"
 
 namespace platform {
 
@@ -151,18 +151,21 @@ std::optional<DriveIdentity> IdentifyDrive(const DriveLocation& drive, const Dis
 {
     DriveIdentity id;
     if (drive.isImage) {
-        OpenResult opened = OpenReadOnly(drive.devicePath);
-        if (!opened.source) {
+        ImageOpenResult opened = OpenDiskImage(drive.devicePath);
+        id.model = drive.name;
+        if (opened.source) {
+            id.sizeBytes = opened.source->SizeBytes();  // for a format image, the size of the disk it holds
+        } else {
             std::error_code ec;
             if (!std::filesystem::exists(drive.devicePath, ec)) {
                 return std::nullopt;
             }
-            // It exists but cannot be read (permissions): offer it; opening tells why.
-            id.model = drive.name;
-            return id;
+            // It exists but cannot be read (permissions, or its library refuses it: a damaged
+            // segment, a missing parent). It is offered with the size of the file, as a disk of
+            // the machine is offered with the size sysfs gives; opening it tells why it cannot.
+            const auto fileSize = std::filesystem::file_size(drive.devicePath, ec);
+            id.sizeBytes = ec ? 0 : fileSize;
         }
-        id.model = drive.name;
-        id.sizeBytes = opened.source->SizeBytes();
     } else {
         const std::filesystem::path sys = roots.sysBlock / drive.name;
         std::error_code ec;

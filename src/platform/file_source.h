@@ -27,6 +27,7 @@ public:
     // True only when all of `out` was read; a read that reaches past the end is a failure.
     bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
     std::uint64_t SizeBytes() const override { return m_size; }
+    bool ConcurrentReads() const noexcept override { return true; }
     int Fd() const noexcept { return m_fd; }
     // An image file (not a block device), as it was when opened.
     bool IsRegularFile() const noexcept { return m_regularFile; }

@@ -19,7 +19,6 @@
 #include <utility>
 
 #include "core/messages.h"
-#include "platform/file_source.h"
 #include "recovery/output_names.h"
 
 namespace recovery {
@@ -687,7 +686,7 @@ private:
 
 unsigned DefaultRecoveryWorkers(const disk::DiskState& disk)
 {
-    if (disk.accessMode != 'N' || dynamic_cast<const platform::FileSectorSource*>(disk.driveHandle.get()) == nullptr) {
+    if (disk.accessMode != 'N' || disk.driveHandle == nullptr || !disk.driveHandle->ConcurrentReads()) {
         return 1;
     }
     const unsigned cores = std::thread::hardware_concurrency();

@@ -63,7 +63,7 @@ struct BatchEvent
 using BatchObserver = std::function<void(const BatchEvent& event)>;
 
 // How many files a batch copies at once from `disk`: one where reads are not known to be safe
-// from several threads (the BIOS libraries of mode F, sources other than an image or a device),
+// from several threads (the BIOS libraries of mode F, sources whose ConcurrentReads says no),
 // else the machine's cores, at most kMaxRecoveryWorkers.
 inline constexpr unsigned kMaxRecoveryWorkers = 4;
 unsigned DefaultRecoveryWorkers(const disk::DiskState& disk);

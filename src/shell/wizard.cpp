@@ -112,7 +112,7 @@ void Wizard::OpenDiskImage()
     if (m_session.wizard.wizardStep != 0 || m_workerRunning || m_session.disk.accessMode != 'N') {
         return;
     }
-    const auto chosen = m_window.AskOpenFileName("*");
+    const auto chosen = m_window.AskOpenFileName(msg::kDiskImagePatterns);
     if (!chosen || chosen->empty()) {
         return;
     }

@@ -92,6 +92,24 @@ TEST(WizardStartUp, StandsAtTheDriveStepWithItsDefaults)
     EXPECT_EQ(w.Text(ctl::PanelValueId(2)), "26 MB ( Approx )");
 }
 
+// The Open Disk Image dialog offers the accepted image formats and every file; the image chosen
+// becomes a drive after the ones already listed.
+TEST(WizardStartUp, OpenDiskImageOffersTheFormatsAndListsTheChosenImage)
+{
+    ShellRig rig({BasicImage()});
+    ASSERT_EQ(rig.wizard.Start(), Wizard::StartOutcome::Ready);
+    rig.window.openName = testing_support::FixturePath("multi_part.img").string();
+    rig.wizard.OpenDiskImage();
+    ASSERT_FALSE(rig.window.filePatterns.empty());
+    EXPECT_EQ(rig.window.filePatterns.back(), msg::kDiskImagePatterns);
+    for (const std::string_view type : {"*.E01", "*.vhdx", "*.vmdk", "*.qcow2", "*.001", "All files (*)"}) {
+        EXPECT_NE(rig.window.filePatterns.back().find(type), std::string::npos) << type;
+    }
+    const auto& drives = rig.window.trees[LeftTree::Drives].model;
+    ASSERT_EQ(drives.size(), 3u);
+    EXPECT_EQ(drives[2].text, "Storage Device1");
+}
+
 TEST(WizardStandardScan, NextToTheBrowseStepAndBackToTheDriveStep)
 {
     ShellRig rig({BasicImage()});
