@@ -20,7 +20,7 @@ using testing_support::ByteBuffer;
 using testing_support::FileRecordBuilder;
 using testing_support::MftVolume;
 
-constexpr std::uint64_t kCreated = testing_support::FileNameSpec{}.created;  // what MftVolume::PutFile writes
+const std::uint64_t kCreated = testing_support::FileNameSpec{}.created;  // what MftVolume::PutFile writes
 
 class HostileBatchTest : public ::testing::Test
 {
