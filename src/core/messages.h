@@ -322,4 +322,11 @@ inline constexpr std::string_view kDriveInformationCaption = "Drive Information"
 inline constexpr std::string_view kFindFilesCaption = "Find File(s)";
 inline constexpr std::string_view kFileFiltersCaption = "File Filters";
 
+// Recoverability of deleted files, the browse step's preview and status line.
+inline constexpr std::string_view kColumnRecoverable = "Recoverable";
+inline constexpr std::string_view kRecoverableUnknown = "?";
+inline constexpr std::string_view kRecoverableNotRated = "\xE2\x80\x93";  // an en dash, UTF-8
+inline constexpr std::string_view kMinRecoverableLabel = "Only files at least this % recoverable:";
+inline constexpr std::string_view kMinRecoverableNone = "Any";
+
 }  // namespace core::msg

@@ -71,6 +71,8 @@ public:
     bool workerRunning() const noexcept { return m_bridge.running(); }
     // The list row holding the selection mark as a row number, -1 when none.
     int selectionMarkRow() const;
+    // A click on the list header's `column`: ascending, descending, then the listing's order.
+    void sortListBy(int column);
 
     // shell::MainWindow
     void SetControlText(int id, std::string_view text) override;
@@ -175,6 +177,8 @@ private:
     void showListView(shell::ListStyle style);
     void onTreeClicked(shell::LeftTree tree, const QModelIndex& index);
     void applyTreeExpansion(shell::LeftTree tree);
+    // Widens the list's columns to their contents (within a maximum) after each listing.
+    void fitListColumns();
 
     std::unique_ptr<Prompter> m_prompter;
     ProgressBridge m_bridge;

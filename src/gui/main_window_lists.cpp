@@ -99,6 +99,9 @@ void MainWindow::buildListViews()
     m_details->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_details->setAlternatingRowColors(true);
     m_details->header()->setStretchLastSection(false);
+    m_details->header()->setSectionsClickable(true);
+    m_details->header()->setSortIndicatorShown(false);
+    connect(m_details->header(), &QHeaderView::sectionClicked, this, &MainWindow::sortListBy);
 
     m_icons = new QListView(m_listStack);
     m_icons->setObjectName(QStringLiteral("listIcons"));
@@ -120,7 +123,7 @@ void MainWindow::buildListViews()
         connect(view, &QAbstractItemView::clicked, this, [this] { Q_EMIT listClicked(); });
         connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
             Q_EMIT listClicked();
-            Q_EMIT listActivated(index.row());
+            Q_EMIT listActivated(m_listModel->listingRow(index.row()));
         });
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
             if (!view->indexAt(pos).isValid() || selectionMarkRow() < 0)
@@ -175,7 +178,7 @@ QAbstractItemView* MainWindow::currentListView() const
 int MainWindow::selectionMarkRow() const
 {
     const QModelIndex current = m_listSelection->currentIndex();
-    return current.isValid() ? current.row() : -1;
+    return current.isValid() ? m_listModel->listingRow(current.row()) : -1;
 }
 
 void MainWindow::applyTreeExpansion(shell::LeftTree tree)
@@ -265,6 +268,34 @@ void MainWindow::SetListColumns(const std::vector<shell::ListColumn>& columns)
 void MainWindow::SetListRows(const std::vector<ntfs::ListRow>& rows)
 {
     m_listModel->setRows(rows);
+    fitListColumns();
+}
+
+void MainWindow::sortListBy(int column)
+{
+    const ListModel::SortState state = m_listModel->nextSortState(column);
+    m_listModel->sortRows(column, state);
+    QHeaderView* header = m_details->header();
+    header->setSortIndicatorShown(state != ListModel::SortState::Listing);
+    if (state != ListModel::SortState::Listing)
+        header->setSortIndicator(column, state == ListModel::SortState::Ascending ? Qt::AscendingOrder
+                                                                                : Qt::DescendingOrder);
+}
+
+void MainWindow::fitListColumns()
+{
+    // Each column as wide as its title and the texts of the rows (sampled by the header), never
+    // narrower than the layout gives it nor wider than a third of the list.
+    if (m_listModel->columns().size() <= 1 || m_listModel->rows().empty())
+        return;
+    const double scale = std::max(1.0, fontMetrics().averageCharWidth() / 6.0);
+    const int most = std::max(200, m_details->viewport()->width() / 3);
+    for (std::size_t i = 0; i < m_listModel->columns().size(); ++i) {
+        const int column = static_cast<int>(i);
+        const int least = static_cast<int>(m_listModel->columns()[i].width * scale);
+        m_details->resizeColumnToContents(column);
+        m_details->setColumnWidth(column, std::clamp(m_details->columnWidth(column), least, std::max(least, most)));
+    }
 }
 
 void MainWindow::SetListRowName(std::size_t row, std::string_view name)
@@ -282,7 +313,7 @@ std::vector<std::size_t> MainWindow::SelectedListRows() const
     // Any selected cell selects its row: the icon and list styles select the name column only.
     std::vector<std::size_t> rows;
     for (const QModelIndex& index : m_listSelection->selectedIndexes())
-        rows.push_back(static_cast<std::size_t>(index.row()));
+        rows.push_back(static_cast<std::size_t>(m_listModel->listingRow(index.row())));
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
@@ -299,7 +330,7 @@ std::optional<std::size_t> MainWindow::ListSelectionMark() const
 void MainWindow::BeginRename(std::size_t row)
 {
     QAbstractItemView* view = currentListView();
-    const QModelIndex index = m_listModel->index(static_cast<int>(row), ListModel::kName);
+    const QModelIndex index = m_listModel->index(m_listModel->viewRow(static_cast<int>(row)), ListModel::kName);
     if (!index.isValid())
         return;
     m_listModel->setEditable(true);

@@ -149,18 +149,21 @@ ShownFile ShownVolume::File(std::size_t position) const
     switch (m_kind) {
     case ShownKind::FatLists: {
         const catalog::FatFileEntry& f = m_catalog.FatFiles()[position];
-        return {f.name, f.parentCluster, f.size, f.writeDate, f.accessDate, f.deleted != 0, f.serial, 0, f.cluster};
+        return {f.name, f.parentCluster, f.size, f.writeDate, f.accessDate, f.deleted != 0, f.serial, 0, f.cluster,
+                catalog::kRecoverableNotRated};
     }
     case ShownKind::MountedFound: {
         const catalog::FoundFileRecord& f = m_catalog.FoundFiles()[position];
-        return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.sector, f.sector, 0};
+        return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.sector, f.sector, 0,
+                f.deleted != 0 ? f.recoverable : catalog::kRecoverableNotRated};
     }
     case ShownKind::NtfsLists:
     case ShownKind::None:
         break;
     }
     const catalog::NtfsFileEntry& f = m_catalog.NtfsFiles()[position];
-    return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.dataRecordSector, f.dataRecordSector, 0};
+    return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.dataRecordSector, f.dataRecordSector, 0,
+            f.deleted != 0 ? f.recoverable : catalog::kRecoverableNotRated};
 }
 
 std::size_t ShownVolume::FileListSize() const noexcept

@@ -270,7 +270,8 @@ std::string_view QuickHelp(int step)
 std::vector<ListColumn> BrowseColumns(bool sizeRightAligned)
 {
     return {{"Name", 150, false},    {"Type", 100, false},    {"Size", 70, sizeRightAligned},
-            {"Created", 100, false}, {"Modified", 70, false}, {"ID", 70, false}};
+            {"Created", 100, false}, {"Modified", 70, false}, {"ID", 70, false},
+            {std::string(core::msg::kColumnRecoverable), 80, true}};
 }
 
 std::vector<ListColumn> DetailsColumns() { return {{std::string(kDetailsColumn), 500, false}}; }

@@ -128,7 +128,8 @@ void GuiFlowTest::standardScanToTheBrowseStep()
     QVERIFY(rig.w().treeView(shell::LeftTree::Folders)->isEnabled());
     QVERIFY(!rig.w().treeView(shell::LeftTree::Partitions)->isVisible());
     QCOMPARE(rig.w().listModel()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Name"));
-    QCOMPARE(rig.w().listModel()->columnCount(), 6);
+    QCOMPARE(rig.w().listModel()->columnCount(), 7);
+    QCOMPARE(rig.w().listModel()->headerData(6, Qt::Horizontal).toString(), gui::toQt(msg::kColumnRecoverable));
     QVERIFY(rig.row(QStringLiteral("Documents")) >= 0);
     QVERIFY(rig.row(QStringLiteral("README.TXT")) >= 0);
     // Menu state 3: recovery offered, loading greyed; the tool buttons follow.
