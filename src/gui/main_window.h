@@ -59,6 +59,7 @@ public:
     QTreeView* treeView(shell::LeftTree tree) const;
     LeftTreeModel* treeModel(shell::LeftTree tree) const;
     QTreeView* detailsView() const noexcept { return m_details; }
+    QLabel* browseStatus() const noexcept { return m_browseStatus; }
     QListView* iconView() const noexcept { return m_icons; }
     QAbstractItemView* currentListView() const;
     ListModel* listModel() const noexcept { return m_listModel; }
@@ -179,6 +180,8 @@ private:
     void applyTreeExpansion(shell::LeftTree tree);
     // Widens the list's columns to their contents (within a maximum) after each listing.
     void fitListColumns();
+    // The browse status line: the listed folder's folders, files and size, and the selection's.
+    void updateBrowseStatus();
 
     std::unique_ptr<Prompter> m_prompter;
     ProgressBridge m_bridge;
@@ -193,6 +196,9 @@ private:
     std::array<LeftTreeModel*, 4> m_treeModels{};
     std::array<QIcon, 5> m_treeImages;
 
+    QWidget* m_listPane = nullptr;       // control 1000: the list, the preview and the status line
+    QSplitter* m_listSplitter = nullptr;
+    QLabel* m_browseStatus = nullptr;
     QStackedWidget* m_listStack = nullptr;
     QTreeView* m_details = nullptr;
     QListView* m_icons = nullptr;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QStackedWidget>
@@ -15,6 +16,7 @@
 #include "gui/models/left_tree_model.h"
 #include "gui/models/list_model.h"
 #include "gui/qt_text.h"
+#include "shell/browse_status.h"
 
 namespace gui {
 
@@ -116,6 +118,7 @@ void MainWindow::buildListViews()
     m_icons->setResizeMode(QListView::Adjust);
     m_icons->setWrapping(true);
     m_listSelection = m_details->selectionModel();
+    connect(m_listSelection, &QItemSelectionModel::selectionChanged, this, &MainWindow::updateBrowseStatus);
 
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_icons)}) {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -269,6 +272,17 @@ void MainWindow::SetListRows(const std::vector<ntfs::ListRow>& rows)
 {
     m_listModel->setRows(rows);
     fitListColumns();
+    updateBrowseStatus();
+}
+
+void MainWindow::updateBrowseStatus()
+{
+    if (m_browseStatus == nullptr)
+        return;
+    const bool browsing = m_listModel->columns().size() > 1;
+    m_browseStatus->setVisible(browsing);
+    if (browsing)
+        m_browseStatus->setText(toQt(shell::BrowseStatusText(m_listModel->rows(), SelectedListRows())));
 }
 
 void MainWindow::sortListBy(int column)

@@ -309,7 +309,8 @@ TreeModel TreeModelOf(const ntfs::FolderTree& tree)
     for (core::TreeItemId id = 1; id <= tree.Size(); ++id) {
         const ntfs::TreeItem* item = tree.Find(id);
         if (item != nullptr) {
-            model.push_back({item->id, item->parent, item->text, item->image, item->selectedImage, item->expanded});
+            model.push_back({item->id, item->parent, item->text, item->image, item->selectedImage, item->expanded,
+                             item->deleted});
         }
     }
     return model;
