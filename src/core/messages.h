@@ -340,5 +340,7 @@ inline constexpr std::string_view kPreviewNothing = "Select a file to preview it
 inline constexpr std::string_view kPreviewReading = "Reading...";
 inline constexpr std::string_view kPreviewFailed = "The file could not be read.";
 inline constexpr std::string_view kPreviewTruncated = "Only the beginning of the file is shown.";
+inline constexpr std::string_view kPreviewDamaged = "Parts of the file could not be read and are shown as zeros.";
+inline constexpr std::string_view kPreviewFolder = "No preview for a folder.";
 
 }  // namespace core::msg

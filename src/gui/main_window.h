@@ -10,11 +10,14 @@
 #include <QPointer>
 #include <array>
 #include <map>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include "gui/file_types.h"
 #include "gui/prompter.h"
 #include "gui/progress_bridge.h"
+#include "recovery/preview.h"
 #include "shell/browse_commands.h"
 #include "shell/main_window.h"
 
@@ -38,6 +41,7 @@ namespace gui {
 
 class LeftTreeModel;
 class ListModel;
+class PreviewPane;
 class SaveProgressDialog;
 
 class MainWindow : public QMainWindow, public shell::MainWindow
@@ -60,6 +64,15 @@ public:
     LeftTreeModel* treeModel(shell::LeftTree tree) const;
     QTreeView* detailsView() const noexcept { return m_details; }
     QLabel* browseStatus() const noexcept { return m_browseStatus; }
+    PreviewPane* previewPane() const noexcept { return m_preview; }
+    QAction* previewAction() const noexcept { return m_previewAction; }
+    // How the preview reads a listing row: called on the window thread, it returns the read to run
+    // on a worker (reading at most `cap` bytes), or nothing when the row cannot be previewed.
+    using PreviewReader = std::function<recovery::PreviewBytes()>;
+    using PreviewPreparer = std::function<PreviewReader(std::size_t row, std::uint64_t cap)>;
+    void setPreviewPreparer(PreviewPreparer preparer) { m_previewPreparer = std::move(preparer); }
+    // Whether a preview read is still running (tests wait for it).
+    bool previewPending() const noexcept { return m_previewPending; }
     QListView* iconView() const noexcept { return m_icons; }
     QAbstractItemView* currentListView() const;
     ListModel* listModel() const noexcept { return m_listModel; }
@@ -182,6 +195,8 @@ private:
     void fitListColumns();
     // The browse status line: the listed folder's folders, files and size, and the selection's.
     void updateBrowseStatus();
+    // Shows the file of the selection mark in the preview pane when it is open.
+    void requestPreview();
 
     std::unique_ptr<Prompter> m_prompter;
     ProgressBridge m_bridge;
@@ -199,6 +214,12 @@ private:
     QWidget* m_listPane = nullptr;       // control 1000: the list, the preview and the status line
     QSplitter* m_listSplitter = nullptr;
     QLabel* m_browseStatus = nullptr;
+    PreviewPane* m_preview = nullptr;
+    QAction* m_previewAction = nullptr;
+    PreviewPreparer m_previewPreparer;
+    std::thread m_previewThread;   // the last preview read; joined before the next and at the end
+    std::uint64_t m_previewGeneration = 0;
+    bool m_previewPending = false;
     QStackedWidget* m_listStack = nullptr;
     QTreeView* m_details = nullptr;
     QListView* m_icons = nullptr;

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "core/messages.h"
+#include "gui/preview_pane.h"
 #include "gui/formatted_tips.h"
 #include "gui/main_window.h"
 #include "gui/qt_text.h"
@@ -88,7 +89,11 @@ QWidget* MainWindow::buildRightPane()
     m_listStack->setParent(m_listSplitter);
     m_listStack->show();
     m_listSplitter->addWidget(m_listStack);
+    m_preview = new PreviewPane(m_listSplitter);
+    m_preview->hide();
+    m_listSplitter->addWidget(m_preview);
     m_listSplitter->setStretchFactor(0, 3);
+    m_listSplitter->setStretchFactor(1, 2);
     listLayout->addWidget(m_listSplitter, 1);
     m_browseStatus = new QLabel(m_listPane);
     m_browseStatus->setObjectName(QStringLiteral("browseStatus"));

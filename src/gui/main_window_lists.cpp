@@ -2,6 +2,7 @@
 // by the details view and the icon/list view), with the browse step's keys.
 #include <QApplication>
 #include <QHeaderView>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
@@ -16,6 +17,8 @@
 #include "gui/models/left_tree_model.h"
 #include "gui/models/list_model.h"
 #include "gui/qt_text.h"
+#include "gui/preview_pane.h"
+#include "core/messages.h"
 #include "shell/browse_status.h"
 
 namespace gui {
@@ -119,6 +122,7 @@ void MainWindow::buildListViews()
     m_icons->setWrapping(true);
     m_listSelection = m_details->selectionModel();
     connect(m_listSelection, &QItemSelectionModel::selectionChanged, this, &MainWindow::updateBrowseStatus);
+    connect(m_listSelection, &QItemSelectionModel::currentChanged, this, &MainWindow::requestPreview);
 
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_icons)}) {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -273,6 +277,52 @@ void MainWindow::SetListRows(const std::vector<ntfs::ListRow>& rows)
     m_listModel->setRows(rows);
     fitListColumns();
     updateBrowseStatus();
+}
+
+void MainWindow::requestPreview()
+{
+    if (m_preview == nullptr || !m_preview->isVisible())
+        return;
+    ++m_previewGeneration;
+    const int row = selectionMarkRow();
+    const ntfs::ListRow* r = m_listModel->row(row);
+    if (r == nullptr) {
+        m_preview->showMessage(toQt(core::msg::kPreviewNothing));
+        return;
+    }
+    if (r->folder) {
+        m_preview->showMessage(toQt(core::msg::kPreviewFolder));
+        return;
+    }
+    // Images are read whole (up to the cap), anything else only as far as the pane shows it.
+    const QString name = toQt(r->name);
+    const bool image = QImageReader::supportedImageFormats().contains(name.section(QLatin1Char('.'), -1).toLower().toLatin1());
+    const std::uint64_t cap = image ? recovery::kMaxPreviewBytes : std::uint64_t{PreviewPane::kTextBytes};
+    PreviewReader read = m_previewPreparer ? m_previewPreparer(static_cast<std::size_t>(row), cap) : PreviewReader();
+    if (!read) {
+        m_preview->showMessage(toQt(core::msg::kPreviewFailed));
+        return;
+    }
+    m_preview->showMessage(toQt(core::msg::kPreviewReading));
+    if (m_previewThread.joinable())
+        m_previewThread.join();  // one read at a time; a read is capped, so this wait is short
+    m_previewPending = true;
+    const std::uint64_t generation = m_previewGeneration;
+    QPointer<MainWindow> self(this);
+    m_previewThread = std::thread([self, read = std::move(read), generation, name] {
+        auto bytes = std::make_shared<recovery::PreviewBytes>(read());
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, bytes, generation, name] {
+                if (!self)
+                    return;
+                if (generation != self->m_previewGeneration)
+                    return;  // the selection moved on meanwhile
+                self->m_previewPending = false;
+                self->m_preview->showBytes(name, *bytes);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void MainWindow::updateBrowseStatus()

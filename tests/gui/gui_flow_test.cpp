@@ -34,6 +34,7 @@
 #include "gui/dialogs/save_progress_dialog.h"
 #include "gui/models/left_tree_model.h"
 #include "gui/models/list_model.h"
+#include "gui/preview_pane.h"
 #include "gui/qt_text.h"
 #include "gui/wizard_app.h"
 #include "scripted_prompter.h"
@@ -96,6 +97,7 @@ private Q_SLOTS:
     void listSortsByColumnAndBackToTheListingsOrder();
     void deletedEntriesAreGreyedWithAMark();
     void statusLineCountsTheFolderAndTheSelection();
+    void previewShowsTextAndHexFromMemory();
     void renameThenRecoverSelected();
     void recoverAllUnderEachDuplicatePolicy();
     void creationErrorIsAskedFromTheWorker();
@@ -272,6 +274,43 @@ void GuiFlowTest::statusLineCountsTheFolderAndTheSelection()
     QCOMPARE(status->text(), QStringLiteral("1 folder, 5 files (2 deleted), 251.0 KB"));
     rig.clickRow(rig.row(QStringLiteral("letter.txt")));
     QCOMPARE(status->text(), QStringLiteral("1 folder, 5 files (2 deleted), 251.0 KB    Selected: 0 folders, 1 file, 4.9 KB"));
+}
+
+void GuiFlowTest::previewShowsTextAndHexFromMemory()
+{
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
+    QVERIFY(rig.toBrowseStep());
+    gui::PreviewPane* pane = rig.w().previewPane();
+    QVERIFY(!pane->isVisible());  // off until the View menu opens it
+    QVERIFY(!rig.w().previewAction()->isChecked());
+    rig.w().previewAction()->trigger();
+    QVERIFY(pane->isVisible());
+
+    rig.enterFolder(QStringLiteral("Documents"));
+    rig.clickRow(rig.row(QStringLiteral("letter.txt")));
+    QTRY_VERIFY(!rig.w().previewPending());
+    QCOMPARE(pane->kind(), gui::PreviewPane::Kind::Text);
+    QVERIFY2(pane->shownText().startsWith(QStringLiteral("Documents/letter.txt offset 0000000000")), qPrintable(pane->shownText().left(80)));
+    QCOMPARE(pane->shownText().size(), 5000);
+    // A deleted file reads the same way, from its old clusters.
+    rig.clickRow(rig.row(QStringLiteral("deleted_big.txt")));
+    QTRY_VERIFY(!rig.w().previewPending());
+    QCOMPARE(pane->kind(), gui::PreviewPane::Kind::Text);
+    QVERIFY(pane->shownText().startsWith(QStringLiteral("Documents/deleted_big.txt offset 0000000000")));
+    QCOMPARE(pane->shownText().size(), 50000);
+    rig.clickRow(rig.row(QStringLiteral("Reports")));
+    QCOMPARE(pane->kind(), gui::PreviewPane::Kind::Message);
+
+    // A file holding zeros first (a sparse file) is shown in hex.
+    rig.clickTree(shell::LeftTree::Folders, rig.w().treeModel(shell::LeftTree::Folders)->rootId());
+    rig.enterFolder(QStringLiteral("sparse"));
+    rig.clickRow(rig.row(QStringLiteral("sparse.bin")));
+    QTRY_VERIFY(!rig.w().previewPending());
+    QCOMPARE(pane->kind(), gui::PreviewPane::Kind::Hex);
+    QVERIFY(pane->shownText().startsWith(QStringLiteral("00000000  00 00 00 00")));
+
+    rig.w().previewAction()->trigger();
+    QVERIFY(!pane->isVisible());
 }
 
 void GuiFlowTest::foldersByDoubleClickAndByTreeClick()
