@@ -296,7 +296,8 @@ void MainWindow::requestPreview()
     }
     // Images are read whole (up to the cap), anything else only as far as the pane shows it.
     const QString name = toQt(r->name);
-    const bool image = QImageReader::supportedImageFormats().contains(name.section(QLatin1Char('.'), -1).toLower().toLatin1());
+    const QByteArray suffix = name.section(QLatin1Char('.'), -1).toLower().toLatin1();
+    const bool image = QImageReader::supportedImageFormats().contains(suffix);
     const std::uint64_t cap = image ? recovery::kMaxPreviewBytes : std::uint64_t{PreviewPane::kTextBytes};
     PreviewReader read = m_previewPreparer ? m_previewPreparer(static_cast<std::size_t>(row), cap) : PreviewReader();
     if (!read) {

@@ -127,7 +127,8 @@ void PreviewPane::showBytes(const QString& name, const recovery::PreviewBytes& p
         showMessage(toQt(core::msg::kPreviewFailed));
         return;
     }
-    const QByteArray bytes(reinterpret_cast<const char*>(preview.bytes.data()), static_cast<qsizetype>(preview.bytes.size()));
+    const QByteArray bytes(reinterpret_cast<const char*>(preview.bytes.data()),
+                           static_cast<qsizetype>(preview.bytes.size()));
     QStringList notes;
     if (preview.incomplete || preview.unreadableSectors != 0)
         notes << toQt(core::msg::kPreviewDamaged);

@@ -65,7 +65,8 @@ ClusterBitmap ClusterBitmap::FromBytes(std::vector<std::uint8_t> bytes)
     bitmap.m_disk = &noDisk;
     for (std::uint64_t first = 0; first < bytes.size(); first += kPieceBytes) {
         const auto begin = bytes.begin() + static_cast<std::ptrdiff_t>(first);
-        const auto end = bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(first + kPieceBytes, bytes.size()));
+        const std::uint64_t last = std::min<std::uint64_t>(first + kPieceBytes, bytes.size());
+        const auto end = bytes.begin() + static_cast<std::ptrdiff_t>(last);
         bitmap.m_pieces[first / kPieceBytes].bytes.assign(begin, end);
     }
     return bitmap;
@@ -92,7 +93,8 @@ bool ClusterBitmap::ReadPiece(std::uint64_t first, std::vector<std::uint8_t>& by
         if (run.sparse) {
             return false;
         }
-        const auto lcnSector = core::CheckedMul(static_cast<std::uint64_t>(run.lcn), std::uint64_t{m_sectorsPerCluster});
+        const auto lcnSector =
+            core::CheckedMul(static_cast<std::uint64_t>(run.lcn), std::uint64_t{m_sectorsPerCluster});
         const auto base = lcnSector ? core::CheckedAdd(*lcnSector, std::uint64_t{m_clusterBase}) : std::nullopt;
         const auto sector = base ? core::CheckedAdd(*base, (a - runStart) / core::kSectorSize) : std::nullopt;
         const std::uint64_t count = (b - a) / core::kSectorSize;
@@ -154,7 +156,8 @@ std::optional<std::uint64_t> ClusterBitmap::FreeClusters(std::uint64_t lcn, std:
                 // Whole bytes at a time.
                 const std::uint64_t bytes = (stop - at) / 8;
                 for (std::uint64_t k = 0; k < bytes; ++k) {
-                    free += 8 - static_cast<std::uint64_t>(std::popcount(piece.bytes[static_cast<std::size_t>(bit / 8 + k)]));
+                    const std::uint8_t byte = piece.bytes[static_cast<std::size_t>(bit / 8 + k)];
+                    free += 8 - static_cast<std::uint64_t>(std::popcount(byte));
                 }
                 at += bytes * 8;
                 continue;
@@ -221,7 +224,8 @@ std::uint8_t RecoverableTally::Rating() const noexcept
         return catalog::kRecoverableUnknown;
     }
     // m_free <= m_clusters, and both count clusters of one disk: far below 2^57.
-    const std::uint64_t percent = m_clusters <= UINT64_MAX / 100 ? m_free * 100 / m_clusters : m_free / (m_clusters / 100);
+    const std::uint64_t percent =
+        m_clusters <= UINT64_MAX / 100 ? m_free * 100 / m_clusters : m_free / (m_clusters / 100);
     return static_cast<std::uint8_t>(std::min<std::uint64_t>(percent, 100));
 }
 

@@ -644,7 +644,8 @@ private:
 
 // ---- Public routines -------------------------------------------------------------------------
 
-bool ReadMftRecord(disk::DiskState& disk, const MftRunTable& table, std::uint32_t number, std::span<std::uint8_t> record)
+bool ReadMftRecord(disk::DiskState& disk, const MftRunTable& table, std::uint32_t number,
+                   std::span<std::uint8_t> record)
 {
     return record.size() >= kFileRecordSize && ReadMappedRecord(disk, table, number, record);
 }

@@ -109,7 +109,8 @@ RunTableOutcome BuildMftRunTable(disk::DiskState& disk, core::Sector clusterBase
 
 // Reads record `number` of the $MFT that `table` maps (its two sectors, wherever each lies) into
 // `record` (1024 bytes) and applies the fixup. False when it maps to no sector or lacks "FILE".
-bool ReadMftRecord(disk::DiskState& disk, const MftRunTable& table, std::uint32_t number, std::span<std::uint8_t> record);
+bool ReadMftRecord(disk::DiskState& disk, const MftRunTable& table, std::uint32_t number,
+                   std::span<std::uint8_t> record);
 
 // What the walk makes of one record.
 struct RecordListing

@@ -217,7 +217,8 @@ void GuiFlowTest::listSortsByColumnAndBackToTheListingsOrder()
     // The sort stays while the user moves through folders, and the columns fit their texts.
     QCOMPARE(model->sortState(), gui::ListModel::SortState::Descending);
     QVERIFY(rig.w().detailsView()->columnWidth(gui::ListModel::kCreated) >=
-            rig.w().detailsView()->fontMetrics().horizontalAdvance(model->index(0, gui::ListModel::kCreated).data().toString()));
+            rig.w().detailsView()->fontMetrics().horizontalAdvance(
+                model->index(0, gui::ListModel::kCreated).data().toString()));
 }
 
 void GuiFlowTest::deletedEntriesAreGreyedWithAMark()
@@ -242,7 +243,8 @@ void GuiFlowTest::deletedEntriesAreGreyedWithAMark()
     QVERIFY(model->index(gone.row(), gui::ListModel::kType).data().toString().startsWith(QStringLiteral("Deleted ")));
     // The Recoverable column: the share of a deleted file, a dash for a live one.
     QCOMPARE(model->index(gone.row(), gui::ListModel::kRecoverable).data().toString(), QStringLiteral("100%"));
-    QCOMPARE(model->index(gone.row(), gui::ListModel::kRecoverable).data(gui::ListModel::kRecoverableRole).toInt(), 100);
+    const QModelIndex share = model->index(gone.row(), gui::ListModel::kRecoverable);
+    QCOMPARE(share.data(gui::ListModel::kRecoverableRole).toInt(), 100);
     QCOMPARE(model->index(live.row(), gui::ListModel::kRecoverable).data().toString(),
              gui::toQt(msg::kRecoverableNotRated));
 
@@ -273,7 +275,8 @@ void GuiFlowTest::statusLineCountsTheFolderAndTheSelection()
     // files (500 and 50000).
     QCOMPARE(status->text(), QStringLiteral("1 folder, 5 files (2 deleted), 251.0 KB"));
     rig.clickRow(rig.row(QStringLiteral("letter.txt")));
-    QCOMPARE(status->text(), QStringLiteral("1 folder, 5 files (2 deleted), 251.0 KB    Selected: 0 folders, 1 file, 4.9 KB"));
+    QCOMPARE(status->text(),
+             QStringLiteral("1 folder, 5 files (2 deleted), 251.0 KB    Selected: 0 folders, 1 file, 4.9 KB"));
 }
 
 void GuiFlowTest::previewShowsTextAndHexFromMemory()
@@ -290,7 +293,8 @@ void GuiFlowTest::previewShowsTextAndHexFromMemory()
     rig.clickRow(rig.row(QStringLiteral("letter.txt")));
     QTRY_VERIFY(!rig.w().previewPending());
     QCOMPARE(pane->kind(), gui::PreviewPane::Kind::Text);
-    QVERIFY2(pane->shownText().startsWith(QStringLiteral("Documents/letter.txt offset 0000000000")), qPrintable(pane->shownText().left(80)));
+    QVERIFY2(pane->shownText().startsWith(QStringLiteral("Documents/letter.txt offset 0000000000")),
+             qPrintable(pane->shownText().left(80)));
     QCOMPARE(pane->shownText().size(), 5000);
     // A deleted file reads the same way, from its old clusters.
     rig.clickRow(rig.row(QStringLiteral("deleted_big.txt")));

@@ -182,8 +182,8 @@ TEST(RecoverabilityCli, MinRecoverableLeavesOverwrittenFilesOut)
     const std::filesystem::path to = std::filesystem::temp_directory_path() / "dravik-min-recoverable";
     std::filesystem::remove_all(to);
     const std::string cli = std::string(DRAVIK_CLI) + " --images-only --image " +
-                            testing_support::Quoted(FixturePath("ntfs_basic.img").string()) + " recover --partition 1 --to " +
-                            testing_support::Quoted(to.string());
+                            testing_support::Quoted(FixturePath("ntfs_basic.img").string()) +
+                            " recover --partition 1 --to " + testing_support::Quoted(to.string());
     const auto run = testing_support::RunCommand(cli + " --deleted only --min-recoverable 60 --all");
     EXPECT_TRUE(std::filesystem::exists(to / "Documents" / "deleted_big.txt")) << run.out << run.err;
     EXPECT_FALSE(std::filesystem::exists(to / "posix" / "deleted posix.txt"));

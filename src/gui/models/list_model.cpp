@@ -72,7 +72,9 @@ bool lessByColumn(const ntfs::ListRow& a, const ntfs::ListRow& b, int column, co
     }
     case ListModel::kRecoverable: {
         // Rated rows by their share, then "?" and then rows not rated.
-        const auto key = [](std::uint8_t v) { return v <= 100 ? int{v} : (v == catalog::kRecoverableUnknown ? 101 : 102); };
+        const auto key = [](std::uint8_t v) {
+            return v <= 100 ? int{v} : (v == catalog::kRecoverableUnknown ? 101 : 102);
+        };
         return key(a.recoverable) < key(b.recoverable);
     }
     default:
