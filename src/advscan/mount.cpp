@@ -1,7 +1,14 @@
 // Choosing a found file system and mounting it from its found folders.
 #include "advscan/mount.h"
 
+#include <array>
+
 #include "core/messages.h"
+#include "ntfs/cluster_bitmap.h"
+#include "ntfs/file_record.h"
+#include "ntfs/fixup.h"
+#include "ntfs/ntfs_layout.h"
+#include "ntfs/shown_volume.h"
 #include "ntfs/tree_builder.h"
 
 namespace advscan {
@@ -94,6 +101,37 @@ void MapMountedMft(disk::DiskState& disk, const catalog::VolumeParams& params, n
     (void)ntfs::BuildMftRunTable(disk, params.clusterBase, static_cast<core::Sector>(params.mftSector),
                                  params.sectorsPerCluster, table,
                                  params.endSector != 0 ? params.endSector : core::kLastSector);
+}
+
+void RateMountedFiles(disk::DiskState& disk, catalog::Catalog& catalog, const ntfs::MftRunTable& map)
+{
+    const catalog::VolumeParams& volume = catalog.volumeParams;
+    const std::uint64_t size = disk.driveHandle ? disk.driveHandle->SizeBytes() : UINT64_MAX;
+    const std::uint64_t diskSectors = size == UINT64_MAX ? UINT64_MAX : size / core::kSectorSize;
+    ntfs::ClusterBitmap bitmap;
+    if (volume.mftSector > 0 && map.Count() != 0) {
+        bitmap = ntfs::ClusterBitmap::Open(disk, volume, map, diskSectors);
+    }
+    std::array<std::uint8_t, ntfs::kFileRecordSize> record{};
+    const std::vector<catalog::FoundFileRecord>& files = catalog.FoundFiles();
+    for (std::size_t position = 0; position < files.size(); ++position) {
+        const catalog::FoundFileRecord& file = files[position];
+        if (file.deleted == 0 || !ntfs::InMountedVolume(volume, file.sector)) {
+            continue;
+        }
+        std::uint8_t rating = catalog::kRecoverableUnknown;
+        if (bitmap.Usable() && file.sector < core::kLastSector) {
+            record.fill(0);
+            disk::ReadSectors(disk, file.sector, 2, record);
+            if (ntfs::HasFileSignature(record)) {
+                ntfs::ApplyFixup(record);
+                ntfs::RecoverableTally tally;
+                tally.Add(bitmap, record);
+                rating = tally.Rating();
+            }
+        }
+        catalog.SetFoundFileRecoverable(position, rating);
+    }
 }
 
 }  // namespace advscan

@@ -71,4 +71,10 @@ MountResult MountFoundFileSystem(catalog::Catalog& catalog, ntfs::FolderTree& tr
 // extraction refuses a piece whose record does not name the file's base record. Empty otherwise.
 void MapMountedMft(disk::DiskState& disk, const catalog::VolumeParams& params, ntfs::MftRunTable& table);
 
+// Rates every deleted found file of the mounted file system against that volume's cluster bitmap,
+// located through `map` (MapMountedMft) when its boot sector and $MFT were found; each file's own
+// FILE record is read again for its runs. Without a usable bitmap every deleted file is rated
+// kRecoverableUnknown. Live files are not rated.
+void RateMountedFiles(disk::DiskState& disk, catalog::Catalog& catalog, const ntfs::MftRunTable& map);
+
 }  // namespace advscan

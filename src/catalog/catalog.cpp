@@ -309,6 +309,18 @@ void Catalog::SetFatFolderName(std::size_t position, std::string name) { SetName
 void Catalog::SetFatFileName(std::size_t position, std::string name) { SetName(m_fatFiles, position, std::move(name)); }
 void Catalog::SetFoundFileName(std::size_t position, std::string name) { SetName(m_foundFiles, position, std::move(name)); }
 
+void Catalog::SetNtfsFileRecoverable(std::size_t position, std::uint8_t recoverable) noexcept
+{
+    if (position < m_ntfsFiles.size())
+        m_ntfsFiles[position].recoverable = recoverable;
+}
+
+void Catalog::SetFoundFileRecoverable(std::size_t position, std::uint8_t recoverable) noexcept
+{
+    if (position < m_foundFiles.size())
+        m_foundFiles[position].recoverable = recoverable;
+}
+
 void Catalog::SetNtfsFolderTreeItem(std::size_t position, core::TreeItemId item)
 {
     assert(position < m_ntfsFolders.size());

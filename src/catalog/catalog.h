@@ -23,6 +23,12 @@ namespace catalog {
 // 64-bit FILETIME: 100 ns units since 1601-01-01 UTC.
 using FileTime = std::uint64_t;
 
+// How much of a deleted file's data the volume has not handed to another file: a whole
+// percentage 0..100 of its clusters that the cluster bitmap no longer marks as used, or one of
+// these two marks.
+inline constexpr std::uint8_t kRecoverableUnknown = 254;   // the bitmap could not be read: "?"
+inline constexpr std::uint8_t kRecoverableNotRated = 255;  // a live file, or no data clusters: "–"
+
 // One NTFS directory (Standard Scan, mount of a found file system, placeholder, snapshot).
 struct NtfsFolderEntry
 {
@@ -47,6 +53,8 @@ struct NtfsFileEntry
     std::uint64_t size = 0;                // bytes of the unnamed $DATA; 0 when none
     core::Sector dataRecordSector = 0;     // FILE record holding the unnamed $DATA; the "ID" column
     std::uint32_t deleted = 0;
+    // Of a deleted file, rated by the scan; not stored in snapshots.
+    std::uint8_t recoverable = kRecoverableNotRated;
 };
 
 // One FAT directory.
@@ -110,6 +118,8 @@ struct FoundFileRecord
     FileTime changed = 0;
     std::uint64_t size = 0;
     std::int16_t fsNumber = 0;
+    // Of a deleted file, rated when its file system is mounted (SetFoundFileRecoverable).
+    std::uint8_t recoverable = kRecoverableNotRated;
     std::uint32_t deleted = 0;
 };
 
@@ -235,6 +245,9 @@ public:
     void SetFoundFileRecord(std::size_t position, std::uint32_t record);
     void SetFoundFileFsNumber(std::size_t position, std::int16_t fsNumber);
     void SetFoundIndexRecordFsNumber(std::size_t position, std::int16_t fsNumber);
+    // No index is keyed on the ratings.
+    void SetNtfsFileRecoverable(std::size_t position, std::uint8_t recoverable) noexcept;
+    void SetFoundFileRecoverable(std::size_t position, std::uint8_t recoverable) noexcept;
 
     // Renaming (the Rename command). No index is keyed on the names of these lists.
     void SetNtfsFolderName(std::size_t position, std::string name);

@@ -133,7 +133,12 @@ int RunAdvanceFlow(CliContext& context, std::string_view command, Session& sessi
         out.folderTree = ntfs::FolderTree();
         TerminalProgress progress(context);
         out.mount = core::RunGuardedAgainstOom(
-            [&] { return advscan::MountFoundFileSystem(catalog, out.folderTree, progress); },
+            [&] {
+                ntfs::MftRunTable map;
+                advscan::MapMountedMft(disk, catalog.volumeParams, map);
+                advscan::RateMountedFiles(disk, catalog, map);
+                return advscan::MountFoundFileSystem(catalog, out.folderTree, progress);
+            },
             [&](std::string_view text) {
                 progress.Finish();
                 ShowMessage(context, kMessageError, text);

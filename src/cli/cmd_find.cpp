@@ -9,6 +9,7 @@
 #include "cli/json_writer.h"
 #include "cli/name_text.h"
 #include "cli/scan_flow.h"
+#include "cli/tree_print.h"
 #include "core/ntfs_names.h"
 #include "partitions/partition_list.h"
 #include "shell/find_files.h"
@@ -110,6 +111,7 @@ int RunFind(CliContext& context, std::span<const std::string> args)
             json.Key("name").String(r.name);
             json.Key("path").String(r.path);
             json.Field("size", r.size);
+            WriteRecoverableJson(json, r.recoverable);
             json.EndObject();
         }
         json.EndArray();

@@ -33,8 +33,11 @@ namespace {
 constexpr const char* kRecoverUsage =
     "usage: dravik-cli recover --to DIR ([--drive N] --partition K | [--drive N] --snapshot FILE\n"
     "                                    | [--drive N] [--start S --end E | --partition K] --fs K) (PATH... | --all)\n"
-    "       [--deleted include|only|exclude] [--duplicates rename|overwrite|skip] [--filter PATTERN]...\n"
+    "       [--deleted include|only|exclude] [--min-recoverable 0..100] [--duplicates rename|overwrite|skip]\n"
+    "       [--filter PATTERN]...\n"
     "       [--on-error continue|stop] [--chunk 1..100] [--retries 1..10] [--jobs 1..4] [--json] [--report FILE]\n"
+    "  --min-recoverable N  only deleted files at least N% recoverable (files not rated, or whose rating is\n"
+    "                       not known, as after loading a snapshot, are copied)\n"
     "  --jobs N  files copied at once (default: one per core, at most 4; always 1 in BIOS access mode)\n"
     "  --report FILE  one line per file (CSV, or JSON Lines when FILE ends in .jsonl): source path, output\n"
     "                 path, size, status, unreadable sectors, SHA-256 of the bytes written (computed while\n"
@@ -234,6 +237,11 @@ int RunRecover(CliContext& context, std::span<const std::string> args)
             if (value != "continue" && value != "stop")
                 return Usage(context, "--on-error takes continue or stop");
             a.stopOnError = value == "stop";
+        } else if (arg == "--min-recoverable" && hasValue) {
+            const auto minimum = recovery::ParseMinRecoverable(args[++i]);
+            if (!minimum)
+                return Usage(context, "--min-recoverable takes a number from 0 to 100");
+            a.settings.minRecoverable = *minimum;
         } else if (arg == "--retries" && hasValue) {
             a.retries = recovery::ParseReadRetryCount(args[++i]);
             if (!a.retries)

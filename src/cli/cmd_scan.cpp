@@ -163,6 +163,7 @@ void PrintJson(CliContext& context, const ScannedPartition& scan, bool loaded)
             .Field("size", f.size)
             .Field("deleted", f.deleted != 0)
             .Field("dataRecordSector", f.dataRecordSector);
+        WriteRecoverableJson(json, f.deleted != 0 ? f.recoverable : catalog::kRecoverableNotRated);
         PathField(json, paths.OfParent(f.parent), f.name);
         json.EndObject();
         std::fputs(first ? "\n" : ",\n", context.out);

@@ -118,6 +118,15 @@ std::string FormatRows(const std::vector<ntfs::ListRow>& rows)
     return text;
 }
 
+void WriteRecoverableJson(JsonWriter& json, std::uint8_t recoverable)
+{
+    json.Key("recoverable");
+    if (recoverable <= 100)
+        json.UInt(recoverable);
+    else
+        json.Null();
+}
+
 void WriteRowsJson(JsonWriter& json, const std::vector<ntfs::ListRow>& rows)
 {
     json.BeginArray();
@@ -131,6 +140,7 @@ void WriteRowsJson(JsonWriter& json, const std::vector<ntfs::ListRow>& rows)
         json.Field("id", row.id);
         json.Field("folder", row.folder);
         json.Field("deleted", row.deleted);
+        WriteRecoverableJson(json, row.recoverable);
         json.EndObject();
     }
     json.EndArray();

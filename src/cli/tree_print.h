@@ -42,5 +42,7 @@ std::string FormatRows(const std::vector<ntfs::ListRow>& rows);
 
 // The rows as an array of objects with the six columns and the folder and deleted flags.
 void WriteRowsJson(JsonWriter& json, const std::vector<ntfs::ListRow>& rows);
+// "recoverable": the rating 0..100, or null for a file not rated or not known (ntfs::ListRow).
+void WriteRecoverableJson(JsonWriter& json, std::uint8_t recoverable);
 
 }  // namespace cli

@@ -349,4 +349,25 @@ inline constexpr std::string_view kDriveInformationCaption = "Drive Information"
 inline constexpr std::string_view kFindFilesCaption = "Find File(s)";
 inline constexpr std::string_view kFileFiltersCaption = "File Filters";
 
+// Recoverability of deleted files, the browse step's preview and status line.
+inline constexpr std::string_view kColumnRecoverable = "Recoverable";
+inline constexpr std::string_view kRecoverableUnknown = "?";
+inline constexpr std::string_view kRecoverableNotRated = "\xE2\x80\x93";  // an en dash, UTF-8
+inline constexpr std::string_view kMinRecoverableLabel = "Only files at least this % recoverable:";
+inline constexpr std::string_view kMinRecoverableNone = "Any";
+inline constexpr std::string_view kStatusFolder = " folder";
+inline constexpr std::string_view kStatusFolders = " folders";
+inline constexpr std::string_view kStatusFile = " file";
+inline constexpr std::string_view kStatusFiles = " files";
+inline constexpr std::string_view kStatusDeleted = " deleted";
+inline constexpr std::string_view kStatusBytes = " bytes";
+inline constexpr std::string_view kStatusSelected = "    Selected: ";
+inline constexpr std::string_view kMenuPreview = "&Preview";
+inline constexpr std::string_view kPreviewNothing = "Select a file to preview it.";
+inline constexpr std::string_view kPreviewReading = "Reading...";
+inline constexpr std::string_view kPreviewFailed = "The file could not be read.";
+inline constexpr std::string_view kPreviewTruncated = "Only the beginning of the file is shown.";
+inline constexpr std::string_view kPreviewDamaged = "Parts of the file could not be read and are shown as zeros.";
+inline constexpr std::string_view kPreviewFolder = "No preview for a folder.";
+
 }  // namespace core::msg

@@ -82,6 +82,8 @@ MainWindow::~MainWindow()
 {
     // The views go before the members their models read (the file types, the bridge).
     disconnect(&m_bridge, nullptr, this, nullptr);
+    if (m_previewThread.joinable())
+        m_previewThread.join();
     delete takeCentralWidget();
 }
 

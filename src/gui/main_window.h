@@ -10,11 +10,14 @@
 #include <QPointer>
 #include <array>
 #include <map>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include "gui/file_types.h"
 #include "gui/prompter.h"
 #include "gui/progress_bridge.h"
+#include "recovery/preview.h"
 #include "shell/browse_commands.h"
 #include "shell/main_window.h"
 
@@ -38,6 +41,7 @@ namespace gui {
 
 class LeftTreeModel;
 class ListModel;
+class PreviewPane;
 class SaveProgressDialog;
 
 class MainWindow : public QMainWindow, public shell::MainWindow
@@ -59,6 +63,16 @@ public:
     QTreeView* treeView(shell::LeftTree tree) const;
     LeftTreeModel* treeModel(shell::LeftTree tree) const;
     QTreeView* detailsView() const noexcept { return m_details; }
+    QLabel* browseStatus() const noexcept { return m_browseStatus; }
+    PreviewPane* previewPane() const noexcept { return m_preview; }
+    QAction* previewAction() const noexcept { return m_previewAction; }
+    // How the preview reads a listing row: called on the window thread, it returns the read to run
+    // on a worker (reading at most `cap` bytes), or nothing when the row cannot be previewed.
+    using PreviewReader = std::function<recovery::PreviewBytes()>;
+    using PreviewPreparer = std::function<PreviewReader(std::size_t row, std::uint64_t cap)>;
+    void setPreviewPreparer(PreviewPreparer preparer) { m_previewPreparer = std::move(preparer); }
+    // Whether a preview read is still running (tests wait for it).
+    bool previewPending() const noexcept { return m_previewPending; }
     QListView* iconView() const noexcept { return m_icons; }
     QAbstractItemView* currentListView() const;
     ListModel* listModel() const noexcept { return m_listModel; }
@@ -71,6 +85,8 @@ public:
     bool workerRunning() const noexcept { return m_bridge.running(); }
     // The list row holding the selection mark as a row number, -1 when none.
     int selectionMarkRow() const;
+    // A click on the list header's `column`: ascending, descending, then the listing's order.
+    void sortListBy(int column);
 
     // shell::MainWindow
     void SetControlText(int id, std::string_view text) override;
@@ -175,6 +191,12 @@ private:
     void showListView(shell::ListStyle style);
     void onTreeClicked(shell::LeftTree tree, const QModelIndex& index);
     void applyTreeExpansion(shell::LeftTree tree);
+    // Widens the list's columns to their contents (within a maximum) after each listing.
+    void fitListColumns();
+    // The browse status line: the listed folder's folders, files and size, and the selection's.
+    void updateBrowseStatus();
+    // Shows the file of the selection mark in the preview pane when it is open.
+    void requestPreview();
 
     std::unique_ptr<Prompter> m_prompter;
     ProgressBridge m_bridge;
@@ -189,6 +211,15 @@ private:
     std::array<LeftTreeModel*, 4> m_treeModels{};
     std::array<QIcon, 5> m_treeImages;
 
+    QWidget* m_listPane = nullptr;       // control 1000: the list, the preview and the status line
+    QSplitter* m_listSplitter = nullptr;
+    QLabel* m_browseStatus = nullptr;
+    PreviewPane* m_preview = nullptr;
+    QAction* m_previewAction = nullptr;
+    PreviewPreparer m_previewPreparer;
+    std::thread m_previewThread;   // the last preview read; joined before the next and at the end
+    std::uint64_t m_previewGeneration = 0;
+    bool m_previewPending = false;
     QStackedWidget* m_listStack = nullptr;
     QTreeView* m_details = nullptr;
     QListView* m_icons = nullptr;

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "core/messages.h"
+#include "gui/preview_pane.h"
 #include "gui/formatted_tips.h"
 #include "gui/main_window.h"
 #include "gui/qt_text.h"
@@ -77,9 +78,30 @@ QWidget* MainWindow::buildRightPane()
     layout->setContentsMargins(0, 0, 0, 0);
 
     buildListViews();
-    m_listStack->setParent(pane);
-    registerControl(kList, m_listStack);
-    layout->addWidget(m_listStack, 100);
+    // The list with the preview beside it and the browse status line under both; the shell shows
+    // and hides them together as the list control.
+    m_listPane = new QWidget(pane);
+    m_listPane->setObjectName(QStringLiteral("listPane"));
+    auto* listLayout = new QVBoxLayout(m_listPane);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(2);
+    m_listSplitter = new QSplitter(Qt::Horizontal, m_listPane);
+    m_listStack->setParent(m_listSplitter);
+    m_listStack->show();
+    m_listSplitter->addWidget(m_listStack);
+    m_preview = new PreviewPane(m_listSplitter);
+    m_preview->hide();
+    m_listSplitter->addWidget(m_preview);
+    m_listSplitter->setStretchFactor(0, 3);
+    m_listSplitter->setStretchFactor(1, 2);
+    listLayout->addWidget(m_listSplitter, 1);
+    m_browseStatus = new QLabel(m_listPane);
+    m_browseStatus->setObjectName(QStringLiteral("browseStatus"));
+    m_browseStatus->setTextFormat(Qt::PlainText);
+    listLayout->addWidget(m_browseStatus);
+    m_listPane->hide();
+    registerControl(kList, m_listPane);
+    layout->addWidget(m_listPane, 100);
 
     auto* options = new QHBoxLayout;
     options->addWidget(buildScanTypeGroup());

@@ -2,7 +2,9 @@
 // by the details view and the icon/list view), with the browse step's keys.
 #include <QApplication>
 #include <QHeaderView>
+#include <QImageReader>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QStackedWidget>
@@ -15,6 +17,9 @@
 #include "gui/models/left_tree_model.h"
 #include "gui/models/list_model.h"
 #include "gui/qt_text.h"
+#include "gui/preview_pane.h"
+#include "core/messages.h"
+#include "shell/browse_status.h"
 
 namespace gui {
 
@@ -99,6 +104,9 @@ void MainWindow::buildListViews()
     m_details->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_details->setAlternatingRowColors(true);
     m_details->header()->setStretchLastSection(false);
+    m_details->header()->setSectionsClickable(true);
+    m_details->header()->setSortIndicatorShown(false);
+    connect(m_details->header(), &QHeaderView::sectionClicked, this, &MainWindow::sortListBy);
 
     m_icons = new QListView(m_listStack);
     m_icons->setObjectName(QStringLiteral("listIcons"));
@@ -113,6 +121,8 @@ void MainWindow::buildListViews()
     m_icons->setResizeMode(QListView::Adjust);
     m_icons->setWrapping(true);
     m_listSelection = m_details->selectionModel();
+    connect(m_listSelection, &QItemSelectionModel::selectionChanged, this, &MainWindow::updateBrowseStatus);
+    connect(m_listSelection, &QItemSelectionModel::currentChanged, this, &MainWindow::requestPreview);
 
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_icons)}) {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -120,7 +130,7 @@ void MainWindow::buildListViews()
         connect(view, &QAbstractItemView::clicked, this, [this] { Q_EMIT listClicked(); });
         connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
             Q_EMIT listClicked();
-            Q_EMIT listActivated(index.row());
+            Q_EMIT listActivated(m_listModel->listingRow(index.row()));
         });
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
             if (!view->indexAt(pos).isValid() || selectionMarkRow() < 0)
@@ -175,7 +185,7 @@ QAbstractItemView* MainWindow::currentListView() const
 int MainWindow::selectionMarkRow() const
 {
     const QModelIndex current = m_listSelection->currentIndex();
-    return current.isValid() ? current.row() : -1;
+    return current.isValid() ? m_listModel->listingRow(current.row()) : -1;
 }
 
 void MainWindow::applyTreeExpansion(shell::LeftTree tree)
@@ -265,6 +275,92 @@ void MainWindow::SetListColumns(const std::vector<shell::ListColumn>& columns)
 void MainWindow::SetListRows(const std::vector<ntfs::ListRow>& rows)
 {
     m_listModel->setRows(rows);
+    fitListColumns();
+    updateBrowseStatus();
+}
+
+void MainWindow::requestPreview()
+{
+    if (m_preview == nullptr || !m_preview->isVisible())
+        return;
+    ++m_previewGeneration;
+    const int row = selectionMarkRow();
+    const ntfs::ListRow* r = m_listModel->row(row);
+    if (r == nullptr) {
+        m_preview->showMessage(toQt(core::msg::kPreviewNothing));
+        return;
+    }
+    if (r->folder) {
+        m_preview->showMessage(toQt(core::msg::kPreviewFolder));
+        return;
+    }
+    // Images are read whole (up to the cap), anything else only as far as the pane shows it.
+    const QString name = toQt(r->name);
+    const QByteArray suffix = name.section(QLatin1Char('.'), -1).toLower().toLatin1();
+    const bool image = QImageReader::supportedImageFormats().contains(suffix);
+    const std::uint64_t cap = image ? recovery::kMaxPreviewBytes : std::uint64_t{PreviewPane::kTextBytes};
+    PreviewReader read = m_previewPreparer ? m_previewPreparer(static_cast<std::size_t>(row), cap) : PreviewReader();
+    if (!read) {
+        m_preview->showMessage(toQt(core::msg::kPreviewFailed));
+        return;
+    }
+    m_preview->showMessage(toQt(core::msg::kPreviewReading));
+    if (m_previewThread.joinable())
+        m_previewThread.join();  // one read at a time; a read is capped, so this wait is short
+    m_previewPending = true;
+    const std::uint64_t generation = m_previewGeneration;
+    QPointer<MainWindow> self(this);
+    m_previewThread = std::thread([self, read = std::move(read), generation, name] {
+        auto bytes = std::make_shared<recovery::PreviewBytes>(read());
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, bytes, generation, name] {
+                if (!self)
+                    return;
+                if (generation != self->m_previewGeneration)
+                    return;  // the selection moved on meanwhile
+                self->m_previewPending = false;
+                self->m_preview->showBytes(name, *bytes);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void MainWindow::updateBrowseStatus()
+{
+    if (m_browseStatus == nullptr)
+        return;
+    const bool browsing = m_listModel->columns().size() > 1;
+    m_browseStatus->setVisible(browsing);
+    if (browsing)
+        m_browseStatus->setText(toQt(shell::BrowseStatusText(m_listModel->rows(), SelectedListRows())));
+}
+
+void MainWindow::sortListBy(int column)
+{
+    const ListModel::SortState state = m_listModel->nextSortState(column);
+    m_listModel->sortRows(column, state);
+    QHeaderView* header = m_details->header();
+    header->setSortIndicatorShown(state != ListModel::SortState::Listing);
+    if (state != ListModel::SortState::Listing)
+        header->setSortIndicator(column, state == ListModel::SortState::Ascending ? Qt::AscendingOrder
+                                                                                : Qt::DescendingOrder);
+}
+
+void MainWindow::fitListColumns()
+{
+    // Each column as wide as its title and the texts of the rows (sampled by the header), never
+    // narrower than the layout gives it nor wider than a third of the list.
+    if (m_listModel->columns().size() <= 1 || m_listModel->rows().empty())
+        return;
+    const double scale = std::max(1.0, fontMetrics().averageCharWidth() / 6.0);
+    const int most = std::max(200, m_details->viewport()->width() / 3);
+    for (std::size_t i = 0; i < m_listModel->columns().size(); ++i) {
+        const int column = static_cast<int>(i);
+        const int least = static_cast<int>(m_listModel->columns()[i].width * scale);
+        m_details->resizeColumnToContents(column);
+        m_details->setColumnWidth(column, std::clamp(m_details->columnWidth(column), least, std::max(least, most)));
+    }
 }
 
 void MainWindow::SetListRowName(std::size_t row, std::string_view name)
@@ -282,7 +378,7 @@ std::vector<std::size_t> MainWindow::SelectedListRows() const
     // Any selected cell selects its row: the icon and list styles select the name column only.
     std::vector<std::size_t> rows;
     for (const QModelIndex& index : m_listSelection->selectedIndexes())
-        rows.push_back(static_cast<std::size_t>(index.row()));
+        rows.push_back(static_cast<std::size_t>(m_listModel->listingRow(index.row())));
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
@@ -299,7 +395,7 @@ std::optional<std::size_t> MainWindow::ListSelectionMark() const
 void MainWindow::BeginRename(std::size_t row)
 {
     QAbstractItemView* view = currentListView();
-    const QModelIndex index = m_listModel->index(static_cast<int>(row), ListModel::kName);
+    const QModelIndex index = m_listModel->index(m_listModel->viewRow(static_cast<int>(row)), ListModel::kName);
     if (!index.isValid())
         return;
     m_listModel->setEditable(true);

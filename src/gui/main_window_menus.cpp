@@ -11,6 +11,7 @@
 #include "core/messages.h"
 #include "gui/file_types.h"
 #include "gui/main_window.h"
+#include "gui/preview_pane.h"
 #include "gui/models/list_model.h"
 #include "gui/qt_text.h"
 
@@ -51,6 +52,15 @@ void MainWindow::buildMenus()
         styles->addAction(action);
     }
     menuAction(MenuItem::Details)->setChecked(true);
+    view->addSeparator();
+    m_previewAction = view->addAction(toQt(msg::kMenuPreview));
+    m_previewAction->setObjectName(QStringLiteral("previewAction"));
+    m_previewAction->setCheckable(true);
+    m_previewAction->setChecked(false);
+    connect(m_previewAction, &QAction::toggled, this, [this](bool on) {
+        m_preview->setVisible(on);
+        requestPreview();
+    });
 
     QMenu* tools = menuBar()->addMenu(toQt(msg::kMenuTools));
     addMenuAction(tools, toQt(msg::kMenuFindFiles), MenuItem::FindFiles);

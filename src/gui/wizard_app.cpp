@@ -53,6 +53,23 @@ void WizardApp::connectWindow()
             w->acceptClose();
     });
 
+    // The preview reads the file of a listing row as the Open command does: the record at its ID,
+    // through the session's disk and $MFT map. FAT files are not previewed.
+    w->setPreviewPreparer([session = m_session.get()](std::size_t row, std::uint64_t cap) -> MainWindow::PreviewReader {
+        if (row >= session->browse.rows.size() || session->catalog.volumeParams.type != core::kFsNtfs)
+            return {};
+        const ntfs::ListRow& r = session->browse.rows[row];
+        if (r.folder)
+            return {};
+        const catalog::VolumeParams& v = session->catalog.volumeParams;
+        const recovery::ClusterGeometry geometry{v.clusterBase, v.sectorsPerCluster, v.endSector};
+        const ntfs::MftRunTable* map = session->mftRunTable.Count() != 0 ? &session->mftRunTable : nullptr;
+        const core::Sector sector = std::strtoull(r.id.c_str(), nullptr, 10);
+        return [disk = &session->disk, sector, size = r.sizeBytes, geometry, map, cap] {
+            return recovery::ReadNtfsPreview(*disk, sector, size, geometry, map, cap);
+        };
+    });
+
     QObject::connect(w, &MainWindow::treeItemClicked, w,
                      [commands](shell::LeftTree tree, core::TreeItemId item) { commands->OnTreeClick(tree, item); });
     QObject::connect(w, &MainWindow::listClicked, w, [commands] { commands->OnListClick(); });

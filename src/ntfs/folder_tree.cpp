@@ -18,7 +18,8 @@ FolderTree::FolderTree(std::string rootText, int rootImage, int rootSelectedImag
     m_items.push_back(std::move(root));
 }
 
-core::TreeItemId FolderTree::Insert(core::TreeItemId parent, std::string text, int image, int selectedImage)
+core::TreeItemId FolderTree::Insert(core::TreeItemId parent, std::string text, int image, int selectedImage,
+                                    bool deleted)
 {
     if (Find(parent) == nullptr || m_items.size() >= 0xFFFFFFFFu)
         return 0;
@@ -33,6 +34,7 @@ core::TreeItemId FolderTree::Insert(core::TreeItemId parent, std::string text, i
     item.text = std::move(text);
     item.image = image;
     item.selectedImage = selectedImage;
+    item.deleted = deleted;
     m_items.push_back(std::move(item));  // may move the items; `siblings` is not used past here
     m_items[parent - 1].children.push_back(id);
     return id;

@@ -31,6 +31,7 @@ struct TreeItem
     int selectedImage = 0;
     std::vector<core::TreeItemId> children;  // in insertion order
     bool expanded = false;
+    bool deleted = false;  // the folder it shows is a deleted one (drawn apart)
 };
 
 // Ids are 1, 2, 3, ... in insertion order, the root item being 1; 0 is never an item, so a
@@ -47,7 +48,8 @@ public:
 
     // Appends an item after the last child of `parent`; returns its id, or 0 when `parent` is
     // no item. Throws std::bad_alloc when memory runs out.
-    core::TreeItemId Insert(core::TreeItemId parent, std::string text, int image, int selectedImage);
+    core::TreeItemId Insert(core::TreeItemId parent, std::string text, int image, int selectedImage,
+                            bool deleted = false);
 
     // Marks the item expanded; false when there is no such item.
     bool Expand(core::TreeItemId id) noexcept;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/filetime.h"
+#include "core/messages.h"
 
 namespace ntfs {
 namespace {
@@ -14,6 +15,7 @@ ListRow FolderRow(std::string name, bool deleted, std::string created, std::stri
                   core::TreeItemId treeItem)
 {
     ListRow row;
+    row.recoverable = catalog::kRecoverableNotRated;
     row.type = std::string(deleted ? kDeletedFolderType : kFolderType);
     row.size = "0";
     row.created = std::move(created);
@@ -65,6 +67,8 @@ std::vector<ListRow> ListShownFolder(const ShownVolume& volume, std::uint32_t ke
         const ShownFolder folder = volume.Folder(position);
         rows.push_back(FolderRow(std::string(folder.name), folder.deleted, volume.TimeText(folder.created),
                                  volume.TimeText(folder.changed), folder.treeItem));
+        rows.back().createdKey = folder.created;
+        rows.back().modifiedKey = folder.changed;
     }
     for (const std::size_t position : volume.FilesIn(key)) {
         const ShownFile file = volume.File(position);
@@ -72,6 +76,10 @@ std::vector<ListRow> ListShownFolder(const ShownVolume& volume, std::uint32_t ke
             continue;
         rows.push_back(FileRow(std::string(file.name), file.deleted, file.size, volume.TimeText(file.created),
                                volume.TimeText(file.changed), file.id, describe));
+        rows.back().recoverable = file.recoverable;
+        rows.back().sizeBytes = file.size;
+        rows.back().createdKey = file.created;
+        rows.back().modifiedKey = file.changed;
     }
     return rows;
 }
@@ -92,6 +100,15 @@ std::vector<ListRow> ListFatFolder(const catalog::Catalog& catalog, std::uint32_
                                    const TypeDescriber& describe)
 {
     return ListShownFolder(ShownVolume(catalog, ShownKind::FatLists), key, admit, describe);
+}
+
+std::string RecoverableText(std::uint8_t recoverable)
+{
+    if (recoverable == catalog::kRecoverableUnknown)
+        return std::string(core::msg::kRecoverableUnknown);
+    if (recoverable > 100)
+        return std::string(core::msg::kRecoverableNotRated);
+    return std::to_string(recoverable) + "%";
 }
 
 bool IsFolderRowType(std::string_view type) noexcept

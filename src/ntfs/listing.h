@@ -29,7 +29,17 @@ struct ListRow
     std::string id;
     bool folder = false;
     bool deleted = false;
+    // The "Recoverable" column: 0..100 of a deleted file, kRecoverableUnknown ("?") or
+    // kRecoverableNotRated ("–"; folders and live files). RecoverableText gives the text.
+    std::uint8_t recoverable = catalog::kRecoverableNotRated;
+    // Sort keys of the Size and date columns: bytes, and FILETIMEs or FAT date words.
+    std::uint64_t sizeBytes = 0;
+    std::uint64_t createdKey = 0;
+    std::uint64_t modifiedKey = 0;
 };
+
+// The text of the "Recoverable" column: "87%", "?" or "–".
+std::string RecoverableText(std::uint8_t recoverable);
 
 // Whether a file of this name is listed (the shell passes its filter test; with no filter
 // patterns every name is admitted).

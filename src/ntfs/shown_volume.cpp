@@ -149,12 +149,13 @@ ShownFile ShownVolume::File(std::size_t position) const
     switch (m_kind) {
     case ShownKind::FatLists: {
         const catalog::FatFileEntry& f = m_catalog.FatFiles()[position];
-        return {f.name,         f.parentCluster, f.size, f.writeDate, f.accessDate,
-                f.deleted != 0, f.serial,        0,      f.cluster,   std::nullopt};
+        return {f.name, f.parentCluster, f.size, f.writeDate, f.accessDate, f.deleted != 0, f.serial, 0, f.cluster,
+                catalog::kRecoverableNotRated, std::nullopt};
     }
     case ShownKind::MountedFound: {
         const catalog::FoundFileRecord& f = m_catalog.FoundFiles()[position];
-        return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.sector, f.sector, 0, std::nullopt};
+        return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.sector, f.sector, 0,
+                f.deleted != 0 ? f.recoverable : catalog::kRecoverableNotRated, std::nullopt};
     }
     case ShownKind::NtfsLists:
     case ShownKind::None:
@@ -162,7 +163,7 @@ ShownFile ShownVolume::File(std::size_t position) const
     }
     const catalog::NtfsFileEntry& f = m_catalog.NtfsFiles()[position];
     return {f.name, f.parent, f.size, f.created, f.changed, f.deleted != 0, f.dataRecordSector, f.dataRecordSector, 0,
-            f.record};
+            f.deleted != 0 ? f.recoverable : catalog::kRecoverableNotRated, f.record};
 }
 
 std::size_t ShownVolume::FileListSize() const noexcept

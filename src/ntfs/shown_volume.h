@@ -60,6 +60,9 @@ struct ShownFile
     std::uint64_t id = 0;          // the "ID" column: dataRecordSector, the found record's sector, or the FAT serial
     core::Sector recordSector = 0; // NTFS: the FILE record the data runs are read from; FAT: 0
     std::uint32_t firstCluster = 0;  // FAT: first cluster of the data; NTFS: 0
+    // Of a deleted NTFS file: 0..100, kRecoverableUnknown or kRecoverableNotRated; live and FAT
+    // files are not rated.
+    std::uint8_t recoverable = catalog::kRecoverableNotRated;
     std::optional<std::uint32_t> record;  // NTFS lists: the file's record number, checked before recovery
 };
 

@@ -20,6 +20,7 @@
 #include "ntfs/file_record.h"
 #include "ntfs/fixup.h"
 #include "ntfs/ntfs_layout.h"
+#include "ntfs/cluster_bitmap.h"
 #include "ntfs/record_names.h"
 #include "ntfs/tree_builder.h"
 
@@ -471,8 +472,8 @@ class MftWalk
 {
 public:
     MftWalk(disk::DiskState& disk, catalog::Catalog& catalog, const MftRunTable& table, core::ProgressSink& sink,
-            std::uint32_t readSectors)
-        : m_disk(disk), m_catalog(catalog), m_table(table), m_sink(sink), m_fetcher(disk, table),
+            std::uint32_t readSectors, ClusterBitmap& bitmap)
+        : m_disk(disk), m_catalog(catalog), m_table(table), m_sink(sink), m_fetcher(disk, table), m_bitmap(bitmap),
           m_readSectors(std::max<std::uint32_t>(2, readSectors & ~std::uint32_t{1})),
           m_total(table.TotalSectors()), m_totalText(std::to_string(m_total))
     {
@@ -577,11 +578,38 @@ private:
             entry.size = data.size;
             entry.deleted = flags == 0 ? 1 : 0;
             entry.dataRecordSector = data.sector;
+            if (entry.deleted != 0) {
+                entry.recoverable = Rate(number);
+            }
             m_catalog.AddNtfsFile(std::move(entry));
             ++m_catalog.fileCount;
             m_sink.PanelValue(kPanelRowFiles, std::to_string(m_catalog.fileCount));
             Added(m_catalog.NtfsFiles().back().name);
         }
+    }
+
+    // The rating of the deleted file of base record `number`: its unnamed $DATA in the base
+    // record and in the extension records its attribute list names (each counted once).
+    std::uint8_t Rate(std::uint32_t number)
+    {
+        RecoverableTally tally;
+        m_rated.clear();
+        for (const std::uint32_t holder : m_extensions) {
+            if (std::find(m_rated.begin(), m_rated.end(), holder) != m_rated.end()) {
+                continue;
+            }
+            m_rated.push_back(holder);
+            const auto record = m_fetcher.Get(holder);
+            if (!record) {
+                continue;
+            }
+            if (holder != number && (static_cast<std::uint32_t>(BaseRecordReference(record->bytes)) != number ||
+                                     !IsExtensionRecord(record->bytes))) {
+                continue;  // a list naming a record since reused is stale
+            }
+            tally.Add(m_bitmap, record->bytes);
+        }
+        return tally.Rating();
     }
 
     void Added(std::string_view name)
@@ -601,6 +629,8 @@ private:
     const MftRunTable& m_table;
     core::ProgressSink& m_sink;
     RecordFetcher m_fetcher;
+    ClusterBitmap& m_bitmap;
+    std::vector<std::uint32_t> m_rated;
     std::uint32_t m_readSectors;
     std::uint64_t m_total;
     std::string m_totalText;
@@ -616,6 +646,12 @@ private:
 }  // namespace
 
 // ---- Public routines -------------------------------------------------------------------------
+
+bool ReadMftRecord(disk::DiskState& disk, const MftRunTable& table, std::uint32_t number,
+                   std::span<std::uint8_t> record)
+{
+    return record.size() >= kFileRecordSize && ReadMappedRecord(disk, table, number, record);
+}
 
 RecordListing ListRecordAsTheWalk(disk::DiskState& disk, const catalog::VolumeParams& params, const MftRunTable& table,
                                   std::uint32_t number, RecordBytes record, core::Sector sector)
@@ -936,7 +972,8 @@ StandardScanResult StandardScan(disk::DiskState& disk, catalog::Catalog& catalog
     const std::uint64_t slots = SlotsToRead(runTable, DiskSectors(disk));
     catalog.ReserveNtfsLists(static_cast<std::size_t>(slots / 8), static_cast<std::size_t>(slots));
 
-    MftWalk walk(disk, catalog, runTable, sink, options.readSectors);
+    ClusterBitmap bitmap = ClusterBitmap::Open(disk, params, runTable, DiskSectors(disk));
+    MftWalk walk(disk, catalog, runTable, sink, options.readSectors, bitmap);
     const bool finished = walk.Run();
     result.recordsRead = walk.RecordsRead();
     result.outcome = finished ? StandardScanOutcome::Completed : StandardScanOutcome::Stopped;

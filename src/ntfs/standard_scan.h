@@ -120,6 +120,11 @@ bool ConfineMftRuns(MftRunTable& table, core::Sector firstSector, core::Sector l
 // the scanned range's, never past the end of the disk.
 core::Sector MftLastSector(const disk::DiskState& disk, const catalog::Catalog& catalog) noexcept;
 
+// Reads record `number` of the $MFT that `table` maps (its two sectors, wherever each lies) into
+// `record` (1024 bytes) and applies the fixup. False when it maps to no sector or lacks "FILE".
+bool ReadMftRecord(disk::DiskState& disk, const MftRunTable& table, std::uint32_t number,
+                   std::span<std::uint8_t> record);
+
 // What the walk makes of one record.
 struct RecordListing
 {
@@ -174,7 +179,8 @@ struct StandardScanResult
 // nothing, though it keeps its number. Every other record that yields a name becomes a folder
 // (flags byte 2 or 3; deleted when 2; the root "." excepted) or a file (any other flags byte;
 // deleted when 0) with the size and dataRecordSector of the first of its records holding the
-// unnamed $DATA. The name is chosen over the base record and the extension records its attribute
+// unnamed $DATA; a deleted file is rated against the volume's cluster bitmap (record 6, read
+// piece by piece as deleted files need it). The name is chosen over the base record and the extension records its attribute
 // list names for $FILE_NAME, by namespace first: Win32, then Win32+DOS, then DOS, then POSIX; its
 // parent and times come from the same $FILE_NAME.
 // The stop flag is polled before every run and every record. Afterwards (finished or stopped):

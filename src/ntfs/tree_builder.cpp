@@ -189,7 +189,8 @@ TreeBuildCounts BuildTree(const Folders& folders, std::uint32_t folderCount, Fol
         placed[position] = true;
 
         const auto& entry = folders[position];
-        const core::TreeItemId child = tree.Insert(frame.item, entry.name, kTreeImageFolder, kTreeImageFolderOpen);
+        const core::TreeItemId child = tree.Insert(frame.item, entry.name, kTreeImageFolder, kTreeImageFolderOpen,
+                                                      entry.deleted != 0);
         setItem(position, child);
         ++counts.placed;
         reporter.Report(counts.placed, folderCount);

@@ -409,7 +409,10 @@ private:
         const ntfs::ShownFile f = m_volume.File(position);
         const std::string fileName(f.name);
         const int deleted = f.deleted ? 1 : 0;
-        if (m_volume.Fat()) {
+        if (BelowMinimumRecoverable(f.recoverable, extractor.Context().settings.minRecoverable)) {
+            // The minimum share belongs with the deleted-file policy: only deleted files are rated.
+            result.outcome = ExtractOutcome::ExcludedDeleted;
+        } else if (m_volume.Fat()) {
             result = extractor.ExtractFatFile(FatExtractRequest{out.path, static_cast<std::uint32_t>(f.id), 1,
                                                                 f.firstCluster, static_cast<std::uint32_t>(f.size),
                                                                 fileName, deleted, free});

@@ -49,6 +49,7 @@ SettingsChoice ChoiceFromSettings(const disk::DiskState& disk, const RecoverySet
     if (ValidDeleted(settings.deletedPolicy)) {
         choice.deleted = settings.deletedPolicy;
     }
+    choice.minRecoverable = std::min(settings.minRecoverable, kMaxMinRecoverable);
     return choice;
 }
 
@@ -63,6 +64,9 @@ ApplyOutcome ApplyChoice(const SettingsChoice& choice, disk::DiskState& disk, Re
     if ((choice.duplicate && !ValidDuplicate(*choice.duplicate)) || (choice.deleted && !ValidDeleted(*choice.deleted))) {
         return ApplyOutcome::PolicyOutOfRange;
     }
+    if (choice.minRecoverable > kMaxMinRecoverable) {
+        return ApplyOutcome::MinimumOutOfRange;
+    }
     disk.readChunkSectors = static_cast<std::uint32_t>(choice.sectorsIndex + 1);
     disk.readRetryCount = static_cast<std::uint16_t>(choice.retriesIndex + 1);
     if (choice.duplicate) {
@@ -71,6 +75,7 @@ ApplyOutcome ApplyChoice(const SettingsChoice& choice, disk::DiskState& disk, Re
     if (choice.deleted) {
         settings.deletedPolicy = *choice.deleted;
     }
+    settings.minRecoverable = choice.minRecoverable;
     return ApplyOutcome::Applied;
 }
 
@@ -88,6 +93,12 @@ std::optional<std::uint16_t> ParseReadRetryCount(std::string_view text)
 {
     const auto v = ParseInRange(text, kMinReadRetryCount, kMaxReadRetryCount);
     return v ? std::optional<std::uint16_t>(static_cast<std::uint16_t>(*v)) : std::nullopt;
+}
+
+std::optional<std::uint8_t> ParseMinRecoverable(std::string_view text)
+{
+    const auto v = ParseInRange(text, 0, kMaxMinRecoverable);
+    return v ? std::optional<std::uint8_t>(static_cast<std::uint8_t>(*v)) : std::nullopt;
 }
 
 }  // namespace recovery

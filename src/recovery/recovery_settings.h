@@ -34,7 +34,20 @@ struct RecoverySettings
 {
     DuplicatePolicy duplicatePolicy = DuplicatePolicy::Rename;
     DeletedPolicy deletedPolicy = DeletedPolicy::Include;
+    // Only deleted files rated at least this share (0..100) are copied; 0 copies every file.
+    // Files that are not rated (live ones, no data clusters) or whose rating is not known pass.
+    std::uint8_t minRecoverable = 0;
 };
+
+// Whether a file of this rating (ShownFile::recoverable) falls below the minimum.
+constexpr bool BelowMinimumRecoverable(std::uint8_t recoverable, std::uint8_t minimum) noexcept
+{
+    return minimum != 0 && recoverable <= 100 && recoverable < minimum;
+}
+
+// The minimum's range, and its entries in the dialog's list: "Any", then 10 .. 100 in steps of 10.
+inline constexpr std::uint8_t kMaxMinRecoverable = 100;
+inline constexpr std::size_t kMinRecoverableEntryCount = 11;
 
 // Ranges of the two disk settings (the dialog's lists hold exactly these values, in order).
 inline constexpr std::uint32_t kMinReadChunkSectors = 1;
@@ -55,6 +68,7 @@ struct SettingsChoice
     std::size_t retriesIndex = 0;
     std::optional<DuplicatePolicy> duplicate;
     std::optional<DeletedPolicy> deleted;
+    std::uint8_t minRecoverable = 0;  // 0..100
 };
 
 // The controls as the dialog opens: list entries readChunkSectors - 1 and readRetryCount - 1
@@ -68,6 +82,7 @@ enum class ApplyOutcome
     SectorsOutOfRange,   // sectorsIndex is past the last entry
     RetriesOutOfRange,   // retriesIndex is past the last entry
     PolicyOutOfRange,    // a policy value other than 1, 2 or 3
+    MinimumOutOfRange,   // a minimum share above 100
 };
 
 // OK: checks every control first and, only when all are in range, sets readChunkSectors =
@@ -85,5 +100,7 @@ inline constexpr std::size_t kRetriesEntryCount = kMaxReadRetryCount;
 // kChunkOptionRange / kRetriesOptionRange of messages.h).
 std::optional<std::uint32_t> ParseReadChunkSectors(std::string_view text);
 std::optional<std::uint16_t> ParseReadRetryCount(std::string_view text);
+// --min-recoverable: a plain decimal number 0..100.
+std::optional<std::uint8_t> ParseMinRecoverable(std::string_view text);
 
 }  // namespace recovery

@@ -64,7 +64,7 @@ FindResult FindFiles(const catalog::Catalog& catalog, const FindRequest& request
         if (cached == paths.end()) {
             cached = paths.emplace(file.parent, JoinedPath(volume, file.parent)).first;
         }
-        const FindRow row{std::move(upper), cached->second, file.size};
+        const FindRow row{std::move(upper), cached->second, file.size, file.recoverable};
         ++result.rows;
         if (sink) {
             sink(row, result.rows);

@@ -33,6 +33,7 @@ struct FindRow
     std::string name;        // upper-cased
     std::string path;        // "\" for the root, "\DOCS\2005" below it
     std::uint64_t size = 0;  // bytes (32-bit for FAT files)
+    std::uint8_t recoverable = catalog::kRecoverableNotRated;  // of a deleted NTFS file (ntfs::ShownFile)
 };
 
 // Receives each hit as it is found, with the number of rows so far ("Files Found"); the row's

@@ -149,6 +149,7 @@ struct TreeNode
     int image = 0;                // index into the left-pane image list (ntfs/folder_tree.h)
     int selectedImage = 0;
     bool expanded = false;
+    bool deleted = false;         // a deleted folder: drawn greyed with a mark on its icon
 };
 // Items with every parent before its children, the root first.
 using TreeModel = std::vector<TreeNode>;

@@ -270,7 +270,8 @@ std::string_view QuickHelp(int step)
 std::vector<ListColumn> BrowseColumns(bool sizeRightAligned)
 {
     return {{"Name", 150, false},    {"Type", 100, false},    {"Size", 70, sizeRightAligned},
-            {"Created", 100, false}, {"Modified", 70, false}, {"ID", 70, false}};
+            {"Created", 100, false}, {"Modified", 70, false}, {"ID", 70, false},
+            {std::string(core::msg::kColumnRecoverable), 80, true}};
 }
 
 std::vector<ListColumn> DetailsColumns() { return {{std::string(kDetailsColumn), 500, false}}; }
@@ -308,7 +309,8 @@ TreeModel TreeModelOf(const ntfs::FolderTree& tree)
     for (core::TreeItemId id = 1; id <= tree.Size(); ++id) {
         const ntfs::TreeItem* item = tree.Find(id);
         if (item != nullptr) {
-            model.push_back({item->id, item->parent, item->text, item->image, item->selectedImage, item->expanded});
+            model.push_back({item->id, item->parent, item->text, item->image, item->selectedImage, item->expanded,
+                             item->deleted});
         }
     }
     return model;

@@ -601,10 +601,11 @@ void Wizard::StartMount()
     RunWorker(
         [this, rows] {
             m_session.upCase.reset();
+            advscan::MapMountedMft(m_session.disk, m_session.catalog.volumeParams, m_session.mftRunTable);
+            advscan::RateMountedFiles(m_session.disk, m_session.catalog, m_session.mftRunTable);
             *rows = advscan::MountFoundFileSystem(m_session.catalog, *m_session.folderTree, m_window.WorkerSink(),
                                                   ListingAdmitter(m_session), ListingDescriber())
                         .rootRows;
-            advscan::MapMountedMft(m_session.disk, m_session.catalog.volumeParams, m_session.mftRunTable);
             TakeVolumeUpCase(m_session, *rows);
         },
         [this, rows] { EndMount(*rows); });

@@ -424,6 +424,8 @@ void ReadNtfsBody(Cursor& c, SnapshotContents& s)
             e.changed = c.U64();
             e.deleted = c.U8();
             e.size = c.U64();
+            // Snapshots carry no rating: a loaded deleted file is shown as not known.
+            e.recoverable = e.deleted != 0 ? catalog::kRecoverableUnknown : catalog::kRecoverableNotRated;
             s.ntfsFiles.push_back(std::move(e));
         }
     }

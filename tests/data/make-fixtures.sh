@@ -23,7 +23,7 @@ ORACLE=$DATA/oracle
 mkdir -p "$WORK" "$MNT" "$ORACLE"
 
 [[ $(id -u) -eq 0 ]] || { echo "make-fixtures.sh: needs root (ntfs-3g FUSE mounts)" >&2; exit 1; }
-for tool in mkntfs ntfs-3g ntfsls ntfsinfo sfdisk mkfs.vfat mcopy mmd setfattr fls istat icat mmls xz python3; do
+for tool in mkntfs ntfs-3g ntfsls ntfsinfo ntfsundelete sfdisk mkfs.vfat mcopy mmd setfattr fls istat icat mmls xz python3; do
     command -v "$tool" >/dev/null || { echo "make-fixtures.sh: $tool not found" >&2; exit 1; }
 done
 
@@ -329,6 +329,7 @@ oracles() {
         fsstat -o "$start" "$disk" >"$ORACLE/$name.p$part.fsstat.txt" 2>&1 || true
         if [[ $fs == ntfs && -n $vol ]]; then
             ntfsls -a -R -i -F "$vol" >"$ORACLE/$name.p$part.ntfsls.txt" 2>&1 || true
+            ntfsundelete --scan "$vol" >"$ORACLE/$name.p$part.ntfsundelete.txt" 2>&1 || true
         fi
     done
 }

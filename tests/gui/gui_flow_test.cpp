@@ -9,7 +9,10 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
+#include <QPalette>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -19,6 +22,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <algorithm>
 #include <map>
 
 #include "core/messages.h"
@@ -30,6 +34,7 @@
 #include "gui/dialogs/save_progress_dialog.h"
 #include "gui/models/left_tree_model.h"
 #include "gui/models/list_model.h"
+#include "gui/preview_pane.h"
 #include "gui/qt_text.h"
 #include "gui/wizard_app.h"
 #include "scripted_prompter.h"
@@ -89,6 +94,10 @@ class GuiFlowTest : public QObject
 private Q_SLOTS:
     void standardScanToTheBrowseStep();
     void foldersByDoubleClickAndByTreeClick();
+    void listSortsByColumnAndBackToTheListingsOrder();
+    void deletedEntriesAreGreyedWithAMark();
+    void statusLineCountsTheFolderAndTheSelection();
+    void previewShowsTextAndHexFromMemory();
     void renameThenRecoverSelected();
     void recoverAllUnderEachDuplicatePolicy();
     void creationErrorIsAskedFromTheWorker();
@@ -128,7 +137,8 @@ void GuiFlowTest::standardScanToTheBrowseStep()
     QVERIFY(rig.w().treeView(shell::LeftTree::Folders)->isEnabled());
     QVERIFY(!rig.w().treeView(shell::LeftTree::Partitions)->isVisible());
     QCOMPARE(rig.w().listModel()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Name"));
-    QCOMPARE(rig.w().listModel()->columnCount(), 6);
+    QCOMPARE(rig.w().listModel()->columnCount(), 7);
+    QCOMPARE(rig.w().listModel()->headerData(6, Qt::Horizontal).toString(), gui::toQt(msg::kColumnRecoverable));
     QVERIFY(rig.row(QStringLiteral("Documents")) >= 0);
     QVERIFY(rig.row(QStringLiteral("README.TXT")) >= 0);
     // Menu state 3: recovery offered, loading greyed; the tool buttons follow.
@@ -136,6 +146,175 @@ void GuiFlowTest::standardScanToTheBrowseStep()
     QVERIFY(!rig.w().menuAction(shell::MenuItem::LoadSnapshot)->isEnabled());
     QVERIFY(rig.w().control(ctl::kBack)->isVisible());
     QVERIFY(!rig.w().control(ctl::kStop)->isVisible());
+}
+
+namespace {
+
+// The texts of one column in the order the view shows them.
+QStringList columnTexts(gui::ListModel* model, int column)
+{
+    QStringList texts;
+    for (int r = 0; r < model->rowCount(); ++r)
+        texts << model->index(r, column).data().toString();
+    return texts;
+}
+
+void clickHeader(gui::MainWindow& w, int column)
+{
+    QHeaderView* header = w.detailsView()->header();
+    const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+}
+
+}  // namespace
+
+void GuiFlowTest::listSortsByColumnAndBackToTheListingsOrder()
+{
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
+    QVERIFY(rig.toBrowseStep());
+    rig.enterFolder(QStringLiteral("Documents"));
+    gui::ListModel* model = rig.w().listModel();
+    const QStringList listing = columnTexts(model, gui::ListModel::kName);
+    QVERIFY(listing.size() > 5);
+
+    // Sizes sort as numbers ("50000" after "5000", "200000" last), ascending then descending.
+    clickHeader(rig.w(), gui::ListModel::kSize);
+    QCOMPARE(model->sortState(), gui::ListModel::SortState::Ascending);
+    std::vector<qulonglong> sizes;
+    for (const QString& text : columnTexts(model, gui::ListModel::kSize))
+        sizes.push_back(text.toULongLong());
+    QVERIFY(std::is_sorted(sizes.begin(), sizes.end()));
+    QCOMPARE(columnTexts(model, gui::ListModel::kName).last(), QStringLiteral("big.txt"));
+    clickHeader(rig.w(), gui::ListModel::kSize);
+    QCOMPARE(model->sortState(), gui::ListModel::SortState::Descending);
+    QCOMPARE(columnTexts(model, gui::ListModel::kName).first(), QStringLiteral("big.txt"));
+    QVERIFY(rig.w().detailsView()->header()->isSortIndicatorShown());
+    // The third click gives back the listing's own order (folders first, catalog order).
+    clickHeader(rig.w(), gui::ListModel::kSize);
+    QCOMPARE(model->sortState(), gui::ListModel::SortState::Listing);
+    QCOMPARE(columnTexts(model, gui::ListModel::kName), listing);
+    QVERIFY(!rig.w().detailsView()->header()->isSortIndicatorShown());
+
+    // Dates sort as times, not as their texts ("7-3-2005" would sort after "12-3-2005").
+    clickHeader(rig.w(), gui::ListModel::kCreated);
+    std::vector<std::uint64_t> created;
+    for (int r = 0; r < model->rowCount(); ++r)
+        created.push_back(model->row(model->listingRow(r))->createdKey);
+    QVERIFY(std::is_sorted(created.begin(), created.end()));
+
+    // A sorted view still hands the shell the listing's rows: opening a folder row by
+    // double-click, and the selection.
+    clickHeader(rig.w(), gui::ListModel::kName);
+    clickHeader(rig.w(), gui::ListModel::kName);  // descending
+    const int view = rig.row(QStringLiteral("letter.txt"));
+    QVERIFY(view >= 0);
+    rig.clickRow(view);
+    const auto selected = rig.w().SelectedListRows();
+    QCOMPARE(selected.size(), std::size_t{1});
+    QCOMPARE(gui::toQt(model->rows()[selected[0]].name), QStringLiteral("letter.txt"));
+    rig.enterFolder(QStringLiteral("Reports"));
+    QVERIFY(rig.row(QStringLiteral("readme.txt")) >= 0);
+    // The sort stays while the user moves through folders, and the columns fit their texts.
+    QCOMPARE(model->sortState(), gui::ListModel::SortState::Descending);
+    QVERIFY(rig.w().detailsView()->columnWidth(gui::ListModel::kCreated) >=
+            rig.w().detailsView()->fontMetrics().horizontalAdvance(
+                model->index(0, gui::ListModel::kCreated).data().toString()));
+}
+
+void GuiFlowTest::deletedEntriesAreGreyedWithAMark()
+{
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
+    QVERIFY(rig.toBrowseStep());
+    rig.enterFolder(QStringLiteral("Documents"));
+    gui::ListModel* model = rig.w().listModel();
+    const QModelIndex gone = model->index(rig.row(QStringLiteral("deleted_big.txt")), gui::ListModel::kName);
+    const QModelIndex live = model->index(rig.row(QStringLiteral("letter.txt")), gui::ListModel::kName);
+    QVERIFY(gone.isValid() && live.isValid());
+    QCOMPARE(gone.data(gui::ListModel::kDeletedRole).toBool(), true);
+    QCOMPARE(live.data(gui::ListModel::kDeletedRole).toBool(), false);
+    const QColor disabled = QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    QCOMPARE(gone.data(Qt::ForegroundRole).value<QColor>(), disabled);
+    QVERIFY(!live.data(Qt::ForegroundRole).isValid());
+    // The mark changes the icon's pixels; the Type texts stay as they were.
+    const QImage marked = gone.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
+    const QImage plain = rig.w().fileTypes().fileIcon(QStringLiteral("deleted_big.txt")).pixmap(16, 16).toImage();
+    QVERIFY(!marked.isNull());
+    QVERIFY(marked != plain);
+    QVERIFY(model->index(gone.row(), gui::ListModel::kType).data().toString().startsWith(QStringLiteral("Deleted ")));
+    // The Recoverable column: the share of a deleted file, a dash for a live one.
+    QCOMPARE(model->index(gone.row(), gui::ListModel::kRecoverable).data().toString(), QStringLiteral("100%"));
+    const QModelIndex share = model->index(gone.row(), gui::ListModel::kRecoverable);
+    QCOMPARE(share.data(gui::ListModel::kRecoverableRole).toInt(), 100);
+    QCOMPARE(model->index(live.row(), gui::ListModel::kRecoverable).data().toString(),
+             gui::toQt(msg::kRecoverableNotRated));
+
+    // The folder tree greys deleted folders the same way.
+    gui::LeftTreeModel* tree = rig.w().treeModel(shell::LeftTree::Folders);
+    bool sawDeleted = false;
+    for (const catalog::NtfsFolderEntry& f : rig.s().catalog.NtfsFolders()) {
+        const QModelIndex item = tree->indexForId(f.treeItem);
+        if (!item.isValid())
+            continue;
+        QCOMPARE(item.data(gui::ListModel::kDeletedRole).toBool(), f.deleted != 0);
+        if (f.deleted != 0) {
+            QCOMPARE(item.data(Qt::ForegroundRole).value<QColor>(), disabled);
+            sawDeleted = true;
+        }
+    }
+    QVERIFY(sawDeleted);
+}
+
+void GuiFlowTest::statusLineCountsTheFolderAndTheSelection()
+{
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
+    QVERIFY(rig.toBrowseStep());
+    rig.enterFolder(QStringLiteral("Documents"));
+    QLabel* status = rig.w().browseStatus();
+    QVERIFY(status->isVisible());
+    // Documents: Reports; Long file name (1500), letter (5000), big (200000) and the two deleted
+    // files (500 and 50000).
+    QCOMPARE(status->text(), QStringLiteral("1 folder, 5 files (2 deleted), 251.0 KB"));
+    rig.clickRow(rig.row(QStringLiteral("letter.txt")));
+    QCOMPARE(status->text(),
+             QStringLiteral("1 folder, 5 files (2 deleted), 251.0 KB    Selected: 0 folders, 1 file, 4.9 KB"));
+}
+
+void GuiFlowTest::previewShowsTextAndHexFromMemory()
+{
+    Rig rig(gui_test::fixture("ntfs_basic.img"));
+    QVERIFY(rig.toBrowseStep());
+    gui::PreviewPane* pane = rig.w().previewPane();
+    QVERIFY(!pane->isVisible());  // off until the View menu opens it
+    QVERIFY(!rig.w().previewAction()->isChecked());
+    rig.w().previewAction()->trigger();
+    QVERIFY(pane->isVisible());
+
+    rig.enterFolder(QStringLiteral("Documents"));
+    rig.clickRow(rig.row(QStringLiteral("letter.txt")));
+    QTRY_VERIFY(!rig.w().previewPending());
+    QCOMPARE(pane->kind(), gui::PreviewPane::Kind::Text);
+    QVERIFY2(pane->shownText().startsWith(QStringLiteral("Documents/letter.txt offset 0000000000")),
+             qPrintable(pane->shownText().left(80)));
+    QCOMPARE(pane->shownText().size(), 5000);
+    // A deleted file reads the same way, from its old clusters.
+    rig.clickRow(rig.row(QStringLiteral("deleted_big.txt")));
+    QTRY_VERIFY(!rig.w().previewPending());
+    QCOMPARE(pane->kind(), gui::PreviewPane::Kind::Text);
+    QVERIFY(pane->shownText().startsWith(QStringLiteral("Documents/deleted_big.txt offset 0000000000")));
+    QCOMPARE(pane->shownText().size(), 50000);
+    rig.clickRow(rig.row(QStringLiteral("Reports")));
+    QCOMPARE(pane->kind(), gui::PreviewPane::Kind::Message);
+
+    // A file holding zeros first (a sparse file) is shown in hex.
+    rig.clickTree(shell::LeftTree::Folders, rig.w().treeModel(shell::LeftTree::Folders)->rootId());
+    rig.enterFolder(QStringLiteral("sparse"));
+    rig.clickRow(rig.row(QStringLiteral("sparse.bin")));
+    QTRY_VERIFY(!rig.w().previewPending());
+    QCOMPARE(pane->kind(), gui::PreviewPane::Kind::Hex);
+    QVERIFY(pane->shownText().startsWith(QStringLiteral("00000000  00 00 00 00")));
+
+    rig.w().previewAction()->trigger();
+    QVERIFY(!pane->isVisible());
 }
 
 void GuiFlowTest::foldersByDoubleClickAndByTreeClick()

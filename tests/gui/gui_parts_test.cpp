@@ -1,6 +1,8 @@
 // The window's parts on their own: the progress bridge's threading, the list and tree models,
 // the desktop-entry reader of "Open With", the message box and the recovery dialogs.
 #include <QApplication>
+#include <QBuffer>
+#include <QImage>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -19,6 +21,7 @@
 #include <thread>
 
 #include "core/messages.h"
+#include "gui/preview_pane.h"
 #include "gui/desktop_apps.h"
 #include "gui/dialogs/message_box.h"
 #include "gui/dialogs/open_with_dialog.h"
@@ -54,6 +57,7 @@ private Q_SLOTS:
     void messageBoxButtonsByKind();
     void saveProgressButtonsSetTheFlagsAndDoNotClose();
     void settingsDialogHandsBackItsControls();
+    void previewPaneChoosesImageTextOrHex();
 };
 
 void GuiPartsTest::bridgeShowsOnlyTheLatestValuesAndFlushesBeforeTheEnd()
@@ -430,6 +434,41 @@ void GuiPartsTest::settingsDialogHandsBackItsControls()
     QCOMPARE(chosen.retriesIndex, std::size_t{2});
     QVERIFY(chosen.duplicate == recovery::DuplicatePolicy::Skip);
     QVERIFY(!chosen.deleted.has_value());
+}
+
+void GuiPartsTest::previewPaneChoosesImageTextOrHex()
+{
+    gui::PreviewPane pane;
+    recovery::PreviewBytes preview;
+    QImage image(7, 5, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(image.save(&buffer, "PNG"));
+    preview.bytes.assign(png.begin(), png.end());
+    pane.showBytes(QStringLiteral("photo.png"), preview);
+    QCOMPARE(pane.kind(), gui::PreviewPane::Kind::Image);
+    QCOMPARE(pane.imageLabel()->pixmap().size(), QSize(7, 5));
+
+    // The same bytes under a text name are not text (NUL bytes): hex.
+    pane.showBytes(QStringLiteral("photo.txt"), preview);
+    QCOMPARE(pane.kind(), gui::PreviewPane::Kind::Hex);
+    QVERIFY(pane.shownText().startsWith(QStringLiteral("00000000  89 50 4e 47")));
+
+    // Encodings: UTF-8, UTF-16 with its mark, Latin-1.
+    const auto show = [&](const QByteArray& bytes) {
+        preview.bytes.assign(bytes.begin(), bytes.end());
+        pane.showBytes(QStringLiteral("a.txt"), preview);
+        return pane.shownText();
+    };
+    QCOMPARE(show(QByteArray("caf\xC3\xA9\n")), QStringLiteral("caf\u00e9\n"));
+    QCOMPARE(show(QByteArray("\xFF\xFEh\0i\0", 6)), QStringLiteral("hi"));
+    QCOMPARE(show(QByteArray("ni\xF1o a\xF1o")), QStringLiteral("ni\u00f1o a\u00f1o"));
+    QCOMPARE(pane.kind(), gui::PreviewPane::Kind::Text);
+    preview.readable = false;
+    pane.showBytes(QStringLiteral("a.txt"), preview);
+    QCOMPARE(pane.kind(), gui::PreviewPane::Kind::Message);
 }
 
 QTEST_MAIN(GuiPartsTest)

@@ -3,6 +3,7 @@
 // Used by tools/screenshots.sh; not a test.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
@@ -63,6 +64,29 @@ int main(int argc, char** argv)
     rig.w().SetListStyle(shell::ListStyle::Icons);
     ok &= save(rig.w(), out, "4-browse-icons");
     rig.w().SetListStyle(shell::ListStyle::Details);
+
+    // Details with deleted entries greyed, the Recoverable column, the status line and the preview
+    // of a file (a deleted one where the folder has one).
+    rig.w().resize(1250, 700);
+    rig.w().previewAction()->trigger();
+    int pick = -1;
+    const auto& rows = rig.w().listModel()->rows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!rows[i].folder && (pick < 0 || rows[i].deleted))
+            pick = static_cast<int>(i);
+        if (pick >= 0 && rows[static_cast<std::size_t>(pick)].deleted)
+            break;
+    }
+    if (pick >= 0) {
+        rig.clickRow(rig.w().listModel()->viewRow(pick));
+        QElapsedTimer waited;
+        waited.start();
+        while (rig.w().previewPending() && waited.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    ok &= save(rig.w(), out, "10-browse-preview");
+    rig.w().previewAction()->trigger();
+    rig.w().resize(1000, 700);
 
     // Back to the drive step, then the Advance Scan over the first partition's range.
     rig.click(gui_test::ctl::kBack);

@@ -57,12 +57,13 @@ struct Rig
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
     }
 
+    // The view row showing the entry named `name` (the listing's row until a column is sorted); -1 when none.
     int row(const QString& name)
     {
         const auto& rows = w().listModel()->rows();
         for (std::size_t i = 0; i < rows.size(); ++i) {
             if (gui::toQt(rows[i].name) == name)
-                return static_cast<int>(i);
+                return w().listModel()->viewRow(static_cast<int>(i));  // where the view shows it
         }
         return -1;
     }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,13 @@ std::string CatalogLists(const std::string& json)
     return at == std::string::npos ? std::string() : json.substr(at);
 }
 
+// The lists as a snapshot gives them back: snapshots carry no recoverability, so every rating of
+// a deleted file reads null after a load.
+std::string WithoutRatings(const std::string& lists)
+{
+    return std::regex_replace(lists, std::regex("\"recoverable\":[0-9]+"), "\"recoverable\":null");
+}
+
 TEST_F(CliSnapshot, LoadedSnapshotShowsTheScannedCatalog)
 {
     const std::string scanned = ScanAndSave("basic.QDN");
@@ -84,7 +92,8 @@ TEST_F(CliSnapshot, LoadedSnapshotShowsTheScannedCatalog)
     const CliRun loaded = Run("scan --snapshot " + Quoted(Path("basic.QDN").string()) + " --json");
     ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
     EXPECT_EQ(loaded.out.rfind("{\"outcome\":\"loaded\",\"placeholders\":1,", 0), 0u) << loaded.out;
-    EXPECT_EQ(CatalogLists(loaded.out), CatalogLists(scanned));
+    EXPECT_NE(CatalogLists(scanned).find("\"recoverable\":100"), std::string::npos);
+    EXPECT_EQ(CatalogLists(loaded.out), WithoutRatings(CatalogLists(scanned)));
     // The run table came back from the fixture, so nothing is said about it.
     EXPECT_EQ(loaded.err.find("run table"), std::string::npos) << loaded.err;
 
@@ -129,7 +138,7 @@ TEST_F(CliSnapshot, WithoutADriveTheCatalogIsShownAndTheRunTableMissing)
     const std::string scanned = ScanAndSave("basic.QDN");
     const CliRun loaded = Run("scan --snapshot " + Quoted(Path("basic.QDN").string()) + " --json", false);
     ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
-    EXPECT_EQ(CatalogLists(loaded.out), CatalogLists(scanned));
+    EXPECT_EQ(CatalogLists(loaded.out), WithoutRatings(CatalogLists(scanned)));
     EXPECT_NE(loaded.err.find("run table could not be rebuilt"), std::string::npos) << loaded.err;
 }
 

@@ -65,6 +65,21 @@ RecoverySettingsDialog::RecoverySettingsDialog(const recovery::SettingsChoice& c
                    m_duplicate, current.duplicate ? static_cast<int>(*current.duplicate) : 0);
     QGroupBox* deletedBox = radioGroup(this, msg::kDeletedGroup, {msg::kIncludeDeleted, msg::kOnlyDeleted, msg::kExcludeDeleted},
                                        m_deleted, current.deleted ? static_cast<int>(*current.deleted) : 0);
+    // Under the deleted-file choices: the least share of a deleted file's data still free.
+    auto* minimumRow = new QHBoxLayout;
+    m_minRecoverable = new QComboBox(deletedBox);
+    m_minRecoverable->setObjectName(QStringLiteral("minRecoverable"));
+    for (std::size_t i = 0; i < recovery::kMinRecoverableEntryCount; ++i)
+        m_minRecoverable->addItem(i == 0 ? toQt(msg::kMinRecoverableNone) : QString::number(i * 10) + QLatin1Char('%'),
+                                  static_cast<int>(i * 10));
+    // A minimum set from the command line between the steps shows as the next entry up.
+    m_minRecoverable->setCurrentIndex(std::min(static_cast<int>(recovery::kMinRecoverableEntryCount) - 1,
+                                               (current.minRecoverable + 9) / 10));
+    auto* minimumLabel = new QLabel(toQt(msg::kMinRecoverableLabel), deletedBox);
+    minimumLabel->setBuddy(m_minRecoverable);
+    minimumRow->addWidget(minimumLabel);
+    minimumRow->addWidget(m_minRecoverable);
+    static_cast<QVBoxLayout*>(deletedBox->layout())->addLayout(minimumRow);
 
     auto* retriesBox = new QGroupBox(toQt(msg::kBadSectorsGroup), this);
     auto* retriesRow = new QHBoxLayout(retriesBox);
@@ -101,6 +116,7 @@ recovery::SettingsChoice RecoverySettingsDialog::choice() const
         result.duplicate = static_cast<recovery::DuplicatePolicy>(id);
     if (const int id = m_deleted->checkedId(); id > 0)
         result.deleted = static_cast<recovery::DeletedPolicy>(id);
+    result.minRecoverable = static_cast<std::uint8_t>(std::clamp(m_minRecoverable->currentData().toInt(), 0, 100));
     return result;
 }
 

@@ -25,12 +25,14 @@ public:
     QComboBox* retriesList() const noexcept { return m_retries; }
     QButtonGroup* duplicateGroup() const noexcept { return m_duplicate; }
     QButtonGroup* deletedGroup() const noexcept { return m_deleted; }
+    QComboBox* minRecoverableList() const noexcept { return m_minRecoverable; }
 
 private:
     QComboBox* m_sectors = nullptr;
     QComboBox* m_retries = nullptr;
     QButtonGroup* m_duplicate = nullptr;
     QButtonGroup* m_deleted = nullptr;
+    QComboBox* m_minRecoverable = nullptr;  // entry i: i * 10 %, entry 0 "Any"
 };
 
 }  // namespace gui

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "gui/models/list_model.h"
 #include "gui/qt_text.h"
 
 namespace gui {
@@ -41,6 +42,7 @@ void LeftTreeModel::setItems(const shell::TreeModel& items)
         n.image = item.image;
         n.selectedImage = item.selectedImage;
         n.expanded = item.expanded;
+        n.deleted = item.deleted;
         n.present = true;
     }
     endResetModel();
@@ -129,12 +131,24 @@ QVariant LeftTreeModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::DisplayRole)
         return n->text;
+    if (role == ListModel::kDeletedRole)
+        return n->deleted;
+    if (role == Qt::ForegroundRole)
+        return n->deleted ? QVariant(deletedTextColor()) : QVariant();
     if (role != Qt::DecorationRole)
         return {};
+    if (n->deleted)
+        return withDeletedOverlay(plainIcon(*n));
+    return plainIcon(*n);
+}
+
+QIcon LeftTreeModel::plainIcon(const Node& node) const
+{
+    const Node* n = &node;
     const auto image = static_cast<std::size_t>(n->image);
     const auto selected = static_cast<std::size_t>(n->selectedImage);
     if (image >= kImageCount)
-        return {};
+        return QIcon();
     if (selected >= kImageCount || selected == image)
         return m_images[image];
     QIcon& combined = m_combined[image][selected];

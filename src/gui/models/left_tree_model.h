@@ -49,10 +49,12 @@ private:
         int image = 0;
         int selectedImage = 0;
         bool expanded = false;
+        bool deleted = false;
         bool present = false;
         std::vector<core::TreeItemId> children;
     };
     const Node* node(core::TreeItemId id) const noexcept;
+    QIcon plainIcon(const Node& node) const;
 
     std::vector<Node> m_nodes;  // by id
     core::TreeItemId m_root = 0;

@@ -142,8 +142,10 @@ TEST(WizardStandardScan, NextToTheBrowseStepAndBackToTheDriveStep)
     EXPECT_TRUE(w.trees[LeftTree::Folders].enabled);
     EXPECT_GT(w.trees[LeftTree::Folders].model.size(), 5u);
     EXPECT_TRUE(w.Visible(ctl::kList));
-    EXPECT_EQ(w.columns.size(), 6u);
+    // The six columns of the listing, then the share of a deleted file's data still free.
+    ASSERT_EQ(w.columns.size(), 7u);
     EXPECT_TRUE(w.columns[2].rightAligned);
+    EXPECT_EQ(w.columns[6].title, msg::kColumnRecoverable);
     EXPECT_TRUE(rig.RowNamed("Documents").has_value());
     EXPECT_EQ(w.LastMessage(), msg::kStandardScanDone);
     EXPECT_EQ(w.messages.back().kind, MessageKind::Information);
