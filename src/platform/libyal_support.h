@@ -5,7 +5,10 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "core/messages.h"
 
 namespace platform {
 
@@ -49,5 +52,37 @@ bool ParentChainGrows(const std::vector<std::string>& chain, const std::string& 
 // Why an image cannot be opened when its parent (or backing file) `parent` cannot: "parent image
 // PARENT: WHY"; a parent that does not exist is said to be missing.
 std::string ParentFailure(const std::string& parent, std::string_view why);
+
+// Opens `path` and then the parent each file names (found beside it by SiblingFile), at most
+// kMaxParentChain files. `openOne(file, isParent, why)` gives an owning handle, or an empty one
+// with the reason in `why`; `parentOf(handle)` the name of its parent, empty for none. Returns the
+// handles, the image first, with their file names in `opened`; an empty chain, with `reason` set,
+// when a file cannot be opened or the references loop.
+template <typename Handle, typename OpenOne, typename ParentOf>
+std::vector<Handle> OpenImageChain(const std::string& path, OpenOne openOne, ParentOf parentOf,
+                                   std::vector<std::string>& opened, std::string& reason)
+{
+    std::vector<Handle> chain;
+    std::string current = path;
+    for (;;) {
+        std::string why;
+        Handle handle = openOne(current, !chain.empty(), why);
+        if (!handle) {
+            reason = LibraryOpenFailure(path, chain.empty() ? why : ParentFailure(current, why));
+            return {};
+        }
+        chain.push_back(std::move(handle));
+        opened.push_back(current);
+        const std::string parent = parentOf(chain.back().get());
+        if (parent.empty()) {
+            return chain;
+        }
+        current = SiblingFile(current, parent);
+        if (!ParentChainGrows(opened, current)) {
+            reason = LibraryOpenFailure(path, core::msg::kParentChainLoops);
+            return {};
+        }
+    }
+}
 
 }  // namespace platform

@@ -106,34 +106,20 @@ std::string BackingReference(libqcow_file_t* file)
 
 std::unique_ptr<FormatHandle> OpenQcowImage(const std::string& path, std::uint64_t& mediaSize, std::string& reason)
 {
-    std::vector<QcowFilePtr> chain;
     std::vector<std::string> opened;
-    std::string current = path;
-    for (;;) {
-        std::string why;
+    const auto openOne = [](const std::string& file, bool isBacking, std::string& why) {
         // The library stacks QCOW files only: a backing file of another format cannot be read under it.
-        QcowFilePtr file;
         std::error_code ec;
-        if (!chain.empty() && std::filesystem::exists(current, ec) && DetectImageFormat(current) != ImageFormat::Qcow) {
+        if (isBacking && std::filesystem::exists(file, ec) && DetectImageFormat(file) != ImageFormat::Qcow) {
             why = core::msg::kBackingNotQcow;
-        } else {
-            file = OpenOne(current, why);
+            return QcowFilePtr();
         }
-        if (!file) {
-            reason = LibraryOpenFailure(path, chain.empty() ? why : ParentFailure(current, why));
-            return nullptr;
-        }
-        chain.push_back(std::move(file));
-        opened.push_back(current);
-        const std::string backing = BackingReference(chain.back().get());
-        if (backing.empty()) {
-            break;
-        }
-        current = SiblingFile(current, backing);
-        if (!ParentChainGrows(opened, current)) {
-            reason = LibraryOpenFailure(path, core::msg::kParentChainLoops);
-            return nullptr;
-        }
+        return OpenOne(file, why);
+    };
+    std::vector<QcowFilePtr> chain = OpenImageChain<QcowFilePtr>(
+        path, openOne, [](libqcow_file_t* file) { return BackingReference(file); }, opened, reason);
+    if (chain.empty()) {
+        return nullptr;
     }
     libqcow_error_t* error = nullptr;
     for (std::size_t i = chain.size() - 1; i-- > 0;) {

@@ -101,27 +101,12 @@ std::string ParentReference(libvhdi_file_t* file)
 
 std::unique_ptr<FormatHandle> OpenVhdiImage(const std::string& path, std::uint64_t& mediaSize, std::string& reason)
 {
-    std::vector<VhdiFilePtr> chain;
     std::vector<std::string> opened;
-    std::string current = path;
-    for (;;) {
-        std::string why;
-        VhdiFilePtr file = OpenOne(current, why);
-        if (!file) {
-            reason = LibraryOpenFailure(path, chain.empty() ? why : ParentFailure(current, why));
-            return nullptr;
-        }
-        chain.push_back(std::move(file));
-        opened.push_back(current);
-        const std::string parent = ParentReference(chain.back().get());
-        if (parent.empty()) {
-            break;
-        }
-        current = SiblingFile(current, parent);
-        if (!ParentChainGrows(opened, current)) {
-            reason = LibraryOpenFailure(path, core::msg::kParentChainLoops);
-            return nullptr;
-        }
+    std::vector<VhdiFilePtr> chain = OpenImageChain<VhdiFilePtr>(
+        path, [](const std::string& file, bool, std::string& why) { return OpenOne(file, why); },
+        [](libvhdi_file_t* file) { return ParentReference(file); }, opened, reason);
+    if (chain.empty()) {
+        return nullptr;
     }
     libvhdi_error_t* error = nullptr;
     for (std::size_t i = chain.size() - 1; i-- > 0;) {

@@ -105,27 +105,12 @@ std::string ParentReference(libvmdk_handle_t* handle)
 
 std::unique_ptr<FormatHandle> OpenVmdkImage(const std::string& path, std::uint64_t& mediaSize, std::string& reason)
 {
-    std::vector<VmdkHandlePtr> chain;
     std::vector<std::string> opened;
-    std::string current = path;
-    for (;;) {
-        std::string why;
-        VmdkHandlePtr handle = OpenOne(current, why);
-        if (!handle) {
-            reason = LibraryOpenFailure(path, chain.empty() ? why : ParentFailure(current, why));
-            return nullptr;
-        }
-        chain.push_back(std::move(handle));
-        opened.push_back(current);
-        const std::string parent = ParentReference(chain.back().get());
-        if (parent.empty()) {
-            break;
-        }
-        current = SiblingFile(current, parent);
-        if (!ParentChainGrows(opened, current)) {
-            reason = LibraryOpenFailure(path, core::msg::kParentChainLoops);
-            return nullptr;
-        }
+    std::vector<VmdkHandlePtr> chain = OpenImageChain<VmdkHandlePtr>(
+        path, [](const std::string& file, bool, std::string& why) { return OpenOne(file, why); },
+        [](libvmdk_handle_t* handle) { return ParentReference(handle); }, opened, reason);
+    if (chain.empty()) {
+        return nullptr;
     }
     libvmdk_error_t* error = nullptr;
     for (std::size_t i = chain.size() - 1; i-- > 0;) {
