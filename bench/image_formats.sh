@@ -40,14 +40,7 @@ declare -A images=([raw]="$image" [e01]="$work/ref.E01" [qcow2]="$work/ref.qcow2
 order=(raw e01 qcow2 ewfmount)
 cat "$image" "$work"/ref.E* "$work/ref.qcow2" > /dev/null  # warm the page cache
 
-declare -A wall mem
-measure() { # name command...
-    local name=$1; shift
-    /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null 2> /dev/null || true
-    read -r w m < "$work/time"
-    wall[$name]+="$w "; mem[$name]+="$m "
-}
-median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+source "$(dirname "${BASH_SOURCE[0]}")/measure.sh"
 
 for ((i = 0; i < runs; i++)); do
     for f in "${order[@]}"; do

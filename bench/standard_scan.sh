@@ -24,14 +24,7 @@ dd if="$image" of="$part" bs=1M iflag=skip_bytes,count_bytes skip=$((offset * 51
    count=$((sectors * 512)) status=none
 cat "$image" "$part" > /dev/null   # warm the page cache
 
-declare -A wall mem
-measure() { # name command...
-    local name=$1; shift
-    /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null 2> /dev/null || true
-    read -r w m < "$work/time"
-    wall[$name]+="$w "; mem[$name]+="$m "
-}
-median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+source "$(dirname "${BASH_SOURCE[0]}")/measure.sh"
 
 for ((i = 0; i < runs; i++)); do
     measure dravik "$cli" --images-only --image "$image" scan --partition 1 --json
