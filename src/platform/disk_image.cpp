@@ -1,6 +1,9 @@
 // Opening a disk image of any accepted format as one sector source.
 #include "platform/disk_image.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "platform/file_source.h"
 #include "platform/format_image_source.h"
 #include "platform/split_raw_source.h"
@@ -11,8 +14,8 @@ ImageOpenResult OpenDiskImage(const std::string& path)
 {
     ImageOpenResult result;
     result.format = DetectImageFormat(path);
-    std::unique_ptr<FormatHandle> handle;
-    std::uint64_t mediaSize = 0;
+    using Opener = std::unique_ptr<FormatHandle> (*)(const std::string&, std::uint64_t&, std::string&);
+    Opener opener = nullptr;
     switch (result.format) {
     case ImageFormat::Raw: {
         OpenResult opened = OpenReadOnly(path);
@@ -24,20 +27,31 @@ ImageOpenResult OpenDiskImage(const std::string& path)
         result.source = OpenSplitRaw(SplitPieces(path), result.reason);
         return result;
     case ImageFormat::Ewf:
-        handle = OpenEwfImage(path, mediaSize, result.reason);
+        opener = &OpenEwfImage;
         break;
     case ImageFormat::Vhdi:
-        handle = OpenVhdiImage(path, mediaSize, result.reason);
+        opener = &OpenVhdiImage;
         break;
     case ImageFormat::Vmdk:
-        handle = OpenVmdkImage(path, mediaSize, result.reason);
+        opener = &OpenVmdkImage;
         break;
     case ImageFormat::Qcow:
-        handle = OpenQcowImage(path, mediaSize, result.reason);
+        opener = &OpenQcowImage;
         break;
     }
+    std::uint64_t mediaSize = 0;
+    std::unique_ptr<FormatHandle> handle = opener(path, mediaSize, result.reason);
     if (handle) {
-        result.source = std::make_unique<FormatImageSource>(std::move(handle), mediaSize);
+        // Further handles for reading from several threads at once, one a core. A handle whose
+        // media differs in size (the files changed in between) is not taken.
+        auto reopen = [opener, path, mediaSize]() -> std::unique_ptr<FormatHandle> {
+            std::uint64_t size = 0;
+            std::string reason;
+            std::unique_ptr<FormatHandle> again = opener(path, size, reason);
+            return size == mediaSize ? std::move(again) : nullptr;
+        };
+        result.source = std::make_unique<FormatImageSource>(std::move(handle), mediaSize, std::move(reopen),
+                                                             std::max(std::thread::hardware_concurrency(), 1u));
     }
     return result;
 }

@@ -4,11 +4,15 @@
 
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <numeric>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/disk_image.h"
@@ -249,6 +253,78 @@ TEST(FormatImageSource, PassesWholeRequestsInsideTheMediaOnly)
     EXPECT_TRUE(source.ReadAt(1 << 20, std::span<std::uint8_t>()));
     ASSERT_EQ(calls.size(), 3u);  // one library read per request, never one per sector
     EXPECT_EQ(calls[0], std::make_pair(std::uint64_t{512}, buffer.size()));
+}
+
+// A handle whose reads wait, up to `patience`, until `want` reads are inside handles at once.
+class GateHandle : public platform::FormatHandle
+{
+public:
+    struct Shared
+    {
+        std::mutex lock;
+        std::condition_variable changed;
+        int inside = 0;
+        int most = 0;
+    };
+    GateHandle(Shared& shared, int want, std::chrono::milliseconds patience)
+        : m_shared(shared), m_want(want), m_patience(patience)
+    {
+    }
+    bool Read(std::uint64_t, std::span<std::uint8_t>) override
+    {
+        std::unique_lock<std::mutex> hold(m_shared.lock);
+        m_shared.most = std::max(m_shared.most, ++m_shared.inside);
+        m_shared.changed.notify_all();
+        m_shared.changed.wait_for(hold, m_patience, [&] { return m_shared.most >= m_want; });
+        --m_shared.inside;
+        return true;
+    }
+
+private:
+    Shared& m_shared;
+    int m_want;
+    std::chrono::milliseconds m_patience;
+};
+
+// Reads from several threads at once: a further handle is opened when every open one is busy, up
+// to the limit, so the library works on both reads at the same time. Without a way to open more,
+// or when opening again fails, the reads take turns on the one handle.
+TEST(FormatImageSource, ConcurrentReadsGetTheirOwnHandlesUpToTheLimit)
+{
+    struct Case
+    {
+        unsigned maxHandles;
+        bool reopenWorks;
+        int mostAtOnce;
+        unsigned handles;
+    };
+    for (const Case c : {Case{2, true, 2, 2}, Case{1, true, 1, 1}, Case{4, false, 1, 1}}) {
+        GateHandle::Shared shared;
+        const auto patience = std::chrono::milliseconds(c.mostAtOnce == 2 ? 10000 : 100);
+        int reopened = 0;
+        platform::FormatImageSource source(
+            std::make_unique<GateHandle>(shared, 2, patience), 1 << 20,
+            [&]() -> std::unique_ptr<platform::FormatHandle> {
+                ++reopened;
+                return c.reopenWorks ? std::make_unique<GateHandle>(shared, 2, patience) : nullptr;
+            },
+            c.maxHandles);
+        bool read[2] = {false, false};
+        {
+            std::jthread a([&] {
+                std::vector<std::uint8_t> buffer(512);
+                read[0] = source.ReadAt(0, buffer);
+            });
+            std::jthread b([&] {
+                std::vector<std::uint8_t> buffer(512);
+                read[1] = source.ReadAt(512, buffer);
+            });
+        }
+        EXPECT_TRUE(read[0] && read[1]) << c.maxHandles;
+        EXPECT_EQ(shared.most, c.mostAtOnce) << c.maxHandles << c.reopenWorks;
+        EXPECT_EQ(source.HandleCount(), c.handles) << c.maxHandles << c.reopenWorks;
+        EXPECT_LE(reopened, 1);  // a failed reopen is not tried again
+    }
 }
 
 // ---- library texts and referenced files --------------------------------------------------------
