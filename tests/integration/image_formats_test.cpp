@@ -309,4 +309,27 @@ TEST_F(ImageFormats, ImageThatCannotBeOpenedTellsTheLibrarysReason)
         << cut.out;
 }
 
+// An image of more segment files or pieces than the process may hold open at first (an E01 or a
+// split image of a large disk has thousands, the usual first limit is 1024): the limit is raised
+// to the most the process may have, and the whole disk is read.
+TEST_F(ImageFormats, ImagesOfMoreFilesThanMayBeOpenAtFirstAreReadWhole)
+{
+    if (!HaveTool("ewfacquire")) {
+        GTEST_SKIP() << "ewfacquire is not installed (Debian: ewf-tools)";
+    }
+    const fs::path folder = CaseFolder("many_files");
+    // 48 pieces of 1 MiB: the fixture's disk with free space after its partition.
+    Shell(folder, "truncate -s 48M raw.img && ewfacquire -u -q -t d -c none -S 1M raw.img && test -e d.E48 && "
+                  "split -b 1M -a 3 -d raw.img piece. && test -e piece.047");
+    for (const char* open : {"d.E01", "piece.000"}) {
+        const fs::path out = folder / (std::string("out-") + open);
+        const std::string cli =
+            std::string("ulimit -S -n 24 && ") + DRAVIK_CLI + " --images-only --image " + Quoted((folder / open).string());
+        EXPECT_EQ(RunCommand(cli + " scan --partition 1 --json 2>/dev/null").out, s_reference.scan) << open;
+        const CliRun recover =
+            RunCommand(cli + " recover --partition 1 --all --jobs 2 --to " + Quoted(out.string()) + " 2>&1");
+        EXPECT_EQ(recover.exitCode, 0) << open << "\n" << recover.out;
+        EXPECT_EQ(HashTree(out), s_reference.recovered) << open;
+    }
+}
 }  // namespace
