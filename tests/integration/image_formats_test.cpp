@@ -323,8 +323,8 @@ TEST_F(ImageFormats, ImagesOfMoreFilesThanMayBeOpenAtFirstAreReadWhole)
                   "split -b 1M -a 3 -d raw.img piece. && test -e piece.047");
     for (const char* open : {"d.E01", "piece.000"}) {
         const fs::path out = folder / (std::string("out-") + open);
-        const std::string cli =
-            std::string("ulimit -S -n 24 && ") + DRAVIK_CLI + " --images-only --image " + Quoted((folder / open).string());
+        const std::string cli = std::string("ulimit -S -n 24 && ") + DRAVIK_CLI + " --images-only --image " +
+                                Quoted((folder / open).string());
         EXPECT_EQ(RunCommand(cli + " scan --partition 1 --json 2>/dev/null").out, s_reference.scan) << open;
         const CliRun recover =
             RunCommand(cli + " recover --partition 1 --all --jobs 2 --to " + Quoted(out.string()) + " 2>&1");
@@ -332,4 +332,5 @@ TEST_F(ImageFormats, ImagesOfMoreFilesThanMayBeOpenAtFirstAreReadWhole)
         EXPECT_EQ(HashTree(out), s_reference.recovered) << open;
     }
 }
+
 }  // namespace
