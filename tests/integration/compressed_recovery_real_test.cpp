@@ -3,8 +3,6 @@
 // Scan; a damaged compression unit comes back as zeros and the file is reported incomplete.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -51,10 +49,7 @@ protected:
         if (!fs::exists(m_image)) {
             GTEST_SKIP() << m_image << " missing";
         }
-        m_out = fs::temp_directory_path() / ("dravik-compressed-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_out);
-        fs::create_directories(m_out);
+        m_out = testing_support::FreshTestFolder("dravik-compressed");
     }
     void TearDown() override { fs::remove_all(m_out); }
 

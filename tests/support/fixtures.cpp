@@ -1,6 +1,8 @@
 // Where the fixture disk images live.
 #include "support/fixtures.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -73,6 +75,16 @@ bool AssembleBigGptDisk(const std::filesystem::path& path)
                     PutPart(fd, FixtureDir() / "big_gpt.tail.bin", (kBigGptSectors - 33) * 512);
     ::close(fd);
     return ok;
+}
+
+std::filesystem::path FreshTestFolder(const std::string& prefix)
+{
+    const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / (prefix + "-" + std::to_string(::getpid()) + "-" + test);
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
 }
 
 }  // namespace testing_support

@@ -15,6 +15,9 @@ std::filesystem::path FixtureDir();
 std::filesystem::path FixturePath(const std::string& name);
 // The committed tests/data directory (manifests, oracle listings, golden outputs).
 std::filesystem::path DataDir();
+// An empty folder for the running test: PREFIX-<pid>-<test name> in the temporary directory,
+// removed first when a run before left it.
+std::filesystem::path FreshTestFolder(const std::string& prefix);
 
 // An NTFS volume of a fixture image: its partition number and where it lies.
 struct FixtureVolume

@@ -3,8 +3,6 @@
 // size, compression values that cannot be decoded, and a $DATA split over two records.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "recovery/file_extraction.h"
+#include "support/fixtures.h"
 #include "support/mft_volume.h"
 
 namespace {
@@ -78,10 +77,7 @@ class CompressedExtraction : public ::testing::Test
 protected:
     CompressedExtraction()
     {
-        m_dir = fs::temp_directory_path() / ("dravik-compressed-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
+        m_dir = testing_support::FreshTestFolder("dravik-compressed");
         map.Append(vol.ClusterSector(16), 64 * 8);
     }
     ~CompressedExtraction() override { fs::remove_all(m_dir); }

@@ -18,6 +18,7 @@
 #include "recovery/batch_report.h"
 #include "recovery/file_extraction.h"
 #include "recovery/output_names.h"
+#include "support/fixtures.h"
 #include "support/mft_volume.h"
 
 namespace {
@@ -76,10 +77,7 @@ class ExtractionTest : public ::testing::Test
 protected:
     ExtractionTest()
     {
-        m_dir = fs::temp_directory_path() / ("dravik-extract-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
+        m_dir = testing_support::FreshTestFolder("dravik-extract");
         map.Append(vol.ClusterSector(16), 64 * 8);  // the volume's $MFT: 64 clusters at LCN 16
     }
     ~ExtractionTest() override { fs::remove_all(m_dir); }

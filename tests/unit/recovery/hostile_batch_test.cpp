@@ -10,6 +10,7 @@
 #include "ntfs/standard_scan.h"
 #include "recovery/batch_recovery.h"
 #include "recovery/file_extraction.h"
+#include "support/fixtures.h"
 #include "support/mft_volume.h"
 
 namespace {
@@ -27,9 +28,7 @@ class HostileBatchTest : public ::testing::Test
 protected:
     HostileBatchTest()
     {
-        m_dir = fs::temp_directory_path() / ("dravik-hostile-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
+        m_dir = testing_support::FreshTestFolder("dravik-hostile");
     }
     ~HostileBatchTest() override { fs::remove_all(m_dir); }
 
